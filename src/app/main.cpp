@@ -1,0 +1,12 @@
+#include "core/Log.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tamber"));
+    Log::install();
+    QTextStream(stdout) << "Tamber: the speaker side is being built; the user interface is not built yet.\n";
+    return 0;
+}

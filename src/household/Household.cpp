@@ -1,0 +1,1 @@
+#include "household/Household.h"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The program's stored settings: one JSON file of typed values under fixed keys.
+//
+// Forms: bool, number, text, text list, text map and data. A value read in a form other
+// than the one stored reads as absent, so callers fall back to their defaults. Every change
+// is written at once and atomically (a crash mid-write leaves the previous file whole).
+// A file that does not parse is renamed aside with a time stamp, never overwritten. Keys
+// that this version does not know are kept as they are.
+class SettingsStore {
+public:
+    explicit SettingsStore(const QString& path);
+
+    // $XDG_CONFIG_HOME/tamber/settings.json
+    static QString defaultPath();
+    // The separate store of render mode, $XDG_CONFIG_HOME/tamber/render-settings.json.
+    static QString renderPath();
+
+    QString path() const { return path_; }
+    bool writable() const { return writable_; }
+
+    bool contains(const QString& key) const { return values_.contains(key); }
+    std::optional<bool> boolValue(const QString& key) const;
+    std::optional<double> number(const QString& key) const;
+    std::optional<QString> text(const QString& key) const;
+    std::optional<QStringList> textList(const QString& key) const;
+    std::optional<QMap<QString, QString>> textMap(const QString& key) const;
+    std::optional<QByteArray> data(const QString& key) const;
+
+    void setBool(const QString& key, bool value);
+    void setNumber(const QString& key, double value);
+    void setText(const QString& key, const QString& value);
+    void setTextList(const QString& key, const QStringList& value);
+    void setTextMap(const QString& key, const QMap<QString, QString>& value);
+    void setData(const QString& key, const QByteArray& value);
+    void remove(const QString& key);
+
+private:
+    void load();
+    void put(const QString& key, const QJsonValue& value);
+    void save();
+
+    QString path_;
+    QJsonObject values_;
+    bool writable_ = true;
+    bool warnedWrite_ = false;
+};

@@ -1,0 +1,38 @@
+#include "core/Log.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+TEST(Log, LinesParseBackAndOldEntriesAreLeftOut) {
+    QTemporaryDir dir;
+    Log::setFilePath(dir.path() + QStringLiteral("/tamber.log"));
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-1);
+    qCInfo(logEvents) << "subscribed" << 3;
+    qCWarning(logHousehold, "two\nlines");
+
+    const auto entries = Log::readSince(start);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0].category, QStringLiteral("studio.quietforge.tamber.events"));
+    EXPECT_EQ(entries[0].level, QStringLiteral("info"));
+    EXPECT_EQ(entries[0].message, QStringLiteral("subscribed 3"));
+    EXPECT_EQ(entries[1].level, QStringLiteral("warning"));
+    EXPECT_EQ(entries[1].message, QStringLiteral("two\nlines"));
+    EXPECT_TRUE(Log::readSince(QDateTime::currentDateTimeUtc().addSecs(60)).isEmpty());
+    EXPECT_FALSE(Log::parseLine(QStringLiteral("garbage without a time")));
+}
+
+TEST(Log, RotatesAtTheSizeLimitKeepingOneOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/tamber.log");
+    Log::setFilePath(path);
+    const QString filler(1000, QLatin1Char('x'));
+    for (int i = 0; i < 2500; ++i) // about 2.5 MiB in all
+        qCDebug(logApp) << filler;
+    EXPECT_LE(QFileInfo(path).size(), Log::maxFileSize);
+    EXPECT_LE(QFileInfo(path + QStringLiteral(".1")).size(), Log::maxFileSize);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".2")));
+    EXPECT_GT(QFileInfo(path).size() + QFileInfo(path + QStringLiteral(".1")).size(), Log::maxFileSize);
+}
