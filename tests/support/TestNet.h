@@ -3,12 +3,13 @@
 #include <QString>
 
 #ifndef TAMBER_TEST_NET
-#define TAMBER_TEST_NET 250
+#define TAMBER_TEST_NET "127.253.253"
 #endif
 
 namespace test {
-// The loopback address 127.<net>.0.<n> reserved for this test executable (see tests/CMakeLists.txt).
+// The loopback address TAMBER_TEST_NET.<n>, in the network reserved for this test executable
+// (see tests/CMakeLists.txt); n from 2 to 254.
 inline QString loopback(int n) {
-    return QStringLiteral("127.%1.0.%2").arg(TAMBER_TEST_NET).arg(n);
+    return QStringLiteral(TAMBER_TEST_NET ".%1").arg(n);
 }
 } // namespace test
