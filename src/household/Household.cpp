@@ -1,1 +1,3 @@
 #include "household/Household.h"
+
+Household::Household(QObject* parent) : QObject(parent) {}
