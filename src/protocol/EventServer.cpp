@@ -155,8 +155,11 @@ private:
                 owner, [owner, notification = std::move(notification)] { owner->deliver(notification); },
                 Qt::QueuedConnection);
         }
-        // Closes once the reply is written; `disconnected` then releases the connection. The
-        // deadline stays armed in case the peer never lets the reply go out.
+        // The reply goes to the kernel right away and the socket closes with it; should the
+        // kernel not take it all, the socket closes once the rest is written. `disconnected`
+        // then releases the connection; the deadline stays armed in case the peer never lets the
+        // reply go out.
+        connection->socket->flush();
         connection->socket->disconnectFromHost();
     }
 
