@@ -31,6 +31,7 @@ Discovery::Discovery(HostHandler onHost, BrowserFactory makeBrowser)
 
 Discovery::~Discovery() {
     // Handlers that still run (a browser held elsewhere, a report under way) see no object.
+    *self_ = nullptr;
     self_.reset();
     browser_.reset();
 }
@@ -41,7 +42,7 @@ void Discovery::start() {
         return;
     std::weak_ptr<Discovery*> weak = self_;
     browser->setResultsChangedHandler([weak](const QList<ServiceResult>& results) {
-        if (auto self = weak.lock())
+        if (auto self = weak.lock(); self && *self)
             (*self)->resultsChanged(results);
     });
     browser->start(serviceType, serviceDomain);
@@ -70,9 +71,9 @@ std::optional<QString> Discovery::hostOf(const ServiceResult& result) {
 
 void Discovery::resultsChanged(const QList<ServiceResult>& results) {
     // Every current result is reported again; the changes themselves do not matter.
-    // The receiver may release this object; the handler and the weak handle are copies.
+    // The receiver may release this object; the handler and the handle are copies.
     const HostHandler onHost = onHost_;
-    const std::weak_ptr<Discovery*> weak = self_;
+    const std::shared_ptr<Discovery*> self = self_;
     for (const ServiceResult& result : results) {
         const std::optional<QString> host = hostOf(result);
         if (!host)
@@ -80,7 +81,7 @@ void Discovery::resultsChanged(const QList<ServiceResult>& results) {
         qCDebug(logDiscovery) << "speaker at" << *host << "from" << result.name;
         if (onHost)
             onHost(*host);
-        if (weak.expired())
+        if (!*self)
             return;
     }
 }

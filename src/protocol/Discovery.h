@@ -38,6 +38,7 @@ private:
     HostHandler onHost_;
     BrowserFactory makeBrowser_;
     std::unique_ptr<ServiceBrowser> browser_;
-    // Handlers hold the object through this weakly, so a report never reaches a destroyed one.
+    // Handlers hold the object through this weakly, and it is cleared on destruction, so a
+    // report never reaches a destroyed object.
     std::shared_ptr<Discovery*> self_;
 };
