@@ -112,6 +112,10 @@ void AvahiBrowser::start(const QString& type, const QString& domain) {
         unavailable(QStringLiteral("no GLib poll"));
         return;
     }
+    connectClient();
+}
+
+void AvahiBrowser::connectClient() {
     int error = 0;
     // The state callback runs inside avahi_client_new already, before client_ is set.
     AvahiClient* client = avahi_client_new(avahi_glib_poll_get(poll_), AVAHI_CLIENT_NO_FAIL,
@@ -143,11 +147,23 @@ void AvahiBrowser::clientStateChanged(AvahiClient* client, int state) {
             qCInfo(logDiscovery) << "avahi-daemon is not running; discovery waits for it";
         state_ = State::Waiting;
         break;
-    case AVAHI_CLIENT_FAILURE:
+    case AVAHI_CLIENT_FAILURE: {
+        const int error = avahi_client_errno(client);
         stopBrowsing();
-        unavailable(
-            QStringLiteral("avahi client failed (%1)").arg(text(avahi_strerror(avahi_client_errno(client)))));
+        if (error != AVAHI_ERR_DISCONNECTED || client != client_) {
+            unavailable(QStringLiteral("avahi client failed (%1)").arg(text(avahi_strerror(error))));
+            break;
+        }
+        // A client that lost a running daemon stays failed for good, and its dead connection
+        // would keep waking the loop. A new one waits for the daemon to return; freeing the
+        // client from its own callback is what avahi's own tools do here.
+        qCInfo(logDiscovery) << "avahi-daemon went away; discovery waits for it to return";
+        state_ = State::Waiting;
+        avahi_client_free(client_);
+        client_ = nullptr;
+        connectClient();
         break;
+    }
     }
 }
 

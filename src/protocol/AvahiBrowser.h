@@ -21,8 +21,9 @@ struct AvahiServiceResolver;
 //
 // Without a system bus, or where Qt does not run on GLib, it logs why once and reports
 // nothing. The client is made with AVAHI_CLIENT_NO_FAIL: when avahi-daemon is not running
-// yet, or restarts, the client waits for it and browsing starts (again) once it is back,
-// instead of discovery staying dead until the program restarts.
+// yet, the client waits for it; when a running daemon goes away (a restart, a package
+// upgrade), a new client waits for it in the same way. Browsing starts afresh once the
+// daemon is back, instead of discovery staying dead until the program restarts.
 class AvahiBrowser final : public ServiceBrowser {
 public:
     AvahiBrowser();
@@ -62,6 +63,7 @@ private:
     // The C callbacks of avahi, with avahi's own types; defined next to the implementation.
     friend struct AvahiCallbacks;
 
+    void connectClient();
     void clientStateChanged(AvahiClient* client, int state);
     void browseEvent(int interfaceIndex, int protocol, int event, const char* name, const char* type,
                      const char* domain);
