@@ -32,6 +32,9 @@ made=()
 
 cleanup() {
     local pid ns
+    # Finish the clean-up even when the output is gone or another signal arrives.
+    trap '' PIPE INT TERM HUP
+    exec >/dev/null 2>&1
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null
     done
@@ -161,7 +164,7 @@ echo "found 10.200.0.2"
 before=$(reports)
 kill "$avahi_a"
 wait "$avahi_a" 2>/dev/null
-wait_for "the daemon's exit went unnoticed" grep -q "not running" "$tmp/probe.err"
+wait_for "the daemon's exit went unnoticed" grep -q "went away" "$tmp/probe.err"
 start_avahi a "$ns_a"
 more_reports_than() {
     [ "$(reports)" -gt "$1" ]
