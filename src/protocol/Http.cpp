@@ -70,6 +70,11 @@ std::optional<QUrl> Http::url(const QString& text) {
     return url;
 }
 
+bool Http::isSpeakerUrl(const QUrl& url, const QString& path) {
+    return url.port() == 1400 && url.path(QUrl::FullyEncoded) == path && url.userInfo().isEmpty() &&
+           !url.hasQuery() && !url.hasFragment();
+}
+
 QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, QByteArray body,
                                      std::chrono::milliseconds timeout) {
     co_return co_await send(shared(), std::move(request), std::move(verb), std::move(body), timeout);

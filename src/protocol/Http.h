@@ -46,6 +46,10 @@ public:
     // host name or address, stray characters). Nothing may be sent for such a text.
     static std::optional<QUrl> url(const QString& text);
 
+    // Whether `url` is exactly a speaker's port-1400 URL with `path`: no user part, no query,
+    // no fragment. Guards against a host text that smuggles in another target.
+    static bool isSpeakerUrl(const QUrl& url, const QString& path);
+
     // Sends `verb` with `body` (may be empty) and waits for the whole answer.
     // Throws TransportError when there is no HTTP answer: bad URL (nothing sent), refused
     // connection, time-out, any other network failure.

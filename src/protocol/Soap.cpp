@@ -38,9 +38,11 @@ QByteArray soapAction(Service service, const QString& action) {
 }
 
 QCoro::Task<Fields> call(QString host, Service service, QString action, Arguments args) {
+    // The host goes in as given; a text that would turn the URL into another one (a path,
+    // query, fragment or user part, another port) is no host and is refused like no URL.
     const auto url =
         Http::url(QLatin1String("http://") + host + QLatin1String(":1400") + controlPath(service));
-    if (!url)
+    if (!url || !Http::isSpeakerUrl(*url, controlPath(service)))
         throw TransportError(QNetworkReply::ProtocolInvalidOperationError,
                              QStringLiteral("no URL can be formed for the speaker \"%1\"").arg(host));
 

@@ -12,7 +12,7 @@ namespace SpeakerModel {
 QCoro::Task<std::optional<QString>> fetch(QString host) {
     const auto url =
         Http::url(QLatin1String("http://") + host + QLatin1String(":1400/xml/device_description.xml"));
-    if (!url)
+    if (!url || !Http::isSpeakerUrl(*url, QStringLiteral("/xml/device_description.xml")))
         co_return std::nullopt;
     HttpResponse response;
     try {
