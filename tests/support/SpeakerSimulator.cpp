@@ -178,9 +178,11 @@ public:
     }
 
     void close(const QString& host) {
-        delete listeners_.take(host);
-        for (QTcpSocket* socket : connections_.values(host))
+        for (QTcpSocket* socket : connections_.values(host)) {
             socket->abort();
+            drop(host, socket);
+        }
+        delete listeners_.take(host);
     }
 
     void closeAll() {
@@ -197,6 +199,7 @@ private:
     };
 
     void accept(const QString& host, QTcpSocket* socket) {
+        socket->setParent(this); // outlives its listener, which may close first
         connections_.insert(host, socket);
         state_.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, host, socket] {
