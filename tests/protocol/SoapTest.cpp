@@ -8,12 +8,14 @@
 #include "support/TestNet.h"
 
 #include <QEventLoop>
+#include <QMutex>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -111,9 +113,9 @@ TEST(SoapEnvelope, ExactBytes) {
 
 class SoapCall : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        sim = new sim::SpeakerSimulator(
-            sim::FakeHousehold::solo({test::loopback(2), test::loopback(3), test::loopback(4)}));
+    static void SetUpTestSuite() { sim = new sim::SpeakerSimulator(initial()); }
+    static sim::FakeHousehold initial() {
+        return sim::FakeHousehold::solo({test::loopback(2), test::loopback(3), test::loopback(4)});
     }
     static void TearDownTestSuite() {
         delete sim;
@@ -121,6 +123,7 @@ protected:
     }
     void SetUp() override {
         sim->clearFaults();
+        sim->update([](sim::FakeHousehold& household) { household = initial(); });
         sim->clearRequests();
         sim->setOffline(host, false);
     }
@@ -343,6 +346,110 @@ TEST_F(SoapCall, HttpLayerCustomVerbsAndTimeouts) {
     worker->start();
     worker->wait();
     EXPECT_EQ(status, 200);
+}
+
+// The simulator's standard actions, driven through the real call: each setter shows in the
+// matching read, in the state, and in the change hook.
+TEST_F(SoapCall, SimulatorActionsRoundTrip) {
+    const QString other = test::loopback(3);
+    sim->update([&](sim::FakeHousehold& household) {
+        // Rooms 2 and 3 form one group led by room 2; room 2 is a TV speaker.
+        household.speakers[0].tv = true;
+        household.speakers[0].room.volume = 20;
+        household.speakers[1].room.volume = 40;
+        household.groups[0].members.append(household.speakers[1].uuid);
+        household.groups.removeAt(1);
+        household.favorites = {
+            {"Radio & More", "x-sonosapi-stream:s1?sid=254", "<DIDL-Lite/>", "/getaa?x", {}}};
+        household.speakers[0].transport.queue = {
+            {"x-file:1", sim::trackMetaData("One", "A", "B", "x-file:1")},
+            {"x-file:2", sim::trackMetaData("Two", "A", "B", "x-file:2")}};
+    });
+    QList<QPair<QString, Service>> changes;
+    QMutex changesMutex;
+    sim->setChangeHook([&](const QString& uuid, Service service) {
+        QMutexLocker lock(&changesMutex);
+        changes.append({uuid, service});
+    });
+    const auto run = [&](Service service, const QString& action, SOAP::Arguments args) {
+        args.prepend({"InstanceID", "0"});
+        return test::run(SOAP::call(host, service, action, args));
+    };
+    const Service av = Service::avTransport, rc = Service::renderingControl,
+                  grc = Service::groupRenderingControl;
+
+    EXPECT_EQ(run(grc, "GetGroupVolume", {}).value("CurrentVolume"), "30");
+    run(grc, "SnapshotGroupVolume", {});
+    run(grc, "SetGroupVolume", {{"DesiredVolume", "60"}});
+    EXPECT_EQ(sim->speaker(host).room.volume, 40);
+    EXPECT_EQ(sim->speaker(other).room.volume, 80);
+    run(grc, "SetGroupMute", {{"DesiredMute", "1"}});
+    EXPECT_EQ(run(grc, "GetGroupMute", {}).value("CurrentMute"), "1");
+    EXPECT_TRUE(sim->speaker(other).room.mute);
+
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> rows[] = {
+        {"SetMute", "DesiredMute", "0", "GetMute", "CurrentMute"},
+        {"SetBass", "DesiredBass", "-4", "GetBass", "CurrentBass"},
+        {"SetTreble", "DesiredTreble", "7", "GetTreble", "CurrentTreble"},
+        {"SetLoudness", "DesiredLoudness", "0", "GetLoudness", "CurrentLoudness"},
+    };
+    for (const auto& [set, name, value, get, field] : rows) {
+        run(rc, set, {{"Channel", "Master"}, {name, value}});
+        EXPECT_EQ(run(rc, get, {{"Channel", "Master"}}).value(field), value) << set;
+    }
+    run(rc, "SetEQ", {{"EQType", "NightMode"}, {"DesiredValue", "1"}});
+    EXPECT_EQ(run(rc, "GetEQ", {{"EQType", "NightMode"}}).value("CurrentValue"), "1");
+    EXPECT_EQ(run(rc, "GetEQ", {{"EQType", "DialogLevel"}}).value("CurrentValue"), "0");
+    EXPECT_THROW(test::run(SOAP::call(other, rc, "GetEQ", {{"InstanceID", "0"}, {"EQType", "NightMode"}})),
+                 SonosError);
+
+    run(av, "Play", {{"Speed", "1"}});
+    Fields position = run(av, "GetPositionInfo", {});
+    EXPECT_EQ(position.value("TrackURI"), "x-file:1");
+    EXPECT_TRUE(position.value("TrackMetaData").contains("<dc:title>One</dc:title>"));
+    run(av, "Seek", {{"Unit", "TRACK_NR"}, {"Target", "2"}});
+    run(av, "Seek", {{"Unit", "REL_TIME"}, {"Target", "0:01:05"}});
+    position = run(av, "GetPositionInfo", {});
+    EXPECT_EQ(position.value("TrackURI"), "x-file:2");
+    EXPECT_EQ(position.value("RelTime"), "0:01:05");
+    run(av, "Pause", {});
+    EXPECT_EQ(run(av, "GetTransportInfo", {}).value("CurrentTransportState"), "PAUSED_PLAYBACK");
+    run(av, "ConfigureSleepTimer", {{"NewSleepTimerDuration", "0:30:00"}});
+    EXPECT_EQ(run(av, "GetRemainingSleepTimerDuration", {}).value("RemainingSleepTimerDuration"), "0:30:00");
+    try {
+        test::run(SOAP::call(other, av, "Play", {{"InstanceID", "0"}, {"Speed", "1"}}));
+        ADD_FAILURE() << "playing nothing succeeded";
+    } catch (const SonosError& error) {
+        EXPECT_EQ(error.code, "701");
+    }
+
+    const Fields attributes = test::run(SOAP::call(host, Service::deviceProperties, "GetZoneAttributes", {}));
+    EXPECT_EQ(attributes.value("CurrentZoneName"), "Room 1");
+    EXPECT_TRUE(attributes.contains("CurrentIcon"));
+    EXPECT_EQ(test::run(SOAP::call(host, Service::deviceProperties, "GetZoneInfo", {})).value("HTAudioIn"),
+              "0");
+    const Fields browse = test::run(SOAP::call(host, Service::contentDirectory, "Browse",
+                                               {{"ObjectID", "FV:2"},
+                                                {"BrowseFlag", "BrowseDirectChildren"},
+                                                {"Filter", "*"},
+                                                {"StartingIndex", "0"},
+                                                {"RequestedCount", "24"},
+                                                {"SortCriteria", ""}}));
+    EXPECT_EQ(browse.value("TotalMatches"), "1");
+    EXPECT_TRUE(browse.value("Result").contains("<dc:title>Radio &amp; More</dc:title>"));
+    EXPECT_TRUE(browse.value("Result").contains("<r:resMD>&lt;DIDL-Lite/&gt;</r:resMD>"));
+
+    // A SOAPACTION that disagrees with the body is refused; the client never sends one.
+    QNetworkRequest mismatched(QUrl("http://" + host + ":1400/MediaRenderer/RenderingControl/Control"));
+    mismatched.setRawHeader("SOAPACTION", SOAP::soapAction(rc, "GetMute"));
+    EXPECT_EQ(test::run(Http::send(mismatched, "POST", SOAP::envelope(rc, "GetVolume", {}), 3s)).status, 500);
+
+    sim->setChangeHook({});
+    QMutexLocker lock(&changesMutex);
+    const QString coordinator = sim->speaker(host).uuid;
+    EXPECT_TRUE(changes.contains(qMakePair(coordinator, Service::groupRenderingControl)));
+    EXPECT_TRUE(changes.contains(qMakePair(sim->speaker(other).uuid, Service::renderingControl)));
+    EXPECT_TRUE(changes.contains(qMakePair(coordinator, Service::avTransport)));
 }
 
 // The simulator's HTTP/1.1 handling: pipelined requests on one kept-alive connection, and
