@@ -22,6 +22,7 @@ const SOAP::Arguments args{{"InstanceID", "0"}, {"Channel", "Master"}};
 
 void soapCall(benchmark::State& state) {
     const QString host = test::loopback(2);
+    simulator->clearRequests();
     for (auto _ : state) {
         const Fields fields = test::run(SOAP::call(host, Service::renderingControl, "GetVolume", args));
         benchmark::DoNotOptimize(fields);
@@ -36,6 +37,7 @@ void rawPost(benchmark::State& state) {
     request.setRawHeader("Content-Type", "text/xml; charset=\"utf-8\"");
     request.setRawHeader("SOAPACTION", SOAP::soapAction(Service::renderingControl, "GetVolume"));
     const QByteArray body = SOAP::envelope(Service::renderingControl, "GetVolume", args);
+    simulator->clearRequests();
     for (auto _ : state) {
         QNetworkReply* reply = manager.post(request, body);
         QEventLoop loop;
