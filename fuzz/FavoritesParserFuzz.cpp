@@ -6,7 +6,8 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QString input = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString input =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const qsizetype newline = input.indexOf(QLatin1Char('\n'));
     const QString host = newline < 0 ? QStringLiteral("192.168.1.30") : input.left(newline);
     const QString didl = newline < 0 ? input : input.mid(newline + 1);
