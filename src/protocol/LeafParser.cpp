@@ -1,4 +1,5 @@
 #include "protocol/LeafParser.h"
+#include "protocol/XmlBytes.h"
 
 #include <QXmlStreamReader>
 
@@ -40,6 +41,6 @@ Fields LeafParser::parse(const QString& text) {
 }
 
 Fields LeafParser::parse(const QByteArray& utf8) {
-    QXmlStreamReader reader(utf8);
+    QXmlStreamReader reader(XmlBytes::upToEncodingError(utf8));
     return read(reader);
 }

@@ -15,6 +15,7 @@ class LeafParser {
 public:
     // The text is read as UTF-8 whatever its XML declaration names.
     static Fields parse(const QString& text);
-    // Raw bytes of a reply or event body, decoded as their XML declaration says (UTF-8 by default).
+    // Raw bytes of a reply or event body, decoded as their XML declaration says (UTF-8 by
+    // default); a UTF-8 document is read up to its first byte that is not UTF-8.
     static Fields parse(const QByteArray& utf8);
 };

@@ -1,4 +1,5 @@
 #include "protocol/TopologyParser.h"
+#include "protocol/XmlBytes.h"
 
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -75,6 +76,6 @@ QList<TopologyParser::Group> TopologyParser::parse(const QString& text) {
 }
 
 QList<TopologyParser::Group> TopologyParser::parse(const QByteArray& utf8) {
-    QXmlStreamReader reader(utf8);
+    QXmlStreamReader reader(XmlBytes::upToEncodingError(utf8));
     return read(reader);
 }
