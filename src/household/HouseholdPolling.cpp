@@ -82,8 +82,8 @@ QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group) {
     if (const auto reply = co_await tryCall(coordinatorHost, Service::groupRenderingControl,
                                             u"GetGroupVolume"_s, instanceArgs))
         g.volume = GroupStateRules::volume(*reply);
-    if (const auto reply =
-            co_await tryCall(coordinatorHost, Service::groupRenderingControl, u"GetGroupMute"_s, instanceArgs))
+    if (const auto reply = co_await tryCall(coordinatorHost, Service::groupRenderingControl,
+                                            u"GetGroupMute"_s, instanceArgs))
         g.muted = GroupStateRules::muted(*reply);
 
     // 8. Every room's own volume and mute, room by room.
@@ -91,7 +91,8 @@ QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group) {
         if (const auto reply =
                 co_await tryCall(room.host, Service::renderingControl, u"GetVolume"_s, channelArgs))
             room.volume = GroupStateRules::volume(*reply);
-        if (const auto reply = co_await tryCall(room.host, Service::renderingControl, u"GetMute"_s, channelArgs))
+        if (const auto reply =
+                co_await tryCall(room.host, Service::renderingControl, u"GetMute"_s, channelArgs))
             room.muted = GroupStateRules::muted(*reply);
     }
 
