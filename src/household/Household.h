@@ -17,8 +17,8 @@ public:
     // Group state polling: reads one group's playback state from its speakers and returns an
     // updated copy; every failed request leaves the fields it would have set as they were.
     static QCoro::Task<SpeakerGroup> loadState(SpeakerGroup group);
-    // "H:MM:SS" -> seconds, nothing for anything else.
-    static std::optional<double> seconds(const QString& text);
+    // "H:MM:SS" -> seconds; nothing for no text and for anything but three plain decimals.
+    static std::optional<double> seconds(const std::optional<QString>& text);
     // One EQ setting ("NightMode", "DialogLevel") of the speaker at host.
     static QCoro::Task<std::optional<bool>> eq(QString host, QString type);
 };

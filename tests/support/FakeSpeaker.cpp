@@ -71,6 +71,18 @@ QString trackMetaData(const QString& title, const QString& artist, const QString
                     xmlEscape(album));
 }
 
+QString streamMetaData(const QString& station, const QString& streamContent, const QString& albumArtUri) {
+    QString art;
+    if (!albumArtUri.isEmpty())
+        art = QStringLiteral("<upnp:albumArtURI>%1</upnp:albumArtURI>").arg(xmlEscape(albumArtUri));
+    return didlStart +
+           QStringLiteral("<item id=\"-1\" parentID=\"-1\" restricted=\"true\">"
+                          "<res protocolInfo=\"sonos.com-http:*:application/octet-stream:*\"></res>"
+                          "<r:streamContent>%1</r:streamContent>%2<dc:title>%3</dc:title>"
+                          "<upnp:class>object.item</upnp:class></item></DIDL-Lite>")
+               .arg(xmlEscape(streamContent), art, xmlEscape(station));
+}
+
 QString zoneGroupState(const FakeHousehold& household) {
     const auto member = [&](const FakeSpeaker& speaker, const QString& element) {
         QString text =

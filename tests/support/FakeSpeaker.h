@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The state of the loopback speaker simulator's household: plain values, copied in and out
 // under the simulator's lock.
@@ -54,6 +57,10 @@ struct FakeSpeaker {
     QStringList satellites; // uuids of speakers bound to this one (surrounds, sub)
     RoomState room;
     TransportState transport;
+    // Reply fields given as they stand instead of from the state, for texts that the state
+    // cannot hold ("abc" as a volume, "true" as a mute): action -> field -> text, or nothing
+    // to leave the field out. A field the reply lacks is added at its end.
+    QHash<QString, QHash<QString, std::optional<QString>>> replyText;
 };
 
 struct FakeGroup {
@@ -86,6 +93,10 @@ struct FakeHousehold {
     FakeGroup* groupOf(const QString& uuid);
     const FakeGroup* groupOf(const QString& uuid) const;
 };
+
+// A DIDL-Lite document for a radio stream, shaped like a speaker's TrackMetaData: the station
+// as dc:title, what plays right now as r:streamContent, and artwork when one is given.
+QString streamMetaData(const QString& station, const QString& streamContent, const QString& albumArtUri = {});
 
 // A DIDL-Lite document for one track, shaped like a speaker's TrackMetaData.
 QString trackMetaData(const QString& title, const QString& artist, const QString& album, const QString& uri,

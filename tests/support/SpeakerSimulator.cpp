@@ -70,6 +70,27 @@ QByteArray htmlPage(int status) {
         .toUtf8();
 }
 
+// The reply's fields with the speaker's configured texts put in their place.
+QList<QPair<QString, QString>> withReplyText(QList<QPair<QString, QString>> fields,
+                                             const QHash<QString, std::optional<QString>>& texts) {
+    QHash<QString, std::optional<QString>> pending = texts;
+    QList<QPair<QString, QString>> out;
+    for (auto& [name, value] : fields) {
+        const auto text = pending.find(name);
+        if (text == pending.end()) {
+            out.append({name, value});
+            continue;
+        }
+        if (*text)
+            out.append({name, **text});
+        pending.erase(text);
+    }
+    for (auto text = texts.cbegin(); text != texts.cend(); ++text)
+        if (pending.contains(text.key()) && *text)
+            out.append({text.key(), **text});
+    return out;
+}
+
 QByteArray responseBody(Service service, const QString& action,
                         const QList<QPair<QString, QString>>& fields) {
     QString text =
@@ -353,7 +374,10 @@ private:
             changes = context.changes;
             if (soapReply.errorCode)
                 return {soapReply.status, {}, faultBody(*soapReply.errorCode)};
-            return {soapReply.status, {}, responseBody(*request.service, request.action, soapReply.fields)};
+            return {soapReply.status,
+                    {},
+                    responseBody(*request.service, request.action,
+                                 withReplyText(soapReply.fields, speaker->replyText.value(request.action)))};
         }
         if (const auto handler = core_->methods.constFind(request.method); handler != core_->methods.cend())
             if (auto reply = (*handler)(request, core_->household))
