@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "support/HouseholdProbe.h"
+
+#include <QCoro/QCoroTask>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+using namespace std::chrono_literals;
+
+inline Room room(const QString& id, const QString& name, int volume = 0) {
+    return Room{
+        .id = id, .name = name, .host = QStringLiteral("host-") + id, .volume = volume, .muted = false};
+}
+
+inline SpeakerGroup group(const QString& id, const QList<Room>& rooms,
+                          const QString& state = QStringLiteral("STOPPED")) {
+    SpeakerGroup g{.id = id, .coordinatorID = rooms.isEmpty() ? QString() : rooms.first().id, .rooms = rooms};
+    g.state = state;
+    return g;
+}
+
+// A household over a private settings file on manual time, with fake speaker access that
+// counts what it is asked and never touches the network.
+class HouseholdFixture : public ::testing::Test {
+protected:
+    void SetUp() override { Clock::useManual(); }
+    void TearDown() override {
+        household.reset();
+        // Lets every waiting task see that its household is gone and end.
+        Clock::advance(60s);
+        Clock::useReal();
+    }
+
+    Household& make() {
+        Household::SpeakerAccess access{
+            .topology = [this](QString host) -> QCoro::Task<QList<SpeakerGroup>> {
+                asked.append(host);
+                if (failing.contains(host))
+                    throw std::runtime_error("no answer");
+                QList<SpeakerGroup> answer = topology; // co_return moves from what it is given
+                co_return answer;
+            },
+            .poll = [this](SpeakerGroup g) -> QCoro::Task<SpeakerGroup> {
+                polled.append(g.id);
+                if (pollAnswer)
+                    co_return pollAnswer(g);
+                co_return g;
+            },
+            .model = [this](QString host) -> QCoro::Task<std::optional<QString>> {
+                modelAsked.append(host);
+                co_return models.value(host);
+            },
+        };
+        household = std::make_unique<Household>(*settings, access);
+        return *household;
+    }
+    HouseholdProbe probe() { return HouseholdProbe{*household}; }
+
+    TempSettings settings;
+    std::unique_ptr<Household> household;
+    QList<SpeakerGroup> topology;
+    QStringList asked;
+    QStringList polled;
+    QStringList failing;
+    std::function<SpeakerGroup(SpeakerGroup)> pollAnswer;
+    QStringList modelAsked;
+    QHash<QString, std::optional<QString>> models;
+};
