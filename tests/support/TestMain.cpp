@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     }
     ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // No test may reach the machine's own buses (mDNS on real interfaces, logind): point both at
+    // nothing. Tests that need a bus start a private one and set these themselves.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tamber-test-system-bus", 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tamber-test-session-bus", 1);
     ::setenv("LANG", "en_US.UTF-8", 0);
 
     ::testing::InitGoogleTest(&argc, argv);

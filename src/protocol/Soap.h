@@ -1,0 +1,34 @@
+#pragma once
+
+#include "protocol/LeafParser.h"
+#include "protocol/Service.h"
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// The one UPnP control call: every command to a speaker and every state read outside the
+// event stream is one SOAP action POSTed to port 1400.
+namespace SOAP {
+
+using Arguments = QList<QPair<QString, QString>>;
+
+// Escapes an argument value for the envelope: "&" first, then "<", ">" and the double quote.
+// Apostrophes stay as they are.
+QString escape(QString value);
+
+// The one-line envelope of an action, as sent.
+QByteArray envelope(Service service, const QString& action, const Arguments& args);
+
+// The SOAPACTION header value: "\"<service type URN>#<action>\"".
+QByteArray soapAction(Service service, const QString& action);
+
+// Sends `action` with `args` (in their order) to the speaker at `host` and returns the reply's
+// leaf fields. Status 200 is success, even with an empty or unreadable body; any other status
+// throws SonosError ("<action> failed (UPnP <code or ?>)"); no answer at all, within 3.0 s of
+// idleness, or a host that forms no URL throws TransportError.
+QCoro::Task<Fields> call(QString host, Service service, QString action, Arguments args);
+
+} // namespace SOAP

@@ -1,0 +1,507 @@
+#include "protocol/EventServer.h"
+#include "core/Log.h"
+#include "support/Await.h"
+#include "support/TestNet.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray ok = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+const QByteArray notAllowed =
+    "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+
+// A speaker's side of one connection: a socket bound to its own loopback address, collecting
+// whatever the server answers and noticing when the server closes.
+class Peer {
+public:
+    Peer(quint16 port, int hostNumber = 5) {
+        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { reply += socket_.readAll(); });
+        QObject::connect(&socket_, &QTcpSocket::stateChanged, [this](QAbstractSocket::SocketState state) {
+            if (state == QAbstractSocket::UnconnectedState)
+                closed = true;
+        });
+        socket_.bind(QHostAddress(test::loopback(hostNumber)), 0);
+        socket_.connectToHost(QHostAddress::LocalHost, port);
+        connected = test::waitUntil(
+                        [this] { return socket_.state() == QAbstractSocket::ConnectedState || closed; }) &&
+                    !closed;
+    }
+    void send(const QByteArray& bytes) {
+        socket_.write(bytes);
+        socket_.flush();
+    }
+    bool waitClosed() {
+        return test::waitUntil([this] { return closed; });
+    }
+    bool waitWritten() {
+        return test::waitUntil([this] { return socket_.bytesToWrite() == 0 || closed; });
+    }
+    void halfClose() {
+        socket_.flush();
+        ::shutdown(socket_.socketDescriptor(), SHUT_WR);
+    }
+    void close() { socket_.abort(); }
+
+    QByteArray reply;
+    bool closed = false;
+    bool connected = false;
+
+private:
+    QTcpSocket socket_;
+};
+
+QByteArray notify(const QByteArray& path, const QByteArray& headers, const QByteArray& body) {
+    return "NOTIFY " + path + " HTTP/1.1\r\nHOST: 127.0.0.1\r\n" + headers + "\r\n" + body;
+}
+
+class EventServerTest : public ::testing::Test {
+protected:
+    void start(EventServer::Limits limits = {2000ms, 5000ms, 64}) {
+        QString error;
+        server = EventServer::create([this](const EventServer::Notification& n) { received.push_back(n); },
+                                     &error, limits);
+        ASSERT_TRUE(server) << error.toStdString();
+        ASSERT_TRUE(server->port());
+        port = *server->port();
+    }
+    void SetUp() override { start(); }
+
+    // The server has let go of every connection and every buffered byte.
+    bool idle() {
+        return test::waitUntil(
+            [this] { return server->openConnections() == 0 && server->bufferedBytes() == 0; });
+    }
+
+    // One complete exchange on a new connection; the reply once the server has closed.
+    QByteArray exchange(const QByteArray& request, int hostNumber = 5) {
+        Peer peer(port, hostNumber);
+        EXPECT_TRUE(peer.connected);
+        peer.send(request);
+        EXPECT_TRUE(peer.waitClosed());
+        return peer.reply;
+    }
+
+    std::unique_ptr<EventServer> server;
+    quint16 port = 0;
+    std::vector<EventServer::Notification> received;
+};
+
+TEST_F(EventServerTest, CurlNotifyAndOtherMethods) {
+    const QString url =
+        QStringLiteral("http://127.0.0.1:%1/RINCON_000E58A0123401400/MediaRenderer/AVTransport").arg(port);
+    const QByteArray body = "<e:propertyset xmlns:e=\"urn:schemas-upnp-org:event-1-0\"><e:property>"
+                            "<LastChange>x</LastChange></e:property></e:propertyset>";
+    auto curl = [&](const QStringList& extra) {
+        QProcess process;
+        QStringList args = {"-s",        "-S",          "--max-time",      "20", "-D",     "-", "-o",
+                            "/dev/null", "--interface", test::loopback(9), "-H", "Expect:"};
+        process.start("curl", args + extra + QStringList{url});
+        process.write(body);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+        return process.readAllStandardOutput();
+    };
+
+    const QByteArray headers = curl({"-X", "NOTIFY", "-H", "SID: uuid:RINCON_1_sub0000001", "-H", "SEQ: 0",
+                                     "-H", "NT: upnp:event", "-H", "NTS: upnp:propchange", "-H",
+                                     "Content-Type: text/xml; charset=\"utf-8\"", "--data-binary", "@-"});
+    EXPECT_EQ(headers, ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+    const EventServer::Notification& n = received[0];
+    EXPECT_EQ(n.path, "/RINCON_000E58A0123401400/MediaRenderer/AVTransport");
+    EXPECT_EQ(n.host, test::loopback(9)); // not "::ffff:..."
+    EXPECT_EQ(n.sid, "uuid:RINCON_1_sub0000001");
+    EXPECT_EQ(n.headers.value("seq"), "0");
+    EXPECT_EQ(n.headers.value("nt"), "upnp:event");
+    EXPECT_EQ(n.headers.value("nts"), "upnp:propchange");
+    EXPECT_EQ(n.body, body);
+
+    for (const char* method : {"GET", "POST", "SUBSCRIBE", "notify"}) {
+        EXPECT_EQ(curl({"-X", method, "--data-binary", "@-"}), notAllowed) << method;
+    }
+    // The refused requests were not handed over: a further NOTIFY arrives as the second one.
+    curl({"-X", "NOTIFY", "--data-binary", "@-"});
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
+    EXPECT_FALSE(received[1].sid);
+    EXPECT_TRUE(idle());
+}
+
+TEST_F(EventServerTest, SingleRequests) {
+    const struct {
+        const char* name;
+        QByteArray request;
+        QByteArray reply;
+        bool handed;
+        const char* sid; // nullptr: absent
+        QByteArray body;
+        const char* path;
+    } cases[] = {
+        {"sid upper case", notify("/u/s", "SID: uuid:a\r\nContent-Length: 3\r\n", "xyz"), ok, true, "uuid:a",
+         "xyz", "/u/s"},
+        {"sid mixed case, value trimmed", notify("/u/s", "sId: \t uuid:b  \t\r\n", ""), ok, true, "uuid:b",
+         "", "/u/s"},
+        {"sid lower case", notify("/u/s", "sid:uuid:c\r\n", ""), ok, true, "uuid:c", "", "/u/s"},
+        {"space before colon", notify("/u/s", "SID : uuid:d\r\n", ""), ok, true, nullptr, "", "/u/s"},
+        {"longer body than length", notify("/p", "Content-Length: 10\r\n", "0123456789abcdefghij"), ok, true,
+         nullptr, "0123456789", "/p"},
+        {"content length not a number", notify("/p", "Content-Length: ten\r\n", ""), ok, true, nullptr, "",
+         "/p"},
+        {"negative content length", notify("/p", "content-length: -4\r\n", ""), ok, true, nullptr, "", "/p"},
+        {"content length header case", notify("/p", "CONTENT-LENGTH: 2\r\n", "ab"), ok, true, nullptr, "ab",
+         "/p"},
+        {"later header wins", notify("/p", "SID: one\r\nSID: two\r\n", ""), ok, true, "two", "", "/p"},
+        {"spaces in the request line", "  NOTIFY    /q   HTTP/1.1  \r\n\r\n", ok, true, nullptr, "", "/q"},
+        {"no protocol version", "NOTIFY /q\r\n\r\n", ok, true, nullptr, "", "/q"},
+        {"lower-case method", "notify /q HTTP/1.1\r\nSID: x\r\n\r\n", notAllowed, false, nullptr, "", ""},
+        {"GET", "GET / HTTP/1.1\r\n\r\n", notAllowed, false, nullptr, "", ""},
+        {"method with a NUL", QByteArray("NOTIFY\0 /q HTTP/1.1\r\n\r\n", 24), notAllowed, false, nullptr, "",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        received.clear();
+        EXPECT_EQ(exchange(c.request), c.reply);
+        if (!c.handed) {
+            // A NOTIFY sent after it is the first thing handed over.
+            EXPECT_EQ(exchange(notify("/marker", "", "")), ok);
+            ASSERT_TRUE(test::waitUntil([&] { return !received.empty(); }));
+            EXPECT_EQ(received[0].path, "/marker");
+            continue;
+        }
+        ASSERT_TRUE(test::waitUntil([&] { return !received.empty(); }));
+        EXPECT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].path, c.path);
+        EXPECT_EQ(received[0].body, c.body);
+        EXPECT_EQ(received[0].host, test::loopback(5));
+        if (c.sid)
+            EXPECT_EQ(received[0].sid, QString::fromLatin1(c.sid));
+        else
+            EXPECT_FALSE(received[0].sid);
+    }
+    EXPECT_TRUE(idle());
+}
+
+// Pieces of every size are assembled; the request is handed over once, after its last byte.
+TEST_F(EventServerTest, RequestInManyPieces) {
+    const QByteArray request =
+        notify("/RINCON_1/MediaRenderer/RenderingControl",
+               "SID: uuid:piece\r\nSEQ: 3\r\nContent-Length: 20\r\n", "<Volume>12</Volume>!");
+    for (int size : {1, 3, 7}) {
+        SCOPED_TRACE(size);
+        received.clear();
+        Peer peer(port);
+        ASSERT_TRUE(peer.connected);
+        for (qsizetype at = 0; at < request.size(); at += size) {
+            const QByteArray piece = request.mid(at, size);
+            peer.send(piece);
+            const qsizetype sent = std::min<qsizetype>(at + size, request.size());
+            if (sent < request.size()) {
+                // The server holds exactly what was sent so far, nothing answered, nothing handed over.
+                ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == sent; }));
+                EXPECT_TRUE(peer.reply.isEmpty());
+            }
+        }
+        ASSERT_TRUE(peer.waitClosed());
+        EXPECT_EQ(peer.reply, ok);
+        ASSERT_TRUE(test::waitUntil([&] { return !received.empty(); }));
+        EXPECT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].body, "<Volume>12</Volume>!");
+        EXPECT_EQ(received[0].sid, "uuid:piece");
+        EXPECT_EQ(received[0].headers.value("seq"), "3");
+    }
+}
+
+// Without Content-Length the reply comes as soon as the blank line arrives, even though the peer
+// keeps the connection open; a request followed by the peer's end of sending is still answered.
+TEST_F(EventServerTest, AnsweredAtBlankLineAndAfterPeerEnd) {
+    Peer open(port);
+    open.send("NOTIFY /a HTTP/1.1\r\nSID: s\r\n\r\n");
+    ASSERT_TRUE(open.waitClosed());
+    EXPECT_EQ(open.reply, ok);
+
+    Peer halfClosed(port);
+    halfClosed.send(notify("/b", "Content-Length: 2\r\n", "hi"));
+    halfClosed.halfClose();
+    ASSERT_TRUE(halfClosed.waitClosed());
+    EXPECT_EQ(halfClosed.reply, ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
+    EXPECT_EQ(received[1].body, "hi");
+}
+
+// Heads that can never be read (one word, not UTF-8, garbage) get no reply; the connection waits
+// until the peer closes (or the idle time-out), and the server keeps serving others meanwhile.
+TEST_F(EventServerTest, UnreadableHeadsWaitForPeer) {
+    const QList<QByteArray> heads = {
+        "NOTIFY\r\n\r\n",
+        "\r\n\r\n",
+        QByteArray("NOTIFY /\xff\xfe HTTP/1.1\r\n\r\n"),
+        QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n\x00\x00", 17),
+        QByteArray(3000, '\x80') + "\r\n\r\n" + QByteArray(100, 'x'),
+    };
+    for (const QByteArray& head : heads) {
+        SCOPED_TRACE(head.left(16).toHex().constData());
+        received.clear();
+        Peer stuck(port, 6);
+        stuck.send(head);
+        ASSERT_TRUE(stuck.waitWritten());
+        // Another request completes meanwhile; the stuck one is still open and unanswered.
+        EXPECT_EQ(exchange(notify("/other", "", "")), ok);
+        EXPECT_FALSE(stuck.closed);
+        EXPECT_TRUE(stuck.reply.isEmpty());
+        EXPECT_EQ(server->openConnections(), 1);
+        EXPECT_EQ(server->bufferedBytes(), 0); // an unreadable head is not kept
+        stuck.close();
+        EXPECT_TRUE(idle());
+        ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+        EXPECT_EQ(received[0].path, "/other");
+    }
+}
+
+// Exactly 4,000,000 bytes without a blank line keep the connection; one byte more closes it
+// without a reply, and its memory is given back.
+TEST_F(EventServerTest, BufferCap) {
+    Peer peer(port);
+    peer.send(QByteArray(EventServer::maxBuffer, 'a'));
+    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == EventServer::maxBuffer; }));
+    EXPECT_EQ(exchange(notify("/other", "", "")), ok);
+    EXPECT_FALSE(peer.closed);
+    peer.send("b");
+    ASSERT_TRUE(peer.waitClosed());
+    EXPECT_TRUE(peer.reply.isEmpty());
+    EXPECT_TRUE(idle());
+
+    // The same with a readable head whose Content-Length promises more than the cap.
+    Peer large(port);
+    large.send(notify("/big", "Content-Length: 4000001\r\n", QByteArray(EventServer::maxBuffer, 'z')));
+    ASSERT_TRUE(large.waitClosed());
+    EXPECT_TRUE(large.reply.isEmpty());
+    EXPECT_TRUE(idle());
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+    EXPECT_EQ(received[0].path, "/other");
+}
+
+bool logged(const QDateTime& since, const QString& text) {
+    for (const Log::Entry& entry : Log::readSince(since))
+        if (entry.category.endsWith(".events") && entry.message.contains(text))
+            return true;
+    return false;
+}
+
+// A body that never arrives in full ends at the idle time-out; a peer that trickles bytes fast
+// enough to stay under it ends at the request deadline. Neither is answered or handed over.
+TEST_F(EventServerTest, IdleTimeOutAndRequestDeadline) {
+    server.reset();
+    start({300ms, 900ms, 64});
+    const QDateTime since = QDateTime::currentDateTimeUtc().addSecs(-1);
+
+    Peer shortBody(port);
+    shortBody.send(notify("/p", "Content-Length: 100\r\n", "only ten.."));
+    ASSERT_TRUE(shortBody.waitClosed());
+    EXPECT_TRUE(shortBody.reply.isEmpty());
+    EXPECT_TRUE(logged(since, "of silence"));
+
+    Peer oneWord(port);
+    oneWord.send("NOTIFY\r\n\r\n");
+    ASSERT_TRUE(oneWord.waitClosed());
+    EXPECT_TRUE(oneWord.reply.isEmpty());
+
+    Peer loris(port);
+    const QByteArray request = notify("/loris", "Content-Length: 100000\r\n", "");
+    qsizetype sent = 0;
+    QTimer trickle;
+    QObject::connect(&trickle, &QTimer::timeout, [&] {
+        loris.send(request.mid(sent % request.size(), 1));
+        ++sent;
+    });
+    trickle.start(40ms); // well inside the idle time-out
+    ASSERT_TRUE(loris.waitClosed());
+    trickle.stop();
+    EXPECT_TRUE(loris.reply.isEmpty());
+    EXPECT_TRUE(logged(since, "no complete request within 900 ms"));
+    EXPECT_TRUE(idle());
+    EXPECT_TRUE(received.empty());
+}
+
+int rawConnect(quint16 port, const QString& from) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    // Leave the choice of the local port to connect(): thousands of closed connections in
+    // TIME_WAIT would otherwise make every bind search the whole port range.
+    const int yes = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from.toLatin1().constData(), &local.sin_addr);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(port);
+    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A blocking GET on a fresh connection; true when the 405 reply came back.
+bool rawProbe(quint16 port, const QString& from) {
+    const int fd = rawConnect(port, from);
+    if (fd < 0)
+        return false;
+    const QByteArray request = "GET /probe HTTP/1.1\r\n\r\n";
+    ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL);
+    QByteArray reply;
+    char buffer[256];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        reply.append(buffer, n);
+    ::close(fd);
+    return reply == notAllowed;
+}
+
+// 10,000 connections opened and dropped (some after a few bytes, some with a reset): the server
+// releases all of them and still answers and hands over a real NOTIFY afterwards.
+TEST_F(EventServerTest, ManyDroppedConnections) {
+    // A cap above the batch size plus the ones not yet seen closing, so no probe is turned away.
+    server.reset();
+    start({2000ms, 5000ms, 1000});
+    constexpr int total = 10'000;
+    constexpr int batch = 40;
+    for (int i = 0; i < total; i += batch) {
+        for (int k = i; k < i + batch; ++k) {
+            const int fd = rawConnect(port, test::loopback(100 + k % 100));
+            ASSERT_GE(fd, 0) << k;
+            if (k % 3 == 1)
+                ::send(fd, "NOTIFY /x HTTP/1.1\r\nSID", 23, MSG_NOSIGNAL);
+            if (k % 2 == 0) {
+                const linger reset{1, 0};
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            }
+            ::close(fd);
+        }
+        // Accepted in order: once the probe is answered the whole batch was taken in, so the
+        // listener's backlog never overflows.
+        ASSERT_TRUE(rawProbe(port, test::loopback(8))) << i;
+    }
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(exchange(notify("/after", "SID: s\r\n", "")), ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+    EXPECT_EQ(received[0].path, "/after");
+}
+
+// Beyond the cap a new connection is closed at once; when one leaves, a new one is served.
+TEST_F(EventServerTest, ConnectionCap) {
+    server.reset();
+    start({5000ms, 10000ms, 4});
+    std::vector<std::unique_ptr<Peer>> held;
+    for (int n = 0; n < 4; ++n) {
+        held.push_back(std::make_unique<Peer>(port, 10 + n));
+        held.back()->send(QByteArray(1000, 'h'));
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == 4000; }));
+    EXPECT_EQ(server->openConnections(), 4);
+
+    Peer rejected(port);
+    rejected.send(notify("/rejected", "", ""));
+    ASSERT_TRUE(rejected.waitClosed());
+    EXPECT_TRUE(rejected.reply.isEmpty());
+    EXPECT_EQ(server->openConnections(), 4);
+
+    held.front()->close();
+    ASSERT_TRUE(test::waitUntil([&] { return server->openConnections() == 3; }));
+    EXPECT_EQ(server->bufferedBytes(), 3000);
+    EXPECT_EQ(exchange(notify("/admitted", "", "")), ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+    EXPECT_EQ(received[0].path, "/admitted");
+    held.clear();
+    EXPECT_TRUE(idle());
+}
+
+// Two requests in parallel are handed over one after the other, in the order they completed.
+TEST_F(EventServerTest, ParallelRequestsInCompletionOrder) {
+    Peer first(port, 20);
+    Peer second(port, 21);
+    first.send(notify("/first", "Content-Length: 1\r\n", ""));
+    second.send(notify("/second", "Content-Length: 1\r\n", ""));
+    ASSERT_TRUE(test::waitUntil([&] { return server->openConnections() == 2; }));
+    second.send("2");
+    ASSERT_TRUE(second.waitClosed());
+    first.send("1");
+    ASSERT_TRUE(first.waitClosed());
+    EXPECT_EQ(first.reply, ok);
+    EXPECT_EQ(second.reply, ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
+    EXPECT_EQ(received[0].path, "/second");
+    EXPECT_EQ(received[0].host, test::loopback(21));
+    EXPECT_EQ(received[1].path, "/first");
+    EXPECT_EQ(received[1].host, test::loopback(20));
+}
+
+TEST_F(EventServerTest, IPv6Sender) {
+    QTcpSocket socket;
+    QByteArray reply;
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { reply += socket.readAll(); });
+    socket.connectToHost(QHostAddress::LocalHostIPv6, port);
+    if (!test::waitUntil([&] { return socket.state() != QAbstractSocket::ConnectingState; }) ||
+        socket.state() != QAbstractSocket::ConnectedState)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    socket.write(notify("/six", "", ""));
+    ASSERT_TRUE(test::waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(reply, ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+    EXPECT_EQ(received[0].host, "::1");
+}
+
+TEST(EventServerHost, HostText) {
+    const struct {
+        const char* address;
+        const char* host;
+    } cases[] = {
+        {"::ffff:127.0.0.7", "127.0.0.7"}, {"fe80::1%eth0", "fe80::1"},
+        {"fe80::a:b%wlp2s0", "fe80::a:b"}, {"::1", "::1"},
+        {"192.168.1.20", "192.168.1.20"},  {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EventServer::hostText(QString::fromLatin1(c.address)), QString::fromLatin1(c.host))
+            << c.address;
+    EXPECT_EQ(EventServer::host(QHostAddress("::ffff:10.1.2.3")), "10.1.2.3");
+    EXPECT_EQ(EventServer::host(QHostAddress()), "");
+}
+
+// Releasing the server while connections are open (and perhaps a notification is queued) is
+// clean: the connections are closed and the handler is not called afterwards.
+TEST(EventServerLifetime, ReleasedWithOpenConnections) {
+    int calls = 0;
+    auto server = EventServer::create([&](const EventServer::Notification&) { ++calls; });
+    ASSERT_TRUE(server);
+    const quint16 port = *server->port();
+    Peer open(port, 30);
+    open.send("NOTIFY /half HTTP/1.1\r\n");
+    Peer done(port, 31);
+    done.send(notify("/done", "", ""));
+    ASSERT_TRUE(done.waitClosed());
+    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() > 0; }));
+    const int before = calls;
+    server.reset();
+    EXPECT_TRUE(open.waitClosed());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, before);
+}
+
+} // namespace

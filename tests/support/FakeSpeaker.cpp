@@ -1,0 +1,128 @@
+#include "FakeSpeaker.h"
+
+#include "SpeakerSimulator.h"
+
+namespace sim {
+
+namespace {
+const QString didlStart = QStringLiteral("<DIDL-Lite xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+                                         "xmlns:upnp=\"urn:schemas-upnp-org:metadata-1-0/upnp/\" "
+                                         "xmlns:r=\"urn:schemas-rinconnetworks-com:metadata-1-0/\" "
+                                         "xmlns=\"urn:schemas-upnp-org:metadata-1-0/DIDL-Lite/\">");
+}
+
+FakeHousehold FakeHousehold::solo(const QStringList& hosts, const QStringList& names) {
+    FakeHousehold household;
+    for (qsizetype i = 0; i < hosts.size(); ++i) {
+        FakeSpeaker speaker;
+        speaker.host = hosts[i];
+        speaker.uuid = QStringLiteral("RINCON_0000000000%101400").arg(i + 1, 2, 10, QLatin1Char('0'));
+        speaker.zoneName = i < names.size() ? names[i] : QStringLiteral("Room %1").arg(i + 1);
+        household.groups.append(
+            {speaker.uuid + QStringLiteral(":%1").arg(i + 1), speaker.uuid, {speaker.uuid}});
+        household.speakers.append(speaker);
+    }
+    return household;
+}
+
+FakeSpeaker* FakeHousehold::speakerByHost(const QString& host) {
+    for (FakeSpeaker& speaker : speakers)
+        if (speaker.host == host)
+            return &speaker;
+    return nullptr;
+}
+
+FakeSpeaker* FakeHousehold::speakerByUuid(const QString& uuid) {
+    for (FakeSpeaker& speaker : speakers)
+        if (speaker.uuid == uuid)
+            return &speaker;
+    return nullptr;
+}
+
+const FakeSpeaker* FakeHousehold::speakerByHost(const QString& host) const {
+    return const_cast<FakeHousehold*>(this)->speakerByHost(host);
+}
+
+const FakeSpeaker* FakeHousehold::speakerByUuid(const QString& uuid) const {
+    return const_cast<FakeHousehold*>(this)->speakerByUuid(uuid);
+}
+
+FakeGroup* FakeHousehold::groupOf(const QString& uuid) {
+    for (FakeGroup& group : groups)
+        if (group.members.contains(uuid))
+            return &group;
+    return nullptr;
+}
+
+const FakeGroup* FakeHousehold::groupOf(const QString& uuid) const {
+    return const_cast<FakeHousehold*>(this)->groupOf(uuid);
+}
+
+QString trackMetaData(const QString& title, const QString& artist, const QString& album, const QString& uri,
+                      const QString& duration) {
+    return didlStart +
+           QStringLiteral("<item id=\"-1\" parentID=\"-1\" restricted=\"true\">"
+                          "<res protocolInfo=\"http-get:*:audio/mpeg:*\" duration=\"%1\">%2</res>"
+                          "<r:streamContent></r:streamContent>"
+                          "<upnp:albumArtURI>/getaa?s=1&amp;u=%2</upnp:albumArtURI>"
+                          "<dc:title>%3</dc:title><upnp:class>object.item.audioItem.musicTrack</upnp:class>"
+                          "<dc:creator>%4</dc:creator><upnp:album>%5</upnp:album></item></DIDL-Lite>")
+               .arg(xmlEscape(duration), xmlEscape(uri), xmlEscape(title), xmlEscape(artist),
+                    xmlEscape(album));
+}
+
+QString zoneGroupState(const FakeHousehold& household) {
+    const auto member = [&](const FakeSpeaker& speaker, const QString& element) {
+        QString text =
+            QStringLiteral("<%1 UUID=\"%2\" Location=\"http://%3:1400/xml/device_description.xml\" "
+                           "ZoneName=\"%4\"")
+                .arg(element, xmlEscape(speaker.uuid), xmlEscape(speaker.host), xmlEscape(speaker.zoneName));
+        if (speaker.invisible || element == QLatin1String("Satellite"))
+            text += QStringLiteral(" Invisible=\"1\"");
+        if (speaker.zoneBridge)
+            text += QStringLiteral(" IsZoneBridge=\"1\"");
+        return text;
+    };
+    QString text = QStringLiteral("<ZoneGroupState><ZoneGroups>");
+    for (const FakeGroup& group : household.groups) {
+        text += QStringLiteral("<ZoneGroup Coordinator=\"%1\" ID=\"%2\">")
+                    .arg(xmlEscape(group.coordinator), xmlEscape(group.id));
+        for (const QString& uuid : group.members) {
+            const FakeSpeaker* speaker = household.speakerByUuid(uuid);
+            if (!speaker)
+                continue;
+            if (speaker->satellites.isEmpty()) {
+                text += member(*speaker, QStringLiteral("ZoneGroupMember")) + QStringLiteral("/>");
+                continue;
+            }
+            text += member(*speaker, QStringLiteral("ZoneGroupMember")) + QLatin1Char('>');
+            for (const QString& satelliteId : speaker->satellites)
+                if (const FakeSpeaker* satellite = household.speakerByUuid(satelliteId))
+                    text += member(*satellite, QStringLiteral("Satellite")) + QStringLiteral("/>");
+            text += QStringLiteral("</ZoneGroupMember>");
+        }
+        text += QStringLiteral("</ZoneGroup>");
+    }
+    text += QStringLiteral("</ZoneGroups><VanishedDevices></VanishedDevices></ZoneGroupState>");
+    return text;
+}
+
+QString favoritesDidl(const QList<FakeFavorite>& favorites) {
+    QString text = didlStart;
+    for (qsizetype i = 0; i < favorites.size(); ++i) {
+        const FakeFavorite& favorite = favorites[i];
+        text +=
+            QStringLiteral("<item id=\"FV:2/%1\" parentID=\"FV:2\" restricted=\"false\">"
+                           "<dc:title>%2</dc:title><upnp:class>%3</upnp:class><r:ordinal>%4</r:ordinal>"
+                           "<res protocolInfo=\"x-rincon-cpcontainer:*:*:*\">%5</res>"
+                           "<upnp:albumArtURI>%6</upnp:albumArtURI><r:type>instantPlay</r:type>"
+                           "<r:description></r:description><r:resMD>%7</r:resMD></item>")
+                .arg(i + 1)
+                .arg(xmlEscape(favorite.title), xmlEscape(favorite.upnpClass))
+                .arg(i)
+                .arg(xmlEscape(favorite.uri), xmlEscape(favorite.albumArtUri), xmlEscape(favorite.metaData));
+    }
+    return text + QStringLiteral("</DIDL-Lite>");
+}
+
+} // namespace sim

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The state of the loopback speaker simulator's household: plain values, copied in and out
+// under the simulator's lock.
+namespace sim {
+
+struct QueueItem {
+    QString uri;
+    QString metaData; // DIDL-Lite as a document (not escaped)
+    QString duration = QStringLiteral("0:03:00");
+};
+
+// What every speaker keeps for its own room.
+struct RoomState {
+    int volume = 20;
+    bool mute = false;
+    int bass = 0;
+    int treble = 0;
+    bool loudness = true;
+    bool nightMode = false;
+    bool dialogLevel = false;
+    QString htAudioIn = QStringLiteral("0");
+    QString icon = QStringLiteral("x-rincon-roomicon:living");
+    QString configuration = QStringLiteral("1");
+    QString targetRoomName;
+};
+
+// What a speaker keeps when it coordinates a group.
+struct TransportState {
+    QString state = QStringLiteral("STOPPED");
+    QString avTransportUri;
+    QString avTransportMetaData;
+    QString trackUri;
+    QString trackMetaData; // DIDL-Lite as a document (not escaped)
+    QString trackDuration = QStringLiteral("0:00:00");
+    QString relTime = QStringLiteral("0:00:00");
+    QString sleepTimer; // "H:MM:SS" or empty
+    QList<QueueItem> queue;
+    int track = 0; // 1-based position in the queue, 0 for none
+};
+
+struct FakeSpeaker {
+    QString host; // its loopback address; its server listens there on port 1400
+    QString uuid; // "RINCON_..."
+    QString zoneName;
+    QString modelName = QStringLiteral("Sonos One");
+    bool tv = false; // answers GetEQ for NightMode / DialogLevel
+    bool invisible = false;
+    bool zoneBridge = false;
+    QStringList satellites; // uuids of speakers bound to this one (surrounds, sub)
+    RoomState room;
+    TransportState transport;
+};
+
+struct FakeGroup {
+    QString id;
+    QString coordinator; // uuid
+    QStringList members; // uuids, coordinator included
+};
+
+struct FakeFavorite {
+    QString title;
+    QString uri;
+    QString metaData; // DIDL-Lite as a document (not escaped), sent as r:resMD
+    QString albumArtUri;
+    QString upnpClass = QStringLiteral("object.itemobject.item.sonos-favorite");
+};
+
+struct FakeHousehold {
+    QList<FakeSpeaker> speakers;
+    QList<FakeGroup> groups;
+    QList<FakeFavorite> favorites;
+
+    // One speaker per host, each a group of its own: uuids "RINCON_<n padded>01400", zone names
+    // from `names` (or "Room <n>").
+    static FakeHousehold solo(const QStringList& hosts, const QStringList& names = {});
+
+    FakeSpeaker* speakerByHost(const QString& host);
+    FakeSpeaker* speakerByUuid(const QString& uuid);
+    const FakeSpeaker* speakerByHost(const QString& host) const;
+    const FakeSpeaker* speakerByUuid(const QString& uuid) const;
+    FakeGroup* groupOf(const QString& uuid);
+    const FakeGroup* groupOf(const QString& uuid) const;
+};
+
+// A DIDL-Lite document for one track, shaped like a speaker's TrackMetaData.
+QString trackMetaData(const QString& title, const QString& artist, const QString& album, const QString& uri,
+                      const QString& duration = QStringLiteral("0:03:00"));
+
+} // namespace sim

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "SpeakerSimulator.h"
+
+#include <QHash>
+#include <QMutex>
+
+namespace sim {
+
+// Everything the simulator's servers and its test-facing API share, under one lock.
+struct SimCore {
+    mutable QMutex mutex;
+    FakeHousehold household;
+    QList<SimRequest> log;
+    QHash<QPair<QString, QString>, Fault> faults;      // (host or "", action) -> fault
+    QHash<QPair<int, QString>, ActionHandler> actions; // (Service, action) -> handler
+    QHash<QByteArray, MethodHandler> methods;
+    ChangeHook changeHook;
+
+    // The fault that hits this request, counted; none when there is none. Locked by the caller.
+    std::optional<Fault> takeFault(const QString& host, const QString& action);
+};
+
+// The speaker's standard actions (the reads the household polls and the simple setters).
+void installStandardActions(QHash<QPair<int, QString>, ActionHandler>& table);
+
+} // namespace sim

@@ -1,0 +1,499 @@
+#include "SpeakerSimulator.h"
+
+#include "SimCore.h"
+
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace sim {
+
+namespace {
+
+const QString envelopeStart =
+    QStringLiteral("<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+                   "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\">"
+                   "<s:Body>");
+const QString envelopeEnd = QStringLiteral("</s:Body></s:Envelope>");
+
+const std::optional<Service> serviceOfPath(const QByteArray& path) {
+    for (Service service : {Service::avTransport, Service::renderingControl, Service::groupRenderingControl,
+                            Service::zoneGroupTopology, Service::deviceProperties, Service::contentDirectory})
+        if (controlPath(service).toUtf8() == path)
+            return service;
+    return std::nullopt;
+}
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 412:
+        return "Precondition Failed";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
+
+QByteArray faultBody(const QString& code) {
+    return (envelopeStart +
+            QStringLiteral(
+                "<s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring><detail>"
+                "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>%1</errorCode>"
+                "</UPnPError></detail></s:Fault>")
+                .arg(code) +
+            envelopeEnd)
+        .toUtf8();
+}
+
+QByteArray htmlPage(int status) {
+    return QStringLiteral("<html><head><title>%1 %2</title></head><body><h1>%2</h1></body></html>")
+        .arg(status)
+        .arg(QString::fromLatin1(reasonPhrase(status)))
+        .toUtf8();
+}
+
+QByteArray responseBody(Service service, const QString& action,
+                        const QList<QPair<QString, QString>>& fields) {
+    QString text =
+        envelopeStart + QStringLiteral("<u:%1Response xmlns:u=\"%2\">").arg(action, serviceType(service));
+    for (const auto& [name, value] : fields)
+        text += QLatin1Char('<') + name + QLatin1Char('>') + xmlEscape(value) + QLatin1String("</") + name +
+                QLatin1Char('>');
+    text += QStringLiteral("</u:%1Response>").arg(action) + envelopeEnd;
+    return text.toUtf8();
+}
+
+QByteArray deviceDescription(const FakeSpeaker& speaker) {
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
+                          "<root xmlns=\"urn:schemas-upnp-org:device-1-0\"><specVersion><major>1</major>"
+                          "<minor>0</minor></specVersion><device>"
+                          "<deviceType>urn:schemas-upnp-org:device:ZonePlayer:1</deviceType>"
+                          "<friendlyName>%1 - %2</friendlyName><modelName>%2</modelName>"
+                          "<UDN>uuid:%3</UDN><roomName>%4</roomName></device></root>")
+        .arg(xmlEscape(speaker.host), xmlEscape(speaker.modelName), xmlEscape(speaker.uuid),
+             xmlEscape(speaker.zoneName))
+        .toUtf8();
+}
+
+// Reads the action element (the first child of s:Body) and its children in order.
+void readAction(SimRequest& request) {
+    QXmlStreamReader reader(request.body);
+    reader.setNamespaceProcessing(false);
+    int depth = 0;
+    int actionDepth = -1;
+    QString argName;
+    QString argText;
+    bool inBody = false;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (reader.qualifiedName() == QLatin1String("s:Body")) {
+                inBody = true;
+            } else if (inBody && actionDepth < 0) {
+                actionDepth = depth;
+                request.action = reader.name().toString();
+            } else if (actionDepth >= 0 && depth == actionDepth + 1) {
+                argName = reader.qualifiedName().toString();
+                argText.clear();
+            }
+            break;
+        case QXmlStreamReader::Characters:
+            if (actionDepth >= 0 && depth == actionDepth + 1)
+                argText += reader.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (actionDepth >= 0 && depth == actionDepth + 1)
+                request.args.append({argName, argText});
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+} // namespace
+
+QString xmlEscape(QString text) {
+    text.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    text.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    text.replace(QLatin1Char('"'), QLatin1String("&quot;"));
+    return text;
+}
+
+std::optional<Fault> SimCore::takeFault(const QString& host, const QString& action) {
+    for (const auto& key : {qMakePair(host, action), qMakePair(QString(), action)}) {
+        auto found = faults.find(key);
+        if (found == faults.end())
+            continue;
+        Fault fault = *found;
+        if (found->times > 0 && --found->times == 0)
+            faults.erase(found);
+        return fault;
+    }
+    return std::nullopt;
+}
+
+// The servers: one listener per speaker, HTTP/1.1 connections with keep-alive, all on the
+// simulator's thread.
+class SimServer : public QObject {
+public:
+    explicit SimServer(std::shared_ptr<SimCore> core) : core_(std::move(core)) {}
+
+    bool listen(const QString& host) {
+        if (listeners_.contains(host))
+            return true;
+        auto* server = new QTcpServer(this);
+        if (!server->listen(QHostAddress(host), 1400)) {
+            error_ = QStringLiteral("%1:1400: %2").arg(host, server->errorString());
+            delete server;
+            return false;
+        }
+        connect(server, &QTcpServer::newConnection, this, [this, server, host] {
+            while (QTcpSocket* socket = server->nextPendingConnection())
+                accept(host, socket);
+        });
+        listeners_.insert(host, server);
+        return true;
+    }
+
+    void close(const QString& host) {
+        for (QTcpSocket* socket : connections_.values(host)) {
+            socket->abort();
+            drop(host, socket);
+        }
+        delete listeners_.take(host);
+    }
+
+    void closeAll() {
+        for (const QString& host : listeners_.keys())
+            close(host);
+    }
+
+    QString error() const { return error_; }
+
+private:
+    struct Connection {
+        QByteArray buffer;
+        bool busy = false; // an answer is pending (delayed or withheld)
+    };
+
+    void accept(const QString& host, QTcpSocket* socket) {
+        socket->setParent(this); // outlives its listener, which may close first
+        connections_.insert(host, socket);
+        state_.insert(socket, {});
+        connect(socket, &QTcpSocket::readyRead, this, [this, host, socket] {
+            state_[socket].buffer += socket->readAll();
+            process(host, socket);
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, host, socket] { drop(host, socket); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, host, socket] {
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                drop(host, socket);
+        });
+    }
+
+    void drop(const QString& host, QTcpSocket* socket) {
+        if (!state_.contains(socket))
+            return;
+        state_.remove(socket);
+        connections_.remove(host, socket);
+        socket->deleteLater();
+    }
+
+    // Reads as many whole requests as the buffer holds, one answer at a time.
+    void process(const QString& host, QTcpSocket* socket) {
+        while (state_.contains(socket) && !state_[socket].busy) {
+            QByteArray& buffer = state_[socket].buffer;
+            const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+            if (headEnd < 0)
+                return;
+            SimRequest request;
+            request.host = host;
+            request.peer = QHostAddress(socket->peerAddress().toIPv4Address()).toString();
+            const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
+            const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
+            request.method = start.value(0);
+            request.path = start.value(1);
+            const QByteArray version = start.value(2);
+            qsizetype length = 0;
+            for (qsizetype i = 1; i < lines.size(); ++i) {
+                const qsizetype colon = lines[i].indexOf(':');
+                if (colon <= 0)
+                    continue;
+                const QByteArray name = lines[i].left(colon).trimmed();
+                const QByteArray value = lines[i].mid(colon + 1).trimmed();
+                request.headers.append({name, value});
+                if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
+                    length = value.toLongLong();
+            }
+            if (buffer.size() < headEnd + 4 + length)
+                return;
+            request.body = buffer.mid(headEnd + 4, length);
+            buffer.remove(0, headEnd + 4 + length);
+            const bool close = request.header("Connection").compare("close", Qt::CaseInsensitive) == 0 ||
+                               version == "HTTP/1.0";
+            answer(host, socket, std::move(request), close);
+        }
+    }
+
+    void answer(const QString& host, QTcpSocket* socket, SimRequest request, bool close) {
+        const bool soap = request.method == "POST";
+        if (soap) {
+            request.service = serviceOfPath(request.path);
+            readAction(request);
+        }
+        const QString key = soap ? request.action : QString::fromUtf8(request.path);
+
+        std::optional<Fault> fault;
+        HttpReply reply;
+        QList<QPair<QString, Service>> changes;
+        ChangeHook hook;
+        {
+            QMutexLocker lock(&core_->mutex);
+            core_->log.append(request);
+            fault = core_->takeFault(host, key);
+            hook = core_->changeHook;
+            if (fault && fault->kind == Fault::Kind::status) {
+                reply.status = fault->status;
+                if (fault->errorCode)
+                    reply.body = faultBody(*fault->errorCode);
+                else if (!soap)
+                    reply.body = htmlPage(fault->status);
+            } else {
+                reply = route(request, changes);
+            }
+        }
+        if (hook)
+            for (const auto& [uuid, service] : changes)
+                hook(uuid, service);
+
+        if (fault) {
+            switch (fault->kind) {
+            case Fault::Kind::emptyOk:
+                reply = HttpReply{200, {}, {}};
+                break;
+            case Fault::Kind::malformed: {
+                reply.status = 200;
+                const qsizetype cut = reply.body.indexOf("</u:");
+                reply.body = reply.body.left(cut < 0 ? reply.body.size() / 2 : cut) + "<</";
+                break;
+            }
+            case Fault::Kind::silence:
+                state_[socket].busy = true; // holds the connection open without an answer
+                return;
+            default:
+                break;
+            }
+        }
+        const bool typed = std::any_of(reply.headers.cbegin(), reply.headers.cend(), [](const auto& header) {
+            return header.first.compare("Content-Type", Qt::CaseInsensitive) == 0;
+        });
+        if (!reply.body.isEmpty() && !typed)
+            reply.headers.prepend({"CONTENT-TYPE", soap || reply.body.startsWith("<?xml")
+                                                       ? QByteArray("text/xml; charset=\"utf-8\"")
+                                                       : QByteArray("text/html")});
+        if (fault && fault->delay.count() > 0) {
+            state_[socket].busy = true;
+            QPointer<QTcpSocket> guard(socket);
+            QTimer::singleShot(fault->delay, this, [this, host, guard, reply, close] {
+                if (!guard || !state_.contains(guard.data()))
+                    return;
+                state_[guard.data()].busy = false;
+                write(guard.data(), reply, close);
+                process(host, guard.data());
+            });
+            return;
+        }
+        write(socket, reply, close);
+    }
+
+    // The answer to a request, locked: SOAP on a control path, the device description, or
+    // another method's handler.
+    HttpReply route(const SimRequest& request, QList<QPair<QString, Service>>& changes) {
+        FakeSpeaker* speaker = core_->household.speakerByHost(request.host);
+        if (request.method == "GET") {
+            if (request.path == "/xml/device_description.xml" && speaker)
+                return {200, {}, deviceDescription(*speaker)};
+            return {404, {}, htmlPage(404)};
+        }
+        if (request.method == "POST") {
+            if (!request.service || !speaker)
+                return {404, {}, htmlPage(404)};
+            // A SOAPACTION that disagrees with the path or the body is a client fault.
+            const QByteArray expected =
+                '"' + serviceType(*request.service).toUtf8() + '#' + request.action.toUtf8() + '"';
+            if (request.header("SOAPACTION") != expected)
+                return {500, {}, faultBody(QStringLiteral("401"))};
+            const auto handler = core_->actions.constFind(qMakePair(int(*request.service), request.action));
+            if (handler == core_->actions.cend())
+                return {500, {}, faultBody(QStringLiteral("401"))};
+            ActionContext context{core_->household, *speaker, request, {}};
+            const SoapReply soapReply = (*handler)(context);
+            changes = context.changes;
+            if (soapReply.errorCode)
+                return {soapReply.status, {}, faultBody(*soapReply.errorCode)};
+            return {soapReply.status, {}, responseBody(*request.service, request.action, soapReply.fields)};
+        }
+        if (const auto handler = core_->methods.constFind(request.method); handler != core_->methods.cend())
+            if (auto reply = (*handler)(request, core_->household))
+                return *reply;
+        return {405, {}, {}};
+    }
+
+    void write(QTcpSocket* socket, const HttpReply& reply, bool close) {
+        QByteArray head =
+            "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+        for (const auto& [name, value] : reply.headers)
+            head += name + ": " + value + "\r\n";
+        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+        head += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
+        head += "Server: Linux UPnP/1.0 loopback-speaker\r\n\r\n";
+        socket->write(head + reply.body);
+        if (close)
+            socket->disconnectFromHost();
+    }
+
+    std::shared_ptr<SimCore> core_;
+    QHash<QString, QTcpServer*> listeners_;
+    QMultiHash<QString, QTcpSocket*> connections_;
+    QHash<QTcpSocket*, Connection> state_;
+    QString error_;
+};
+
+SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_shared<SimCore>()) {
+    core_->household = std::move(household);
+    installStandardActions(core_->actions);
+    thread_.setObjectName(QStringLiteral("speaker-simulator"));
+    server_ = new SimServer(core_);
+    server_->moveToThread(&thread_);
+    QObject::connect(&thread_, &QThread::finished, server_, &QObject::deleteLater);
+    thread_.start();
+    QString error;
+    QMetaObject::invokeMethod(
+        server_,
+        [this, &error] {
+            for (const FakeSpeaker& speaker : core_->household.speakers)
+                if (!server_->listen(speaker.host)) {
+                    error = server_->error();
+                    return;
+                }
+        },
+        Qt::BlockingQueuedConnection);
+    if (!error.isEmpty()) {
+        QMetaObject::invokeMethod(
+            server_, [this] { server_->closeAll(); }, Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+        throw std::runtime_error(("speaker simulator: cannot listen on " + error).toStdString());
+    }
+}
+
+SpeakerSimulator::~SpeakerSimulator() {
+    QMetaObject::invokeMethod(
+        server_, [this] { server_->closeAll(); }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+FakeHousehold SpeakerSimulator::household() const {
+    QMutexLocker lock(&core_->mutex);
+    return core_->household;
+}
+
+FakeSpeaker SpeakerSimulator::speaker(const QString& host) const {
+    QMutexLocker lock(&core_->mutex);
+    const FakeSpeaker* speaker = core_->household.speakerByHost(host);
+    return speaker ? *speaker : FakeSpeaker{};
+}
+
+void SpeakerSimulator::update(const std::function<void(FakeHousehold&)>& change) {
+    QMutexLocker lock(&core_->mutex);
+    change(core_->household);
+}
+
+void SpeakerSimulator::setFault(const QString& host, const QString& action, const Fault& fault) {
+    QMutexLocker lock(&core_->mutex);
+    core_->faults.insert(qMakePair(host, action), fault);
+}
+
+void SpeakerSimulator::clearFaults() {
+    QMutexLocker lock(&core_->mutex);
+    core_->faults.clear();
+}
+
+void SpeakerSimulator::setOffline(const QString& host, bool offline) {
+    bool ok = true;
+    QMetaObject::invokeMethod(
+        server_,
+        [this, host, offline, &ok] {
+            if (offline)
+                server_->close(host);
+            else
+                ok = server_->listen(host);
+        },
+        Qt::BlockingQueuedConnection);
+    if (!ok)
+        throw std::runtime_error(("speaker simulator: cannot listen on " + server_->error()).toStdString());
+}
+
+QList<SimRequest> SpeakerSimulator::requests() const {
+    QMutexLocker lock(&core_->mutex);
+    return core_->log;
+}
+
+QList<SimRequest> SpeakerSimulator::requests(const QString& host, const QString& action) const {
+    QMutexLocker lock(&core_->mutex);
+    QList<SimRequest> found;
+    for (const SimRequest& request : core_->log)
+        if ((host.isEmpty() || request.host == host) &&
+            (request.action == action || QString::fromUtf8(request.path) == action))
+            found.append(request);
+    return found;
+}
+
+void SpeakerSimulator::clearRequests() {
+    QMutexLocker lock(&core_->mutex);
+    core_->log.clear();
+}
+
+void SpeakerSimulator::setHandler(Service service, const QString& action, ActionHandler handler) {
+    QMutexLocker lock(&core_->mutex);
+    core_->actions.insert(qMakePair(int(service), action), std::move(handler));
+}
+
+void SpeakerSimulator::setMethodHandler(const QByteArray& method, MethodHandler handler) {
+    QMutexLocker lock(&core_->mutex);
+    core_->methods.insert(method, std::move(handler));
+}
+
+void SpeakerSimulator::setChangeHook(ChangeHook hook) {
+    QMutexLocker lock(&core_->mutex);
+    core_->changeHook = std::move(hook);
+}
+
+QObject* SpeakerSimulator::threadContext() const {
+    return server_;
+}
+
+} // namespace sim
