@@ -20,6 +20,13 @@ Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* par
       access_(std::move(access)) {
     restore();
     QPointer<Household> self(this);
+    discovery_ = std::make_unique<Discovery>(
+        [self](QString host) {
+            if (self)
+                QMetaObject::invokeMethod(
+                    self, [self, host] { self->found(host); }, Qt::QueuedConnection);
+        },
+        access_.browser);
     events_->onEvent = [self](const Events::Target& target, const Fields& fields) {
         if (self)
             self->handle(target, fields);
@@ -105,6 +112,8 @@ void Household::startNetwork() {
     if (networkStarted_)
         return;
     networkStarted_ = true;
+    if (discovery_)
+        discovery_->start();
     events_->start();
     refresh();
 }

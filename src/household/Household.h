@@ -3,7 +3,9 @@
 #include "core/Clock.h"
 #include "household/RoomPreset.h"
 #include "household/SpeakerGroup.h"
+#include "protocol/Discovery.h"
 #include "protocol/Events.h"
+#include "protocol/Favorite.h"
 #include "protocol/LeafParser.h"
 
 #include <QCoro/QCoroTask>
@@ -31,6 +33,7 @@ class SettingsStore;
 class Household : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<SpeakerGroup> groups READ groups NOTIFY groupsChanged)
+    Q_PROPERTY(QList<Favorite> favorites READ favorites NOTIFY favoritesChanged)
     Q_PROPERTY(QList<RoomPreset> presets READ presets NOTIFY presetsChanged)
     Q_PROPERTY(std::optional<QString> error READ error WRITE setError NOTIFY errorChanged)
     Q_PROPERTY(QMap<QString, QString> groupNames READ groupNames NOTIFY groupNamesChanged)
@@ -54,6 +57,7 @@ public:
         TopologyReader topology;
         Poller poll;
         ModelReader model;
+        Discovery::BrowserFactory browser;
     };
 
     // The household of a normal run: restores the stored state and, when onboarding is done,
@@ -66,6 +70,7 @@ public:
 
     // Published values.
     const QList<SpeakerGroup>& groups() const { return groups_; }
+    const QList<Favorite>& favorites() const { return favorites_; }
     const QList<RoomPreset>& presets() const { return presets_; }
     const std::optional<QString>& error() const { return error_; }
     const QMap<QString, QString>& groupNames() const { return groupNames_; }
@@ -123,6 +128,7 @@ public:
 
 signals:
     void groupsChanged();
+    void favoritesChanged();
     void presetsChanged();
     void errorChanged();
     void groupNamesChanged();
@@ -169,6 +175,7 @@ private:
     SettingsStore& settings_;
 
     QList<SpeakerGroup> groups_;
+    QList<Favorite> favorites_;
     QList<RoomPreset> presets_;
     std::optional<QString> error_;
     Debounce errorTimeout_;
@@ -182,6 +189,7 @@ private:
     int generation_ = 0;
     std::optional<QString> activeCoordinator_;
     bool pickedByUser_ = false;
+    std::unique_ptr<Discovery> discovery_;
     std::unique_ptr<Events> events_;
     std::optional<QString> lastTopology_;
     QHash<QString, QString> lastTrack_;

@@ -27,6 +27,23 @@ inline SpeakerGroup group(const QString& id, const QList<Room>& rooms,
     return g;
 }
 
+// A DNS-SD browser the test reports results through.
+struct FakeBrowser : ServiceBrowser {
+    explicit FakeBrowser(ServiceBrowser::ResultsChanged& out) : out(out) {}
+    void setResultsChangedHandler(ResultsChanged handler) override { out = std::move(handler); }
+    void start(const QString&, const QString&) override {}
+    ServiceBrowser::ResultsChanged& out;
+};
+
+inline ServiceResult announced(const QString& host) {
+    const QByteArray location = "http://" + host.toLatin1() + ":1400/xml/device_description.xml";
+    return ServiceResult{.name = host,
+                         .type = QStringLiteral("_sonos._tcp"),
+                         .domain = QStringLiteral("local"),
+                         .interfaceIndex = 1,
+                         .txt = TxtRecord{TxtEntry{"location", location}}};
+}
+
 // A household over a private settings file on manual time, with fake speaker access that
 // counts what it is asked and never touches the network.
 class HouseholdFixture : public ::testing::Test {
@@ -58,6 +75,9 @@ protected:
                 modelAsked.append(host);
                 co_return models.value(host);
             },
+            .browser = [this]() -> std::unique_ptr<ServiceBrowser> {
+                return std::make_unique<FakeBrowser>(browse);
+            },
         };
         household = std::make_unique<Household>(*settings, access);
         return *household;
@@ -72,5 +92,6 @@ protected:
     QStringList failing;
     std::function<SpeakerGroup(SpeakerGroup)> pollAnswer;
     QStringList modelAsked;
+    ServiceBrowser::ResultsChanged browse;
     QHash<QString, std::optional<QString>> models;
 };

@@ -55,7 +55,7 @@ TEST_F(HouseholdMerge, GroupsAreOrderedByTheirBestPlacedRoomStably) {
 
 // A value changed locally is kept by merges for 2 s; each key protects its own fields.
 TEST_F(HouseholdMerge, RecentLocalChangesOutrankPolledValuesForTwoSeconds) {
-    Household& h = make();
+    make();
     SpeakerGroup local = group(u"G1"_s, {room(u"A"_s, u"a"_s, 10), room(u"B"_s, u"b"_s, 10)}, u"PLAYING"_s);
     local.volume = 30;
     local.muted = true;

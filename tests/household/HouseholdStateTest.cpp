@@ -1,6 +1,7 @@
 #include "core/Texts.h"
 #include "household/HouseholdFixture.h"
 #include "household/HouseholdKeys.h"
+#include "support/Await.h"
 
 using namespace Qt::StringLiterals;
 namespace Keys = HouseholdKeys;
@@ -122,6 +123,18 @@ TEST_F(HouseholdState, OnboardedHouseholdStartsItsNetworkOnceAtCreation) {
     h.startNetwork();
     EXPECT_EQ(asked, QStringList{u"h1"_s});
     EXPECT_TRUE(h.live());
+    EXPECT_EQ(h.groups().size(), 1);
+}
+
+TEST_F(HouseholdState, DiscoveredHostsReachTheHousehold) {
+    settings->setBool(Keys::onboarded, true);
+    Household& h = make();
+    ASSERT_TRUE(browse);
+    topology = {group(u"G1"_s, {room(u"A"_s, u"Bad"_s)})};
+    browse({announced(u"10.0.0.7"_s), announced(u"10.0.0.8"_s)});
+    ASSERT_TRUE(test::waitUntil([&] { return h.hosts().size() == 2; }));
+    EXPECT_EQ(h.hosts(), (QStringList{u"10.0.0.8"_s, u"10.0.0.7"_s}));
+    EXPECT_EQ(asked, QStringList{u"10.0.0.7"_s}); // the second host came while live with groups
     EXPECT_EQ(h.groups().size(), 1);
 }
 
