@@ -60,8 +60,8 @@ protected:
         Household::SpeakerAccess access{
             .topology = [this](QString host) -> QCoro::Task<QList<SpeakerGroup>> {
                 asked.append(host);
-                if (failing.contains(host))
-                    throw std::runtime_error("no answer");
+                if (const auto failure = failing.constFind(host); failure != failing.cend())
+                    std::rethrow_exception(*failure);
                 QList<SpeakerGroup> answer = topology; // co_return moves from what it is given
                 co_return answer;
             },
@@ -89,7 +89,7 @@ protected:
     QList<SpeakerGroup> topology;
     QStringList asked;
     QStringList polled;
-    QStringList failing;
+    QHash<QString, std::exception_ptr> failing; // host -> what asking it throws
     std::function<SpeakerGroup(SpeakerGroup)> pollAnswer;
     QStringList modelAsked;
     ServiceBrowser::ResultsChanged browse;
