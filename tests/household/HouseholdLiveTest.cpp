@@ -61,10 +61,17 @@ protected:
         settings->setTextList(HouseholdKeys::knownHosts, {host(1), host(3), host(5)});
     }
     void TearDown() override {
+        // Model lookups run on after a refresh; let them end before their speakers go.
+        if (household)
+            EXPECT_TRUE(
+                test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
         household.reset();
         Network::setInterfaceSource(nullptr);
     }
     Household& make() {
+        if (household)
+            EXPECT_TRUE(
+                test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
         household.reset();
         household = std::make_unique<Household>(*settings);
         return *household;

@@ -19,6 +19,7 @@ struct HouseholdProbe {
     int failedRefreshes() const { return h.failedRefreshes_; }
     const QHash<QString, QString>& lastTrack() const { return h.lastTrack_; }
     bool& pickedByUser() { return h.pickedByUser_; }
+    const QSet<QString>& fetchingModels() const { return h.fetchingModels_; }
 
     void setGroups(QList<SpeakerGroup> groups) { h.setGroups(std::move(groups)); }
     void setActive(const QString& coordinator) { h.setActiveCoordinator(coordinator); }
