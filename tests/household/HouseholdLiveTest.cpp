@@ -60,18 +60,20 @@ protected:
         // The newest host first: the TV speaker, then the others.
         settings->setTextList(HouseholdKeys::knownHosts, {host(1), host(3), host(5)});
     }
-    void TearDown() override {
-        // Model lookups run on after a refresh; let them end before their speakers go.
-        if (household)
+    // Model lookups run on after a refresh; they end before their speakers or household go.
+    void settle() {
+        if (household) {
             EXPECT_TRUE(
                 test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
+        }
+    }
+    void TearDown() override {
+        settle();
         household.reset();
         Network::setInterfaceSource(nullptr);
     }
     Household& make() {
-        if (household)
-            EXPECT_TRUE(
-                test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
+        settle();
         household.reset();
         household = std::make_unique<Household>(*settings);
         return *household;
