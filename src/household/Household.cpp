@@ -1,3 +1,195 @@
 #include "household/Household.h"
 
-Household::Household(QObject* parent) : QObject(parent) {}
+#include "core/Delays.h"
+#include "core/Log.h"
+#include "core/RenderMode.h"
+#include "household/HouseholdKeys.h"
+#include "platform/SettingsStore.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace Keys = HouseholdKeys;
+
+Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* parent)
+    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
+      access_(std::move(access)) {
+    restore();
+    QPointer<Household> self(this);
+    discovery_ = std::make_unique<Discovery>(
+        [self](QString host) {
+            if (self)
+                QMetaObject::invokeMethod(
+                    self, [self, host] { self->found(host); }, Qt::QueuedConnection);
+        },
+        access_.browser);
+    events_->onEvent = [self](const Events::Target& target, const Fields& fields) {
+        if (self)
+            self->handle(target, fields);
+    };
+    if (settings_.boolValue(Keys::onboarded).value_or(false))
+        startNetwork();
+}
+
+Household::Household(SettingsStore& settings, const QList<SpeakerGroup>& demo,
+                     const QMap<QString, QString>& models, QObject* parent)
+    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()) {
+    models_ = models;
+    for (const SpeakerGroup& group : demo)
+        for (const Room& room : group.rooms)
+            roomOrder_.append(room.id);
+    groups_ = demo;
+    if (!demo.isEmpty())
+        activeCoordinator_ = demo.first().coordinatorID;
+}
+
+Household::~Household() = default;
+
+void Household::restore() {
+    favoritesLoadedAt_ = QDateTime::fromSecsSinceEpoch(std::numeric_limits<int>::min(), Qt::UTC);
+    hosts_ = settings_.textList(Keys::knownHosts).value_or(QStringList());
+    groupNames_ = settings_.textMap(Keys::groupNames).value_or(QMap<QString, QString>());
+    models_ = settings_.textMap(Keys::roomModels).value_or(QMap<QString, QString>());
+    roomOrder_ = settings_.textList(Keys::roomOrder).value_or(QStringList());
+    if (const auto data = settings_.data(Keys::roomPresets))
+        presets_ = RoomPreset::decodeList(*data).value_or(QList<RoomPreset>());
+    if (RenderMode::active())
+        return;
+    const auto data = settings_.data(Keys::lastGroups);
+    if (!data)
+        return;
+    auto stored = SpeakerGroup::decodeList(*data);
+    if (!stored) {
+        qCInfo(logHousehold) << "stored groups are unreadable; starting without them";
+        return;
+    }
+    // The last known household shows at once, stopped, until the first refresh replaces it.
+    const QDateTime now = Clock::now();
+    for (SpeakerGroup& group : *stored) {
+        group.state = u"STOPPED"_s;
+        group.positionAt = now;
+    }
+    groups_ = *std::move(stored);
+}
+
+// Publishing.
+
+void Household::setGroups(QList<SpeakerGroup> groups) {
+    groups_ = std::move(groups);
+    emit groupsChanged();
+}
+
+void Household::setActiveCoordinator(std::optional<QString> coordinator) {
+    activeCoordinator_ = std::move(coordinator);
+    emit activeCoordinatorChanged();
+}
+
+void Household::setModels(QMap<QString, QString> models) {
+    models_ = std::move(models);
+    emit modelsChanged();
+}
+
+void Household::setError(const std::optional<QString>& text) {
+    error_ = text;
+    errorTimeout_.stop();
+    if (error_) {
+        QPointer<Household> self(this);
+        errorTimeout_.start(Delays::errorClear, [self] {
+            if (self)
+                self->setError(std::nullopt);
+        });
+    }
+    emit errorChanged();
+}
+
+// Start-up and discovery.
+
+void Household::startNetwork() {
+    if (networkStarted_)
+        return;
+    networkStarted_ = true;
+    if (discovery_)
+        discovery_->start();
+    events_->start();
+    refresh();
+}
+
+void Household::found(const QString& host) {
+    if (hosts_.contains(host))
+        return;
+    hosts_.prepend(host);
+    settings_.setTextList(Keys::knownHosts, hosts_);
+    if (!groups_.isEmpty() && live_)
+        return;
+    refresh();
+}
+
+// Derived values.
+
+bool Household::isPlaying(const QString& state) {
+    return state == "PLAYING"_L1 || state == "TRANSITIONING"_L1;
+}
+
+QList<Room> Household::allRooms() const {
+    QList<Room> rooms;
+    for (const SpeakerGroup& group : groups_)
+        rooms.append(group.rooms);
+    sortRooms(rooms);
+    return rooms;
+}
+
+std::optional<SpeakerGroup> Household::activeGroup() const {
+    if (groups_.isEmpty())
+        return std::nullopt;
+    if (activeCoordinator_)
+        for (const SpeakerGroup& group : groups_)
+            if (group.coordinatorID == *activeCoordinator_)
+                return group;
+    return groups_.first();
+}
+
+bool Household::anyPlaying() const {
+    return std::any_of(groups_.cbegin(), groups_.cend(),
+                       [](const SpeakerGroup& group) { return isPlaying(group.state); });
+}
+
+QString Household::displayName(const SpeakerGroup& group) const {
+    if (group.rooms.size() == 1)
+        return group.rooms.first().name;
+    const auto custom = groupNames_.constFind(group.memberKey());
+    if (custom != groupNames_.cend())
+        return *custom;
+    return group.coordinator().name + " + "_L1 + QString::number(group.rooms.size() - 1);
+}
+
+void Household::selectGroup(const SpeakerGroup& group) {
+    setActiveCoordinator(group.coordinatorID);
+    pickedByUser_ = true;
+}
+
+// What the event subscriber needs of the groups.
+QList<GroupAddresses> Household::addresses() const {
+    QList<GroupAddresses> out;
+    out.reserve(groups_.size());
+    for (const SpeakerGroup& group : groups_) {
+        const Room coordinator = group.coordinator();
+        GroupAddresses entry{.coordinator = {coordinator.id, coordinator.host}, .rooms = {}};
+        for (const Room& room : group.rooms)
+            entry.rooms.append({room.id, room.host});
+        out.append(entry);
+    }
+    return out;
+}
+
+void Household::storeGroups() {
+    // A group that cannot be written (a time that is not a finite number) leaves the last
+    // good snapshot in place.
+    if (const auto data = SpeakerGroup::encodeList(groups_))
+        settings_.setData(Keys::lastGroups, *data);
+    else
+        qCWarning(logHousehold) << "groups not stored: a value cannot be written";
+}

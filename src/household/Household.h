@@ -1,18 +1,109 @@
 #pragma once
 
+#include "core/Clock.h"
+#include "household/RoomPreset.h"
 #include "household/SpeakerGroup.h"
+#include "protocol/Discovery.h"
+#include "protocol/Events.h"
+#include "protocol/Favorite.h"
+#include "protocol/LeafParser.h"
 
 #include <QCoro/QCoroTask>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
+#include <exception>
+#include <functional>
+#include <memory>
 #include <optional>
 
-// The one observable model of the household. (Being built: state, refresh, polling, merges.)
+class SettingsStore;
+
+// The one observable model of the household, on the main thread. Views bind to the
+// published values through their change signals, which fire after every assignment, whether
+// or not the value changed. The household restores its last state from the settings store,
+// re-reads the topology and every group's state, merges events and carries out the speaker
+// operations.
 class Household : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QList<SpeakerGroup> groups READ groups NOTIFY groupsChanged)
+    Q_PROPERTY(QList<Favorite> favorites READ favorites NOTIFY favoritesChanged)
+    Q_PROPERTY(QList<RoomPreset> presets READ presets NOTIFY presetsChanged)
+    Q_PROPERTY(std::optional<QString> error READ error WRITE setError NOTIFY errorChanged)
+    Q_PROPERTY(QMap<QString, QString> groupNames READ groupNames NOTIFY groupNamesChanged)
+    Q_PROPERTY(QMap<QString, QString> models READ models NOTIFY modelsChanged)
+    Q_PROPERTY(
+        std::optional<QString> activeCoordinator READ activeCoordinator NOTIFY activeCoordinatorChanged)
+
 public:
-    explicit Household(QObject* parent = nullptr);
+    // How one group's state is read from its speakers. The state polling below by default;
+    // tests and benchmarks may put another in place.
+    using Poller = std::function<QCoro::Task<SpeakerGroup>(SpeakerGroup)>;
+    // How the groups are read from one host: a fresh group per topology group with a member,
+    // rooms at volume 0 and not muted. Throws when the host fails or answers unusably.
+    using TopologyReader = std::function<QCoro::Task<QList<SpeakerGroup>>(QString host)>;
+    // How a speaker's model name is looked up; nothing on any failure.
+    using ModelReader = std::function<QCoro::Task<std::optional<QString>>(QString host)>;
+
+    // Where the household reads from the speakers; an empty entry means the real speakers.
+    // Tests and benchmarks put fakes in place.
+    struct SpeakerAccess {
+        TopologyReader topology;
+        Poller poll;
+        ModelReader model;
+        Discovery::BrowserFactory browser;
+    };
+
+    // The household of a normal run: restores the stored state and, when onboarding is done,
+    // starts the network side.
+    explicit Household(SettingsStore& settings, SpeakerAccess access = {}, QObject* parent = nullptr);
+    // The household of render mode: demo data only, no stored keys, never any network.
+    Household(SettingsStore& settings, const QList<SpeakerGroup>& demo, const QMap<QString, QString>& models,
+              QObject* parent = nullptr);
+    ~Household() override;
+
+    // Published values.
+    const QList<SpeakerGroup>& groups() const { return groups_; }
+    const QList<Favorite>& favorites() const { return favorites_; }
+    const QList<RoomPreset>& presets() const { return presets_; }
+    const std::optional<QString>& error() const { return error_; }
+    const QMap<QString, QString>& groupNames() const { return groupNames_; }
+    const QMap<QString, QString>& models() const { return models_; }
+    const std::optional<QString>& activeCoordinator() const { return activeCoordinator_; }
+
+    // A text clears itself 5.0 s after its latest assignment; any new text, even the same
+    // one, restarts the wait, and setting nothing cancels it.
+    void setError(const std::optional<QString>& text);
+
+    // Plain state that others read.
+    bool visible = false; // the panel is open; set by the application shell
+    bool live() const { return live_; }
+    bool networkStarted() const { return networkStarted_; }
+    bool pickedByUser() const { return pickedByUser_; }
+    const QStringList& roomOrder() const { return roomOrder_; }
+    const QStringList& hosts() const { return hosts_; }
+    Events& events() { return *events_; }
+
+    // Derived values.
+    QList<Room> allRooms() const;
+    std::optional<SpeakerGroup> activeGroup() const;
+    bool anyPlaying() const;
+    QString displayName(const SpeakerGroup& group) const;
+
+    // The user's choice in the group switcher, and the keyboard's step through the groups.
+    void selectGroup(const SpeakerGroup& group);
+    void selectGroup(int offset);
+
+    // Starts discovery, the event subscriptions and the first refresh; only the first call acts.
+    void startNetwork();
+    // The one full re-read of the household. Never fails; calls may overlap.
+    QCoro::Task<void> refresh();
 
     // Group state polling: reads one group's playback state from its speakers and returns an
     // updated copy; every failed request leaves the fields it would have set as they were.
@@ -21,4 +112,97 @@ public:
     static std::optional<double> seconds(const std::optional<QString>& text);
     // One EQ setting ("NightMode", "DialogLevel") of the speaker at host.
     static QCoro::Task<std::optional<bool>> eq(QString host, QString type);
+
+    // The topology of the speaker at host, read through the zone-group-state action.
+    static QCoro::Task<QList<SpeakerGroup>> readTopology(QString host);
+
+    // True for "PLAYING" and "TRANSITIONING", the two states that count as playing.
+    static bool isPlaying(const QString& state);
+
+    // The text shown for a failed speaker request: one of the two reachability texts for a
+    // request that got no answer at all, else the failure's own description.
+    static QString failureText(std::exception_ptr failure);
+    // The failure of a host whose answer holds no usable topology; it reads like a speaker
+    // that did not answer.
+    static std::exception_ptr unusableReply(const QString& host);
+
+signals:
+    void groupsChanged();
+    void favoritesChanged();
+    void presetsChanged();
+    void errorChanged();
+    void groupNamesChanged();
+    void modelsChanged();
+    void activeCoordinatorChanged();
+
+private:
+    friend struct HouseholdProbe; // tests look at and set the working state
+
+    // Publishing: every assignment notifies.
+    void setGroups(QList<SpeakerGroup> groups);
+    void setActiveCoordinator(std::optional<QString> coordinator);
+    void setModels(QMap<QString, QString> models);
+
+    // Start-up and discovery.
+    void restore();
+    void found(const QString& host);
+
+    // Refresh (HouseholdRefresh.cpp).
+    QCoro::Task<void> run(std::function<QCoro::Task<void>()> operation);
+    void fetchModels(const QList<Room>& rooms);
+    QCoro::Task<SpeakerGroup> pollOne(SpeakerGroup group);
+    QCoro::Task<void> lookUpModel(Room room);
+    static QCoro::Task<std::optional<QString>> modelOf(QString host);
+    static QCoro::Task<SpeakerGroup> loadStateOrKeep(SpeakerGroup group);
+
+    // Merge, room order and the active group (HouseholdMerge.cpp).
+    void applyGroups(const QList<SpeakerGroup>& fresh);
+    bool recent(const QString& key, const QDateTime& cutoff) const;
+    QList<SpeakerGroup> sorted(QList<SpeakerGroup> groups) const;
+    void sortRooms(QList<Room>& rooms) const;
+    qsizetype rank(const QString& roomID) const;
+    void pickActiveGroup();
+    void reload(const QString& coordinator);
+    QCoro::Task<void> reloadAfterWait(QString coordinator, quint64 ticket);
+
+    // Event merge (HouseholdEvents.cpp).
+    void handle(const Events::Target& target, const Fields& fields);
+    QCoro::Task<void> refreshAfterTopologyEvent(quint64 ticket);
+
+    QList<GroupAddresses> addresses() const;
+    void storeGroups();
+
+    SettingsStore& settings_;
+
+    QList<SpeakerGroup> groups_;
+    QList<Favorite> favorites_;
+    QList<RoomPreset> presets_;
+    std::optional<QString> error_;
+    Debounce errorTimeout_;
+    int failedRefreshes_ = 0;
+    QMap<QString, QString> groupNames_;
+    QMap<QString, QString> models_;
+    QStringList roomOrder_;
+    QStringList hosts_;
+    QHash<QString, QDateTime> recentlyChanged_;
+    int pendingChanges_ = 0;
+    int generation_ = 0;
+    std::optional<QString> activeCoordinator_;
+    bool pickedByUser_ = false;
+    std::unique_ptr<Discovery> discovery_;
+    std::unique_ptr<Events> events_;
+    std::optional<QString> lastTopology_;
+    QHash<QString, QString> lastTrack_;
+    // Debounced work without cancellation: a waiting task acts only while its ticket is the
+    // newest one for its purpose.
+    QHash<QString, quint64> reloads_;
+    quint64 topologyRefresh_ = 0;
+    quint64 nextTicket_ = 0;
+    bool networkStarted_ = false;
+    bool live_ = false;
+    QSet<QString> fetchingModels_;
+    QDateTime favoritesLoadedAt_;
+    bool applyingPreset_ = false;
+
+    SpeakerAccess access_;
 };

@@ -1,0 +1,131 @@
+#include "core/Delays.h"
+#include "household/Household.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A volume as the speakers write it: an optional sign and decimal digits, nothing else.
+// A value outside the range of the model's volume does not parse (it would not fit).
+std::optional<int> volumeFrom(const QString& text) {
+    const QByteArray latin = text.toLatin1();
+    const char* begin = latin.constData();
+    const char* end = begin + latin.size();
+    if (begin != end && *begin == '+') {
+        ++begin;
+        if (begin != end && *begin == '-')
+            return std::nullopt;
+    }
+    long long value = 0;
+    const auto [stop, status] = std::from_chars(begin, end, value);
+    if (status != std::errc() || stop != end)
+        return std::nullopt;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+void Household::handle(const Events::Target& target, const Fields& fields) {
+    const QDateTime cutoff = Clock::now().addMSecs(-Delays::recentChange.count());
+    const auto groupOf = [this](const QString& coordinator) -> qsizetype {
+        for (qsizetype i = 0; i < groups_.size(); ++i)
+            if (groups_.at(i).coordinatorID == coordinator)
+                return i;
+        return -1;
+    };
+
+    switch (target.service) {
+    case EventService::avTransport: {
+        const qsizetype i = groupOf(target.uuid);
+        if (i < 0 || fields.isEmpty())
+            return;
+        const auto state = fields.constFind(u"TransportState"_s);
+        if (state != fields.cend() && *state != groups_.at(i).state && !recent(groups_.at(i).id, cutoff)) {
+            groups_[i].state = *state;
+            emit groupsChanged();
+            pickActiveGroup();
+        }
+        const auto uri = fields.constFind(u"CurrentTrackURI"_s);
+        const auto meta = fields.constFind(u"CurrentTrackMetaData"_s);
+        if (uri == fields.cend() && meta == fields.cend())
+            return;
+        const QString track =
+            (uri != fields.cend() ? *uri : QString()) + (meta != fields.cend() ? *meta : QString());
+        const auto last = lastTrack_.constFind(target.uuid);
+        if (last != lastTrack_.cend() && *last == track)
+            return;
+        lastTrack_.insert(target.uuid, track);
+        reload(target.uuid);
+        return;
+    }
+    case EventService::groupRenderingControl: {
+        const qsizetype i = groupOf(target.uuid);
+        if (i < 0 || recent(groups_.at(i).id, cutoff) || fields.isEmpty())
+            return;
+        const auto volume = fields.constFind(u"GroupVolume"_s);
+        if (volume != fields.cend())
+            if (const auto value = volumeFrom(*volume); value && *value != groups_.at(i).volume) {
+                groups_[i].volume = *value;
+                emit groupsChanged();
+            }
+        const auto mute = fields.constFind(u"GroupMute"_s);
+        if (mute != fields.cend() && (*mute == "1"_L1) != groups_.at(i).muted) {
+            groups_[i].muted = *mute == "1"_L1;
+            emit groupsChanged();
+        }
+        return;
+    }
+    case EventService::renderingControl: {
+        if (recent(target.uuid, cutoff))
+            return;
+        bool changed = false;
+        for (SpeakerGroup& group : groups_) {
+            const auto room = std::find_if(group.rooms.begin(), group.rooms.end(),
+                                           [&](const Room& r) { return r.id == target.uuid; });
+            if (room == group.rooms.end())
+                continue;
+            const auto volume = fields.constFind(u"Volume"_s);
+            if (volume != fields.cend())
+                if (const auto value = volumeFrom(*volume); value && *value != room->volume) {
+                    room->volume = *value;
+                    changed = true;
+                }
+            const auto mute = fields.constFind(u"Mute"_s);
+            if (mute != fields.cend() && (*mute == "1"_L1) != room->muted) {
+                room->muted = *mute == "1"_L1;
+                changed = true;
+            }
+            break;
+        }
+        if (changed)
+            emit groupsChanged();
+        return;
+    }
+    case EventService::zoneGroupTopology: {
+        const auto topology = fields.constFind(u"ZoneGroupState"_s);
+        if (topology == fields.cend() || (lastTopology_ && *lastTopology_ == *topology))
+            return;
+        lastTopology_ = *topology;
+        // A burst of topology changes leads to one refresh, after the last of them.
+        topologyRefresh_ = ++nextTicket_;
+        refreshAfterTopologyEvent(topologyRefresh_);
+        return;
+    }
+    }
+}
+
+QCoro::Task<void> Household::refreshAfterTopologyEvent(quint64 ticket) {
+    QPointer<Household> self(this);
+    co_await Clock::sleep(Delays::topologyEventRefresh);
+    if (!self || topologyRefresh_ != ticket)
+        co_return;
+    co_await refresh();
+}

@@ -1,0 +1,59 @@
+#include "household/Household.h"
+#include "household/HouseholdTexts.h"
+#include "protocol/Network.h"
+#include "protocol/Service.h"
+#include "protocol/Soap.h"
+#include "protocol/SonosError.h"
+#include "protocol/SpeakerModel.h"
+#include "protocol/TopologyParser.h"
+#include "protocol/TransportError.h"
+
+using namespace Qt::StringLiterals;
+
+// The household's reads from the real speakers.
+
+QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
+    const Fields reply = co_await SOAP::call(host, Service::zoneGroupTopology, u"GetZoneGroupState"_s, {});
+    const auto state = reply.constFind(u"ZoneGroupState"_s);
+    QList<SpeakerGroup> groups;
+    if (state == reply.cend())
+        co_return groups;
+    for (const TopologyParser::Group& raw : TopologyParser::parse(*state)) {
+        if (raw.members.isEmpty())
+            continue;
+        SpeakerGroup group{.id = raw.id, .coordinatorID = raw.coordinator, .rooms = {}};
+        for (const TopologyParser::Member& member : raw.members)
+            group.rooms.append(Room{
+                .id = member.uuid, .name = member.name, .host = member.host, .volume = 0, .muted = false});
+        groups.append(std::move(group));
+    }
+    co_return groups;
+}
+
+QString Household::failureText(std::exception_ptr failure) {
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const TransportError&) {
+        return Network::vpnActive() ? HouseholdTexts::unreachableVpn() : HouseholdTexts::unreachable();
+    } catch (const SonosError& error) {
+        return error.errorDescription.value_or(QString());
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+    }
+    return HouseholdTexts::unreachable();
+}
+
+std::exception_ptr Household::unusableReply(const QString& host) {
+    return std::make_exception_ptr(
+        TransportError(QNetworkReply::UnknownContentError, u"no usable topology from "_s + host));
+}
+
+QCoro::Task<std::optional<QString>> Household::modelOf(QString host) {
+    co_return co_await SpeakerModel::fetch(host);
+}
+
+QCoro::Task<SpeakerGroup> Household::loadStateOrKeep(SpeakerGroup group) {
+    co_return group;
+}

@@ -1,0 +1,129 @@
+#include "household/HouseholdFixture.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+Events::Target target(const QString& uuid, EventService service) {
+    return Events::Target{.uuid = uuid, .host = u"host"_s, .service = service};
+}
+
+class HouseholdEvents : public HouseholdFixture {
+protected:
+    Household& start() {
+        Household& h = make();
+        probe().apply(
+            {group(u"G1"_s, {room(u"A"_s, u"a"_s, 10), room(u"B"_s, u"b"_s, 20)}, u"PAUSED_PLAYBACK"_s),
+             group(u"G2"_s, {room(u"C"_s, u"c"_s, 30)})});
+        return h;
+    }
+    const SpeakerGroup& g1() { return household->groups()[0]; }
+    void event(const QString& uuid, EventService service, const Fields& fields) {
+        probe().handle(target(uuid, service), fields);
+    }
+};
+
+TEST_F(HouseholdEvents, TransportStateAppliesUnlessTheUserJustChangedIt) {
+    Household& h = start();
+    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    Clock::advance(1s);
+    event(u"A"_s, EventService::avTransport, {{u"TransportState"_s, u"STOPPED"_s}});
+    EXPECT_EQ(g1().state, u"PAUSED_PLAYBACK"_s);
+    Clock::advance(1500ms);
+    QSignalSpy spy(&h, &Household::groupsChanged);
+    event(u"A"_s, EventService::avTransport, {{u"TransportState"_s, u"PLAYING"_s}});
+    EXPECT_EQ(g1().state, u"PLAYING"_s);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(h.activeCoordinator(), u"A"_s);
+    // From a speaker that coordinates nothing: dropped, its track not remembered.
+    event(u"B"_s, EventService::avTransport,
+          {{u"TransportState"_s, u"STOPPED"_s}, {u"CurrentTrackURI"_s, u"x"_s}});
+    EXPECT_EQ(g1().state, u"PLAYING"_s);
+    EXPECT_FALSE(probe().lastTrack().contains(u"B"_s));
+}
+
+TEST_F(HouseholdEvents, AChangedTrackPollsTheGroupOnceAfterTheDebounce) {
+    start();
+    const Fields track{{u"CurrentTrackURI"_s, u"x-file:1"_s}, {u"CurrentTrackMetaData"_s, u"<DIDL/>"_s}};
+    event(u"A"_s, EventService::avTransport, track);
+    Clock::advance(300ms);
+    EXPECT_EQ(polled, QStringList{u"G1"_s});
+    event(u"A"_s, EventService::avTransport, track); // the same track: no poll
+    Clock::advance(300ms);
+    EXPECT_EQ(polled.size(), 1);
+    event(u"A"_s, EventService::avTransport, {{u"CurrentTrackMetaData"_s, u"<DIDL>2</DIDL>"_s}});
+    Clock::advance(299ms);
+    EXPECT_EQ(polled.size(), 1);
+    Clock::advance(1ms);
+    EXPECT_EQ(polled.size(), 2);
+}
+
+TEST_F(HouseholdEvents, GroupVolumeAndMute) {
+    start();
+    struct Case {
+        const char* volume;
+        const char* mute;
+        int expectVolume;
+        bool expectMuted;
+    };
+    const Case cases[] = {
+        {"55", "1", 55, true},   {"abc", "1", 55, true}, {"12", "true", 12, false},
+        {"+13", "0", 13, false}, {"-1", "0", -1, false}, {"99999999999", "0", -1, false},
+        {"+-3", "0", -1, false}, {" 4", "0", -1, false}, {"", "1", -1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.volume);
+        event(u"A"_s, EventService::groupRenderingControl,
+              {{u"GroupVolume"_s, QString::fromLatin1(c.volume)},
+               {u"GroupMute"_s, QString::fromLatin1(c.mute)}});
+        EXPECT_EQ(g1().volume, c.expectVolume);
+        EXPECT_EQ(g1().muted, c.expectMuted);
+    }
+    // Within 2 s of a local change both fields are left alone; after it they apply.
+    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    Clock::advance(1500ms);
+    event(u"A"_s, EventService::groupRenderingControl,
+          {{u"GroupVolume"_s, u"70"_s}, {u"GroupMute"_s, u"0"_s}});
+    EXPECT_EQ(g1().volume, -1);
+    EXPECT_TRUE(g1().muted);
+    Clock::advance(1000ms);
+    event(u"A"_s, EventService::groupRenderingControl,
+          {{u"GroupVolume"_s, u"70"_s}, {u"GroupMute"_s, u"0"_s}});
+    EXPECT_EQ(g1().volume, 70);
+    EXPECT_FALSE(g1().muted);
+}
+
+TEST_F(HouseholdEvents, RoomVolumeAndMute) {
+    Household& h = start();
+    event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"44"_s}, {u"Mute"_s, u"1"_s}});
+    EXPECT_EQ(g1().rooms[1].volume, 44);
+    EXPECT_TRUE(g1().rooms[1].muted);
+    probe().recentlyChanged().insert(u"B"_s, Clock::now());
+    event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"1"_s}});
+    EXPECT_EQ(g1().rooms[1].volume, 44);
+    QSignalSpy spy(&h, &Household::groupsChanged);
+    event(u"Q"_s, EventService::renderingControl, {{u"Volume"_s, u"1"_s}}); // no such room
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST_F(HouseholdEvents, TopologyChangesLeadToOneRefreshAfterTheLastOfThem) {
+    start();
+    probe().found(u"h1"_s);
+    asked.clear();
+    topology = {group(u"G9"_s, {room(u"A"_s, u"a"_s)})};
+    for (const char* text : {"<one/>", "<two/>", "<three/>"}) {
+        event(u"A"_s, EventService::zoneGroupTopology, {{u"ZoneGroupState"_s, QString::fromLatin1(text)}});
+        Clock::advance(100ms);
+    }
+    Clock::advance(399ms);
+    EXPECT_TRUE(asked.isEmpty());
+    Clock::advance(1ms);
+    EXPECT_EQ(asked, QStringList{u"h1"_s});
+    EXPECT_EQ(household->groups()[0].id, u"G9"_s);
+    event(u"A"_s, EventService::zoneGroupTopology, {{u"ZoneGroupState"_s, u"<three/>"_s}});
+    event(u"A"_s, EventService::zoneGroupTopology, {{u"Other"_s, u"x"_s}});
+    Clock::advance(1s);
+    EXPECT_EQ(asked.size(), 1);
+}
+
+} // namespace

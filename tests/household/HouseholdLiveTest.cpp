@@ -1,0 +1,215 @@
+// The household against the loopback speaker simulator: real control calls, real replies.
+#include "core/Clock.h"
+#include "household/Household.h"
+#include "household/HouseholdKeys.h"
+#include "household/HouseholdTexts.h"
+#include "protocol/Network.h"
+#include "support/Await.h"
+#include "support/HouseholdProbe.h"
+#include "support/SpeakerSimulator.h"
+#include "support/TestNet.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<QList<Network::InterfaceAddress>> noVpn() {
+    return QList<Network::InterfaceAddress>{};
+}
+
+QString host(int n) {
+    return test::loopback(n + 1);
+}
+QString uuid(int n) {
+    return u"RINCON_SIM%1"_s.arg(n);
+}
+
+// Six speakers in three groups: a TV pair, a playing pair and a stopped pair.
+sim::FakeHousehold sixSpeakers() {
+    const QStringList names = {u"Wohnzimmer"_s, u"Küche"_s,         u"Bad"_s,
+                               u"Flur"_s,       u"Arbeitszimmer"_s, u"Garten"_s};
+    sim::FakeHousehold household;
+    for (int n = 1; n <= 6; ++n) {
+        sim::FakeSpeaker speaker;
+        speaker.host = host(n);
+        speaker.uuid = uuid(n);
+        speaker.zoneName = names[n - 1];
+        household.speakers.append(speaker);
+    }
+    household.speakers[0].tv = true;
+    household.speakers[0].modelName = u"Sonos Arc"_s;
+    household.speakers[0].transport.state = u"PLAYING"_s;
+    household.speakers[0].transport.trackUri = u"x-sonos-htastream:"_s + uuid(1) + u":spdif"_s;
+    household.speakers[2].transport.state = u"PLAYING"_s;
+    household.speakers[2].transport.trackUri = u"x-file-cifs://nas/song.mp3"_s;
+    household.groups = {{uuid(1) + u":1"_s, uuid(1), {uuid(1), uuid(2)}},
+                        {uuid(3) + u":2"_s, uuid(3), {uuid(3), uuid(4)}},
+                        {uuid(5) + u":3"_s, uuid(5), {uuid(5), uuid(6)}}};
+    return household;
+}
+
+class HouseholdLive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Network::setInterfaceSource(&noVpn);
+        simulator = std::make_unique<sim::SpeakerSimulator>(sixSpeakers());
+        // The newest host first: the TV speaker, then the others.
+        settings->setTextList(HouseholdKeys::knownHosts, {host(1), host(3), host(5)});
+    }
+    // Model lookups run on after a refresh; they end before their speakers or household go.
+    void settle() {
+        if (household) {
+            EXPECT_TRUE(
+                test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
+        }
+    }
+    void TearDown() override {
+        settle();
+        household.reset();
+        Network::setInterfaceSource(nullptr);
+    }
+    Household& make() {
+        settle();
+        household.reset();
+        household = std::make_unique<Household>(*settings);
+        return *household;
+    }
+    void refresh() { test::run(household->refresh()); }
+    QStringList groupMembers() const {
+        QStringList out;
+        for (const SpeakerGroup& g : household->groups()) {
+            QStringList names;
+            for (const Room& r : g.rooms)
+                names.append(r.name);
+            out.append(names.join(u'+'));
+        }
+        return out;
+    }
+
+    TempSettings settings;
+    std::unique_ptr<sim::SpeakerSimulator> simulator;
+    std::unique_ptr<Household> household;
+};
+
+TEST_F(HouseholdLive, RefreshReadsTheHouseholdAndFollowsARegroupingFromOutside) {
+    Household& h = make();
+    refresh();
+    EXPECT_FALSE(h.error());
+    EXPECT_TRUE(h.live());
+    // Rooms and groups in name order, new rooms learned once.
+    EXPECT_EQ(groupMembers(), (QStringList{u"Arbeitszimmer+Garten"_s, u"Bad+Flur"_s, u"Küche+Wohnzimmer"_s}));
+    EXPECT_EQ(h.groups()[2].coordinatorID, uuid(1));
+    EXPECT_EQ(h.groups()[2].coordinator().host, host(1));
+    EXPECT_EQ(simulator->requests(host(1), u"GetZoneGroupState"_s).size(), 1);
+    EXPECT_TRUE(simulator->requests(host(3), u"GetZoneGroupState"_s).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return h.models().size() == 6; }));
+    EXPECT_EQ(h.models().value(uuid(1)), u"Sonos Arc"_s);
+    EXPECT_EQ(SpeakerGroup::decodeList(*settings->data(HouseholdKeys::lastGroups))->size(), 3);
+
+    // Garten leaves its group for the kitchen's.
+    simulator->update([](sim::FakeHousehold& fake) {
+        fake.groups[2].members.removeAll(uuid(6));
+        fake.groups[0].members.append(uuid(6));
+    });
+    refresh();
+    // Rooms within a group follow the room order, whatever the topology's order.
+    EXPECT_EQ(groupMembers(), (QStringList{u"Arbeitszimmer"_s, u"Bad+Flur"_s, u"Garten+Küche+Wohnzimmer"_s}));
+    // No model is looked up twice.
+    int descriptions = 0;
+    for (const auto& request : simulator->requests())
+        descriptions += request.path == "/xml/device_description.xml" ? 1 : 0;
+    EXPECT_EQ(descriptions, 6);
+}
+
+TEST_F(HouseholdLive, ARestartShowsTheLastGroupsStoppedUntilTheFirstRefresh) {
+    make();
+    refresh();
+    simulator->update([](sim::FakeHousehold& fake) {
+        fake.groups[1].members.removeAll(uuid(4));
+        fake.groups.append({uuid(4) + u":9"_s, uuid(4), {uuid(4)}});
+    });
+    Household& h = make();
+    ASSERT_EQ(h.groups().size(), 3);
+    for (const SpeakerGroup& g : h.groups())
+        EXPECT_EQ(g.state, u"STOPPED"_s);
+    EXPECT_FALSE(h.live());
+    refresh();
+    EXPECT_EQ(groupMembers(),
+              (QStringList{u"Arbeitszimmer+Garten"_s, u"Bad"_s, u"Flur"_s, u"Küche+Wohnzimmer"_s}));
+}
+
+TEST_F(HouseholdLive, AVanishedHostIsSkippedSilently) {
+    simulator->setOffline(host(1), true);
+    Household& h = make();
+    refresh();
+    EXPECT_FALSE(h.error());
+    EXPECT_EQ(h.groups().size(), 3);
+    EXPECT_EQ(simulator->requests(host(3), u"GetZoneGroupState"_s).size(), 1);
+}
+
+// While live with groups, the last state stays through two failed refreshes; the third
+// shows the text by the failure of the last host asked, and an answer again clears it.
+TEST_F(HouseholdLive, FailuresKeepTheLastStateAndShowTheirTextByTheRules) {
+    Household& h = make();
+    refresh();
+    ASSERT_EQ(h.groups().size(), 3);
+    struct Case {
+        const char* name;
+        sim::Fault fault;
+        QString text;
+    };
+    const Case cases[] = {
+        {"500", sim::Fault::upnp(u"501"_s), u"GetZoneGroupState failed (UPnP 501)"_s},
+        {"403", sim::Fault::httpStatus(403), u"GetZoneGroupState failed (UPnP ?)"_s},
+        {"offline", sim::Fault{}, HouseholdTexts::unreachable()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int n : {1, 3, 5}) {
+            if (c.fault.kind == sim::Fault::Kind::none)
+                simulator->setOffline(host(n), true);
+            else
+                simulator->setFault(host(n), u"GetZoneGroupState"_s, c.fault);
+        }
+        refresh();
+        refresh();
+        EXPECT_FALSE(h.error());
+        EXPECT_EQ(h.groups().size(), 3);
+        refresh();
+        EXPECT_EQ(h.error(), c.text);
+        EXPECT_EQ(h.groups().size(), 3);
+
+        simulator->clearFaults();
+        for (int n : {1, 3, 5})
+            simulator->setOffline(host(n), false);
+        refresh();
+        EXPECT_TRUE(h.live());
+        EXPECT_EQ(h.groups().size(), 3);
+        // The refresh's own reachability texts clear; a speaker's own description stays
+        // until it clears itself.
+        if (c.fault.kind == sim::Fault::Kind::none)
+            EXPECT_FALSE(h.error());
+        else
+            EXPECT_EQ(h.error(), c.text);
+        h.setError(std::nullopt);
+    }
+}
+
+TEST_F(HouseholdLive, AHangingSpeakerReadsAsUnreachableForANewHousehold) {
+    settings->setTextList(HouseholdKeys::knownHosts, {host(1)});
+    simulator->setFault(host(1), u"GetZoneGroupState"_s, sim::Fault::silence());
+    Household& h = make();
+    refresh();
+    EXPECT_EQ(h.error(), HouseholdTexts::unreachable());
+    EXPECT_TRUE(h.groups().isEmpty());
+    simulator->clearFaults();
+    refresh();
+    EXPECT_FALSE(h.error());
+    EXPECT_EQ(h.groups().size(), 3);
+}
+
+} // namespace
