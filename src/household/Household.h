@@ -153,7 +153,6 @@ private:
     QCoro::Task<SpeakerGroup> pollOne(SpeakerGroup group);
     QCoro::Task<void> lookUpModel(Room room);
     static QCoro::Task<std::optional<QString>> modelOf(QString host);
-    static QCoro::Task<SpeakerGroup> loadStateOrKeep(SpeakerGroup group);
 
     // Merge, room order and the active group (HouseholdMerge.cpp).
     void applyGroups(const QList<SpeakerGroup>& fresh);

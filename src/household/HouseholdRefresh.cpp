@@ -127,5 +127,5 @@ QCoro::Task<SpeakerGroup> Household::pollOne(SpeakerGroup group) {
     const Poller poller = access_.poll;
     if (poller)
         co_return co_await poller(std::move(group));
-    co_return co_await loadStateOrKeep(std::move(group));
+    co_return co_await loadState(std::move(group));
 }

@@ -53,7 +53,3 @@ std::exception_ptr Household::unusableReply(const QString& host) {
 QCoro::Task<std::optional<QString>> Household::modelOf(QString host) {
     co_return co_await SpeakerModel::fetch(host);
 }
-
-QCoro::Task<SpeakerGroup> Household::loadStateOrKeep(SpeakerGroup group) {
-    co_return group;
-}
