@@ -105,6 +105,15 @@ public:
     // The one full re-read of the household. Never fails; calls may overlap.
     QCoro::Task<void> refresh();
 
+    // ---- transport, volume and sound ----
+    // ---- end transport, volume and sound ----
+
+    // ---- favourites and renaming ----
+    // ---- end favourites and renaming ----
+
+    // ---- grouping and presets ----
+    // ---- end grouping and presets ----
+
     // Group state polling: reads one group's playback state from its speakers and returns an
     // updated copy; every failed request leaves the fields it would have set as they were.
     static QCoro::Task<SpeakerGroup> loadState(SpeakerGroup group);
@@ -170,6 +179,15 @@ private:
 
     QList<GroupAddresses> addresses() const;
     void storeGroups();
+
+    // ---- transport, volume and sound (private) ----
+    // ---- end transport, volume and sound (private) ----
+
+    // ---- favourites and renaming (private) ----
+    // ---- end favourites and renaming (private) ----
+
+    // ---- grouping and presets (private) ----
+    // ---- end grouping and presets (private) ----
 
     SettingsStore& settings_;
 
