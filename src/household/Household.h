@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "household/RoomPreset.h"
 #include "household/SpeakerGroup.h"
+#include "household/VolumeSender.h"
 #include "protocol/Discovery.h"
 #include "protocol/Events.h"
 #include "protocol/Favorite.h"
@@ -106,6 +107,47 @@ public:
     QCoro::Task<void> refresh();
 
     // ---- transport, volume and sound ----
+    // Every operation below changes the published model first (stamping the change so that
+    // older speaker values cannot overwrite it for 2 s) and sends afterwards; none throws.
+    // A group or room argument is a value copy; the live entry is found by `id`.
+
+    // Play or pause the group. Returns once the speaker answered and the error text is set;
+    // a failure puts the state back.
+    QCoro::Task<void> togglePlay(SpeakerGroup group);
+    // Next or previous track, then, 0.6 s later, a full refresh. Nothing when the group
+    // cannot skip.
+    QCoro::Task<void> skip(SpeakerGroup group, bool forward);
+    // Jumps to `seconds` from the start of the track, kept within the track.
+    void seek(const SpeakerGroup& group, double seconds);
+    // Starts the sleep timer for `minutes`, or switches it off with nothing.
+    void setSleepTimer(const SpeakerGroup& group, std::optional<int> minutes);
+    // "HH:MM:SS" for a number of seconds, rounded half away from zero, hours not wrapped.
+    static QString hms(double seconds);
+
+    // Group volume (to the coordinator) and a room's own volume. Values go through the
+    // key's coalescing sender and are not clamped.
+    void setVolume(const SpeakerGroup& group, int volume);
+    void setVolume(const Room& room, int volume);
+    // Mute or unmute: the opposite of the `muted` flag of the value passed in.
+    void toggleMute(const SpeakerGroup& group);
+    void toggleMute(const Room& room);
+
+    // One room's equaliser settings as its speaker reports them; not kept by the household.
+    struct RoomSound {
+        int bass = 0;
+        int treble = 0;
+        bool loudness = false;
+        friend bool operator==(const RoomSound&, const RoomSound&) = default;
+    };
+    // Reads bass, treble and loudness one after the other; nothing when any read fails.
+    static QCoro::Task<std::optional<RoomSound>> loadSound(Room room);
+    // Bass and treble go through the room's senders; loudness is sent as it comes.
+    void setBass(const Room& room, int level);
+    void setTreble(const Room& room, int level);
+    void setLoudness(const Room& room, bool on);
+    // Night mode and speech enhancement on the group's TV speaker; a flag left out is not
+    // touched. Nothing for a group without a TV speaker.
+    void setTVSound(const SpeakerGroup& group, std::optional<bool> night, std::optional<bool> speech);
     // ---- end transport, volume and sound ----
 
     // ---- favourites and renaming ----
@@ -181,6 +223,14 @@ private:
     void storeGroups();
 
     // ---- transport, volume and sound (private) ----
+    // Records a local change of the value under `key` at the current time.
+    void stamp(const QString& key);
+    // The index in `groups_` of the first group with this id; -1 when none.
+    qsizetype groupIndex(const QString& id) const;
+    // The coalescing sender for a key, made on first use and kept for the household's life.
+    // Its failures set the error text; its successes never clear it.
+    std::shared_ptr<VolumeSender> sender(const QString& key);
+    QHash<QString, std::shared_ptr<VolumeSender>> volumeSenders_;
     // ---- end transport, volume and sound (private) ----
 
     // ---- favourites and renaming (private) ----

@@ -1,0 +1,122 @@
+// A room's equaliser (bass, treble, loudness) and a group's TV sound (night mode, speech
+// enhancement). Bass, treble and loudness are not held by the household; TV sound is.
+#include "household/Household.h"
+#include "protocol/Soap.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const SOAP::Arguments instanceArgs{{u"InstanceID"_s, u"0"_s}};
+
+// A level as the speaker words it: decimal digits with at most one leading sign. Anything
+// else, and a value beyond the range of a level's integer, reads as 0.
+int level(const Fields& reply, const QString& field) {
+    const QString text = reply.value(field);
+    const QStringView digits =
+        text.startsWith(u'+') || text.startsWith(u'-') ? QStringView(text).mid(1) : text;
+    if (digits.isEmpty())
+        return 0;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return 0;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > qint64(std::numeric_limits<int>::max()) + 1)
+            return 0;
+    }
+    if (text.startsWith(u'-'))
+        value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return 0;
+    return int(value);
+}
+
+QString flag(bool on) {
+    return on ? u"1"_s : u"0"_s;
+}
+
+QCoro::Task<void> rendering(QString host, QString action, SOAP::Arguments args) {
+    co_await SOAP::call(std::move(host), Service::renderingControl, std::move(action), std::move(args));
+}
+
+// Night mode first; a failure ends the operation before the speech request.
+QCoro::Task<void> tvSound(QString host, std::optional<bool> night, std::optional<bool> speech) {
+    const QString setEQ = u"SetEQ"_s;
+    if (night) {
+        const SOAP::Arguments args{
+            {u"InstanceID"_s, u"0"_s}, {u"EQType"_s, u"NightMode"_s}, {u"DesiredValue"_s, flag(*night)}};
+        co_await rendering(host, setEQ, args);
+    }
+    if (speech) {
+        const SOAP::Arguments args{
+            {u"InstanceID"_s, u"0"_s}, {u"EQType"_s, u"DialogLevel"_s}, {u"DesiredValue"_s, flag(*speech)}};
+        co_await rendering(host, setEQ, args);
+    }
+}
+
+} // namespace
+
+QCoro::Task<std::optional<Household::RoomSound>> Household::loadSound(Room room) {
+    // Strictly one after the other; the first failure ends the read with nothing. The
+    // arguments are made before each co_await: g++ 12 mishandles braced lists inside it.
+    const SOAP::Arguments channelArgs{{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}};
+    const QString getBass = u"GetBass"_s;
+    const QString getTreble = u"GetTreble"_s;
+    const QString getLoudness = u"GetLoudness"_s;
+    try {
+        const Fields bass = co_await SOAP::call(room.host, Service::renderingControl, getBass, instanceArgs);
+        const Fields treble =
+            co_await SOAP::call(room.host, Service::renderingControl, getTreble, instanceArgs);
+        const Fields loudness =
+            co_await SOAP::call(room.host, Service::renderingControl, getLoudness, channelArgs);
+        co_return RoomSound{.bass = level(bass, u"CurrentBass"_s),
+                            .treble = level(treble, u"CurrentTreble"_s),
+                            .loudness = loudness.value(u"CurrentLoudness"_s) == "1"_L1};
+    } catch (...) {
+        co_return std::nullopt;
+    }
+}
+
+void Household::setBass(const Room& room, int value) {
+    sender(room.id + u".bass"_s)->send(value, [host = room.host](int v) {
+        return rendering(host, u"SetBass"_s,
+                         {{u"InstanceID"_s, u"0"_s}, {u"DesiredBass"_s, QString::number(v)}});
+    });
+}
+
+void Household::setTreble(const Room& room, int value) {
+    sender(room.id + u".treble"_s)->send(value, [host = room.host](int v) {
+        return rendering(host, u"SetTreble"_s,
+                         {{u"InstanceID"_s, u"0"_s}, {u"DesiredTreble"_s, QString::number(v)}});
+    });
+}
+
+void Household::setLoudness(const Room& room, bool on) {
+    run([host = room.host, on]() {
+        return rendering(
+            host, u"SetLoudness"_s,
+            {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredLoudness"_s, flag(on)}});
+    });
+}
+
+void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night, std::optional<bool> speech) {
+    if (!group.tvHost)
+        return;
+    if (const qsizetype live = groupIndex(group.id); live >= 0) {
+        QList<SpeakerGroup> changed = groups_;
+        SpeakerGroup& entry = changed[live];
+        if (night)
+            entry.nightMode = *night;
+        if (speech)
+            entry.speechBoost = *speech;
+        stamp(group.id + u".tvsound"_s);
+        setGroups(std::move(changed));
+    }
+    run([host = *group.tvHost, night, speech]() { return tvSound(host, night, speech); });
+}

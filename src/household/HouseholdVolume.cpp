@@ -1,0 +1,133 @@
+// Volume and mute of a group and of a single room. Volumes travel through one coalescing
+// sender per key; mute toggles go out directly.
+#include "household/Household.h"
+#include "protocol/Soap.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QCoro::Task<void> groupVolume(QString host, int volume) {
+    // The snapshot tells the speaker how the members stand to each other, so that the new
+    // group volume scales them all alike. No snapshot, no volume.
+    // Arguments are made before each co_await: g++ 12 mishandles braced lists inside it.
+    const SOAP::Arguments snapshot{{u"InstanceID"_s, u"0"_s}};
+    co_await SOAP::call(host, Service::groupRenderingControl, u"SnapshotGroupVolume"_s, snapshot);
+    const SOAP::Arguments set{{u"InstanceID"_s, u"0"_s}, {u"DesiredVolume"_s, QString::number(volume)}};
+    co_await SOAP::call(host, Service::groupRenderingControl, u"SetGroupVolume"_s, set);
+}
+
+QCoro::Task<void> roomVolume(QString host, int volume) {
+    const SOAP::Arguments args{{u"InstanceID"_s, u"0"_s},
+                               {u"Channel"_s, u"Master"_s},
+                               {u"DesiredVolume"_s, QString::number(volume)}};
+    co_await SOAP::call(std::move(host), Service::renderingControl, u"SetVolume"_s, args);
+}
+
+// One request whose reply is not read.
+QCoro::Task<void> send(QString host, Service service, QString action, SOAP::Arguments args) {
+    co_await SOAP::call(std::move(host), service, std::move(action), std::move(args));
+}
+
+QString flag(bool on) {
+    return on ? u"1"_s : u"0"_s;
+}
+
+// The mean of the rooms' volumes, rounded half away from zero (40 and 31 give 36).
+int meanVolume(const QList<Room>& rooms) {
+    if (rooms.isEmpty())
+        return 0;
+    qint64 sum = 0;
+    for (const Room& room : rooms)
+        sum += room.volume;
+    return int(std::lround(double(sum) / double(rooms.size())));
+}
+
+} // namespace
+
+std::shared_ptr<VolumeSender> Household::sender(const QString& key) {
+    if (const auto found = volumeSenders_.constFind(key); found != volumeSenders_.cend())
+        return *found;
+    QPointer<Household> self(this);
+    auto made = VolumeSender::create([self](std::exception_ptr failure) {
+        if (self)
+            self->setError(failureText(failure));
+    });
+    volumeSenders_.insert(key, made);
+    return made;
+}
+
+void Household::setVolume(const SpeakerGroup& group, int volume) {
+    if (const qsizetype live = groupIndex(group.id); live >= 0) {
+        QList<SpeakerGroup> changed = groups_;
+        changed[live].volume = volume;
+        stamp(group.id);
+        setGroups(std::move(changed));
+    }
+    sender(group.id)->send(volume,
+                           [host = group.coordinator().host](int value) { return groupVolume(host, value); });
+}
+
+void Household::setVolume(const Room& room, int volume) {
+    for (qsizetype g = 0; g < groups_.size(); ++g) {
+        const QList<Room>& rooms = groups_.at(g).rooms;
+        const auto held =
+            std::find_if(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == room.id; });
+        if (held == rooms.cend())
+            continue;
+        QList<SpeakerGroup> changed = groups_;
+        SpeakerGroup& entry = changed[g];
+        entry.rooms[held - rooms.cbegin()].volume = volume;
+        entry.volume = meanVolume(entry.rooms);
+        stamp(entry.id);
+        setGroups(std::move(changed));
+        break;
+    }
+    stamp(room.id);
+    sender(room.id)->send(volume, [host = room.host](int value) { return roomVolume(host, value); });
+}
+
+void Household::toggleMute(const SpeakerGroup& group) {
+    const bool mute = !group.muted;
+    if (const qsizetype live = groupIndex(group.id); live >= 0) {
+        QList<SpeakerGroup> changed = groups_;
+        SpeakerGroup& entry = changed[live];
+        entry.muted = mute;
+        for (Room& room : entry.rooms)
+            room.muted = mute;
+        stamp(group.id);
+        setGroups(std::move(changed));
+    }
+    for (const Room& room : group.rooms)
+        stamp(room.id);
+    run([host = group.coordinator().host, mute]() {
+        return send(host, Service::groupRenderingControl, u"SetGroupMute"_s,
+                    {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
+    });
+}
+
+void Household::toggleMute(const Room& room) {
+    const bool mute = !room.muted;
+    for (qsizetype g = 0; g < groups_.size(); ++g) {
+        const QList<Room>& rooms = groups_.at(g).rooms;
+        const auto held =
+            std::find_if(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == room.id; });
+        if (held == rooms.cend())
+            continue;
+        // The group's own flag stays: it follows when the speakers report it.
+        QList<SpeakerGroup> changed = groups_;
+        changed[g].rooms[held - rooms.cbegin()].muted = mute;
+        setGroups(std::move(changed));
+        break;
+    }
+    stamp(room.id);
+    run([host = room.host, mute]() {
+        return send(host, Service::renderingControl, u"SetMute"_s,
+                    {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredMute"_s, flag(mute)}});
+    });
+}

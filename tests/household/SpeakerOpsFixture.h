@@ -1,0 +1,172 @@
+#pragma once
+
+// A household on manual time, refreshed once against a small simulated household, for the
+// tests of the speaker operations: transport, volume and mute, room and TV sound.
+
+#include "core/Clock.h"
+#include "household/Household.h"
+#include "household/HouseholdKeys.h"
+#include "protocol/Network.h"
+#include "support/Await.h"
+#include "support/HouseholdProbe.h"
+#include "support/SimTransport.h"
+#include "support/SpeakerSimulator.h"
+#include "support/TestNet.h"
+
+#include <gtest/gtest.h>
+
+#include <net/if.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+
+namespace ops {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Args = QList<QPair<QString, QString>>;
+
+inline QString host(int n) {
+    return test::loopback(n + 1);
+}
+inline QString uuid(int n) {
+    return u"RINCON_OPS%1"_s.arg(n);
+}
+
+inline std::optional<QList<Network::InterfaceAddress>> noVpn() {
+    return QList<Network::InterfaceAddress>{};
+}
+inline std::optional<QList<Network::InterfaceAddress>> vpnUp() {
+    return QList<Network::InterfaceAddress>{{u"tun0"_s, IFF_UP | IFF_RUNNING, AF_INET}};
+}
+
+inline QList<sim::QueueItem> queue(int tracks) {
+    QList<sim::QueueItem> items;
+    for (int n = 1; n <= tracks; ++n) {
+        const QString uri = u"x-file-cifs://nas/song%1.mp3"_s.arg(n);
+        items.append({uri, sim::trackMetaData(u"Song %1"_s.arg(n), u"Artist"_s, u"Album"_s, uri)});
+    }
+    return items;
+}
+
+// Four speakers: Wohnzimmer and Küche play a queue together (volumes 40 and 31); Bad is a
+// TV speaker on its own, paused on the TV input; Flur stands alone with nothing loaded.
+inline sim::FakeHousehold fourSpeakers() {
+    const QStringList names = {u"Wohnzimmer"_s, u"Küche"_s, u"Bad"_s, u"Flur"_s};
+    sim::FakeHousehold household;
+    for (int n = 1; n <= 4; ++n) {
+        sim::FakeSpeaker speaker;
+        speaker.host = host(n);
+        speaker.uuid = uuid(n);
+        speaker.zoneName = names[n - 1];
+        household.speakers.append(speaker);
+    }
+    sim::FakeSpeaker& living = household.speakers[0];
+    living.room.volume = 40;
+    living.transport.queue = queue(3);
+    living.transport.track = 1;
+    living.transport.trackUri = living.transport.queue[0].uri;
+    living.transport.trackMetaData = living.transport.queue[0].metaData;
+    living.transport.trackDuration = u"0:03:00"_s;
+    living.transport.state = u"PLAYING"_s;
+    household.speakers[1].room.volume = 31;
+    sim::FakeSpeaker& bath = household.speakers[2];
+    bath.tv = true;
+    bath.transport.state = u"PAUSED_PLAYBACK"_s;
+    bath.transport.trackUri = u"x-sonos-htastream:"_s + uuid(3) + u":spdif"_s;
+    household.groups = {{uuid(1) + u":1"_s, uuid(1), {uuid(1), uuid(2)}},
+                        {uuid(3) + u":2"_s, uuid(3), {uuid(3)}},
+                        {uuid(4) + u":3"_s, uuid(4), {uuid(4)}}};
+    return household;
+}
+
+class SpeakerOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::useManual();
+        Network::setInterfaceSource(&noVpn);
+        simulator = std::make_unique<sim::SpeakerSimulator>(fourSpeakers());
+        sim::installTransportActions(*simulator);
+        settings->setTextList(HouseholdKeys::knownHosts, {host(1)});
+        household = std::make_unique<Household>(*settings);
+        test::run(household->refresh());
+        ASSERT_EQ(household->groups().size(), 3);
+        simulator->clearRequests();
+    }
+    void TearDown() override {
+        if (household) {
+            EXPECT_TRUE(test::waitUntil([&] { return probe().fetchingModels().isEmpty(); }));
+        }
+        household.reset();
+        // Lets every waiting task see that its household is gone and end.
+        Clock::advance(60s);
+        Clock::useReal();
+        Network::setInterfaceSource(nullptr);
+    }
+
+    Household& h() { return *household; }
+    HouseholdProbe probe() { return HouseholdProbe{*household}; }
+
+    // The published group coordinated by speaker n.
+    SpeakerGroup group(int n) const {
+        for (const SpeakerGroup& g : household->groups())
+            if (g.coordinatorID == uuid(n))
+                return g;
+        throw std::runtime_error("no such group");
+    }
+    // Speaker n's room as published.
+    Room room(int n) const {
+        for (const Room& r : household->allRooms())
+            if (r.id == uuid(n))
+                return r;
+        throw std::runtime_error("no such room");
+    }
+    // Replaces the published group coordinated by speaker n.
+    void edit(int n, const std::function<void(SpeakerGroup&)>& change) {
+        QList<SpeakerGroup> groups = household->groups();
+        for (SpeakerGroup& g : groups)
+            if (g.coordinatorID == uuid(n))
+                change(g);
+        probe().setGroups(groups);
+    }
+
+    QList<sim::SimRequest> sent(int n, const QString& action) const {
+        return simulator->requests(host(n), action);
+    }
+    // The arguments of every request of `action` to speaker n, in arrival order.
+    QList<Args> argsSent(int n, const QString& action) const {
+        QList<Args> out;
+        for (const sim::SimRequest& request : sent(n, action))
+            out.append(request.args);
+        return out;
+    }
+    // Every SOAP action that reached speaker n, in order.
+    QStringList actions(int n) const {
+        QStringList out;
+        for (const sim::SimRequest& request : simulator->requests())
+            if (request.host == host(n) && !request.action.isEmpty())
+                out.append(request.action);
+        return out;
+    }
+    std::optional<QDateTime> stampOf(const QString& key) {
+        const auto& stamps = probe().recentlyChanged();
+        const auto found = stamps.constFind(key);
+        return found == stamps.cend() ? std::nullopt : std::optional<QDateTime>(*found);
+    }
+    // Waits until `count` requests of `action` reached speaker n.
+    bool waitForRequests(int n, const QString& action, int count) {
+        return test::waitUntil([&] { return sent(n, action).size() >= count; });
+    }
+    // Waits until the household's error text is `text`.
+    bool waitForError(const std::optional<QString>& text) {
+        return test::waitUntil([&] { return household->error() == text; });
+    }
+
+    TempSettings settings;
+    std::unique_ptr<sim::SpeakerSimulator> simulator;
+    std::unique_ptr<Household> household;
+};
+
+} // namespace ops

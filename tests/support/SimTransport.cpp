@@ -1,0 +1,37 @@
+#include "SimTransport.h"
+
+namespace sim {
+
+namespace {
+
+void selectTrack(TransportState& transport, int track) {
+    transport.track = track;
+    const QueueItem& item = transport.queue[track - 1];
+    transport.trackUri = item.uri;
+    transport.trackMetaData = item.metaData;
+    transport.trackDuration = item.duration;
+    transport.relTime = QStringLiteral("0:00:00");
+}
+
+ActionHandler step(int by) {
+    return [by](ActionContext& context) {
+        TransportState& transport = context.speaker.transport;
+        if (transport.queue.isEmpty())
+            return SoapReply::fault(QStringLiteral("701"));
+        const int target = std::max(transport.track + by, 1); // back from the first restarts it
+        if (target > transport.queue.size())
+            return SoapReply::fault(QStringLiteral("711"));
+        selectTrack(transport, target);
+        context.changed(context.speaker.uuid, Service::avTransport);
+        return SoapReply::ok();
+    };
+}
+
+} // namespace
+
+void installTransportActions(SpeakerSimulator& simulator) {
+    simulator.setHandler(Service::avTransport, QStringLiteral("Next"), step(1));
+    simulator.setHandler(Service::avTransport, QStringLiteral("Previous"), step(-1));
+}
+
+} // namespace sim
