@@ -18,6 +18,7 @@
 #include <net/if.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
@@ -96,8 +97,11 @@ protected:
         simulator->clearRequests();
     }
     void TearDown() override {
+        // Requests still under way would reach the next test's speakers: a connection that
+        // closes before its answer is sent again on a new one.
         if (household) {
             EXPECT_TRUE(test::waitUntil([&] { return probe().fetchingModels().isEmpty(); }));
+            EXPECT_TRUE(test::waitUntil([&] { return sendersIdle(); }));
         }
         household.reset();
         // Lets every waiting task see that its household is gone and end.
@@ -107,6 +111,10 @@ protected:
     }
 
     Household& h() { return *household; }
+    bool sendersIdle() {
+        const auto& senders = probe().volumeSenders();
+        return std::none_of(senders.cbegin(), senders.cend(), [](const auto& s) { return s->busy(); });
+    }
     HouseholdProbe probe() { return HouseholdProbe{*household}; }
 
     // The published group coordinated by speaker n.

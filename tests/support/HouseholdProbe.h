@@ -13,6 +13,7 @@ struct HouseholdProbe {
     Household& h;
 
     QHash<QString, QDateTime>& recentlyChanged() { return h.recentlyChanged_; }
+    const QHash<QString, std::shared_ptr<VolumeSender>>& volumeSenders() const { return h.volumeSenders_; }
     int& pendingChanges() { return h.pendingChanges_; }
     int& generation() { return h.generation_; }
     bool& live() { return h.live_; }
