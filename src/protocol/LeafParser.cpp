@@ -1,16 +1,14 @@
 #include "protocol/LeafParser.h"
+#include "protocol/XmlBytes.h"
 
 #include <QXmlStreamReader>
 
-Fields LeafParser::parse(const QString& text) {
-    return parse(text.toUtf8());
-}
+namespace {
 
-Fields LeafParser::parse(const QByteArray& utf8) {
+Fields read(QXmlStreamReader& reader) {
+    reader.setNamespaceProcessing(false);
     Fields fields;
     QString text;
-    QXmlStreamReader reader(utf8);
-    reader.setNamespaceProcessing(false);
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
@@ -20,16 +18,29 @@ Fields LeafParser::parse(const QByteArray& utf8) {
             if (!reader.isCDATA())
                 text.append(reader.text());
             break;
-        case QXmlStreamReader::EndElement: {
-            const QString name = reader.qualifiedName().toString();
-            if (!text.isEmpty() && !fields.contains(name))
-                fields.insert(name, text);
-            text.clear();
+        case QXmlStreamReader::EndElement:
+            if (!text.isEmpty()) {
+                QString name = reader.qualifiedName().toString();
+                if (!fields.contains(name))
+                    fields.insert(std::move(name), text);
+                text.clear();
+            }
             break;
-        }
         default:
             break;
         }
     }
     return fields;
+}
+
+} // namespace
+
+Fields LeafParser::parse(const QString& text) {
+    QXmlStreamReader reader(text);
+    return read(reader);
+}
+
+Fields LeafParser::parse(const QByteArray& utf8) {
+    QXmlStreamReader reader(XmlBytes::upToEncodingError(utf8));
+    return read(reader);
 }

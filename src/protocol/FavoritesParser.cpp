@@ -1,0 +1,97 @@
+#include "protocol/FavoritesParser.h"
+
+#include <QHash>
+#include <QUuid>
+#include <QXmlStreamReader>
+
+namespace {
+
+std::optional<QUrl> urlOf(const QString& text) {
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+// A favourite read from one item, with its artwork reference still as written.
+struct Item {
+    Favorite favorite;
+    QString artText;
+};
+
+std::optional<Item> itemOf(const QString& id, const QHash<QString, QString>& current) {
+    const QString uri = current.value(QStringLiteral("res"));
+    if (uri.isEmpty())
+        return std::nullopt;
+    const auto title = current.constFind(QStringLiteral("dc:title"));
+    if (title == current.constEnd())
+        return std::nullopt;
+    Item item;
+    item.favorite.id = id;
+    item.favorite.title = *title;
+    item.favorite.uri = uri;
+    item.favorite.meta = current.value(QStringLiteral("r:resMD"));
+    const auto art = current.constFind(QStringLiteral("upnp:albumArtURI"));
+    if (art != current.constEnd()) {
+        item.artText = *art;
+        item.favorite.artURL = urlOf(*art);
+    }
+    return item;
+}
+
+} // namespace
+
+QList<Favorite> FavoritesParser::parse(const QString& didl, const QString& host) {
+    QList<Item> items;
+    QHash<QString, QString> current;
+    QString id;
+    QString text;
+    bool inItem = false;
+
+    QXmlStreamReader reader(didl);
+    reader.setNamespaceProcessing(false);
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (reader.qualifiedName() == u"item") {
+                inItem = true;
+                current.clear();
+                const QXmlStreamAttributes attributes = reader.attributes();
+                id = attributes.hasAttribute(QLatin1String("id"))
+                         ? attributes.value(QLatin1String("id")).toString()
+                         : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+            }
+            text.clear();
+            break;
+        case QXmlStreamReader::Characters:
+            if (!reader.isCDATA())
+                text.append(reader.text());
+            break;
+        case QXmlStreamReader::EndElement:
+            if (reader.qualifiedName() == u"item") {
+                inItem = false;
+                if (std::optional<Item> item = itemOf(id, current))
+                    items.append(std::move(*item));
+            } else if (inItem) {
+                QString name = reader.qualifiedName().toString();
+                if (!current.contains(name))
+                    current.insert(std::move(name), text.trimmed());
+            }
+            text.clear();
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Relative artwork references (no host) point at the asked speaker.
+    QList<Favorite> favorites;
+    favorites.reserve(items.size());
+    for (Item& item : items) {
+        std::optional<QUrl>& art = item.favorite.artURL;
+        if (art && art->host().isEmpty())
+            art = urlOf(QStringLiteral("http://") + host + QStringLiteral(":1400") + item.artText);
+        favorites.append(std::move(item.favorite));
+    }
+    return favorites;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Reads a ZoneGroupState document into its groups and their visible members, in document
+// order. Invisible members, zone bridges, satellites and vanished devices never become
+// members. Malformed input gives what was read before the error; it never fails.
+class TopologyParser {
+public:
+    struct Member {
+        QString uuid;
+        QString name; // the room name, or the UUID when the member has none
+        QString host; // the speaker's address from its Location, without port
+
+        bool operator==(const Member&) const = default;
+    };
+
+    struct Group {
+        QString id;
+        QString coordinator; // UUID of the group's coordinator
+        QList<Member> members;
+
+        bool operator==(const Group&) const = default;
+    };
+
+    // The text is read as UTF-8 whatever its XML declaration names.
+    static QList<Group> parse(const QString& text);
+    static QList<Group> parse(const QByteArray& utf8);
+};
