@@ -53,6 +53,8 @@ protected:
     }
 
     void TearDown() override {
+        // Requests under way end (at the latest by their time-out) before their owner goes.
+        EXPECT_TRUE(test::waitUntil([&] { return events->inFlight().isEmpty(); }));
         events.reset();
         simulator.reset();
         Clock::useReal();
