@@ -29,8 +29,11 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 using Args = QList<QPair<QString, QString>>;
 
+// Each test's speakers stand on addresses of their own: a request that an earlier test left
+// under way (the HTTP client sends it again when its connection closes) must not reach them.
+inline int firstAddress = 2;
 inline QString host(int n) {
-    return test::loopback(n + 1);
+    return test::loopback(firstAddress + n - 1);
 }
 inline QString uuid(int n) {
     return u"RINCON_OPS%1"_s.arg(n);
@@ -86,6 +89,8 @@ inline sim::FakeHousehold fourSpeakers() {
 class SpeakerOps : public ::testing::Test {
 protected:
     void SetUp() override {
+        firstAddress += 4;
+        ASSERT_LE(firstAddress + 3, 254);
         Clock::useManual();
         Network::setInterfaceSource(&noVpn);
         simulator = std::make_unique<sim::SpeakerSimulator>(fourSpeakers());
@@ -97,11 +102,11 @@ protected:
         simulator->clearRequests();
     }
     void TearDown() override {
-        // Requests still under way would reach the next test's speakers: a connection that
-        // closes before its answer is sent again on a new one.
+        // Work still under way ends before its household and speakers go.
         if (household) {
             EXPECT_TRUE(test::waitUntil([&] { return probe().fetchingModels().isEmpty(); }));
             EXPECT_TRUE(test::waitUntil([&] { return sendersIdle(); }));
+            EXPECT_TRUE(test::waitUntil([&] { return household->events().inFlight().isEmpty(); }));
         }
         household.reset();
         // Lets every waiting task see that its household is gone and end.
