@@ -111,8 +111,8 @@ TEST_F(Sound, AFailedReadGivesNothingAndStopsTheReads) {
 }
 
 TEST_F(Sound, BassAndTrebleGoThroughTheirOwnSendersAndChangeNothingLocally) {
-    simulator->setFault(host(2), u"SetBass"_s, sim::Fault::delayed(100ms));
-    simulator->setFault(host(2), u"SetTreble"_s, sim::Fault::delayed(100ms));
+    simulator->setFault(host(2), u"SetBass"_s, sim::Fault::delayed(400ms));
+    simulator->setFault(host(2), u"SetTreble"_s, sim::Fault::delayed(400ms));
     QSignalSpy groupsChanged(&h(), &Household::groupsChanged);
     const auto stamps = probe().recentlyChanged();
     h().setError(u"kept"_s);

@@ -9,6 +9,7 @@
 #include "protocol/Network.h"
 #include "support/Await.h"
 #include "support/HouseholdProbe.h"
+#include "support/SimGena.h"
 #include "support/SimTransport.h"
 #include "support/SpeakerSimulator.h"
 #include "support/TestNet.h"
@@ -116,6 +117,31 @@ protected:
     }
 
     Household& h() { return *household; }
+    // Starts the event subscriptions and waits until they stand, their first events are in,
+    // and the refresh that the first topology event starts has run to its end.
+    void startEvents() {
+        sim::SimGena& gena = simulator->gena();
+        h().events().start();
+        test::run(h().refresh());
+        // Per group transport and group volume, per room its volume, one topology subscription.
+        ASSERT_TRUE(test::waitUntil([&] {
+            return gena.subscriptions().size() == 11 && h().events().inFlight().isEmpty() &&
+                   gena.answeredNotifies() == gena.notifies().size();
+        }));
+        settings->remove(HouseholdKeys::lastGroups);
+        ASSERT_TRUE(test::waitUntil([&] {
+            Clock::advance(100ms);
+            return settings->contains(HouseholdKeys::lastGroups);
+        }));
+    }
+    // Whether speaker n sent a NOTIFY containing `text`, at or after `from`, and had it answered.
+    bool notified(qsizetype from, int n, const QByteArray& text) {
+        const QList<sim::SentNotify> sent = simulator->gena().notifies();
+        for (qsizetype i = from; i < sent.size(); ++i)
+            if (sent[i].from == host(n) && sent[i].body.contains(text) && sent[i].status == 200)
+                return true;
+        return false;
+    }
     bool sendersIdle() {
         const auto& senders = probe().volumeSenders();
         return std::none_of(senders.cbegin(), senders.cend(), [](const auto& s) { return s->busy(); });

@@ -200,8 +200,9 @@ TEST_F(Transport, SkipSendsItsActionThenRefreshesAfterSixTenthsOfASecond) {
     EXPECT_EQ(group(1).title, u"Song 2"_s);
 
     simulator->clearRequests();
+    h().setError(u"earlier"_s);
     QCoro::Task<void> back = h().skip(group(1), false);
-    ASSERT_TRUE(waitForRequests(1, u"Previous"_s, 1));
+    ASSERT_TRUE(waitForError(std::nullopt)); // answered: the pause has begun
     Clock::advance(600ms);
     test::run(std::move(back));
     EXPECT_EQ(argsSent(1, u"Previous"_s), (QList<Args>{{{u"InstanceID"_s, u"0"_s}}}));
@@ -327,6 +328,32 @@ TEST_F(Transport, RefreshesKeepALocalChangeForTwoSeconds) {
     test::run(h().refresh());
     EXPECT_EQ(group(1).state, u"PLAYING"_s);
     EXPECT_DOUBLE_EQ(group(1).position, 5);
+}
+
+// With events on: the speaker's own report of a toggle and someone else's change wait for the
+// protection; a skip's new track is announced by event.
+TEST_F(Transport, TransportEventsFromTheSpeakersRespectTheProtection) {
+    startEvents();
+    sim::SimGena& gena = simulator->gena();
+
+    qsizetype from = gena.notifies().size();
+    test::run(h().togglePlay(group(1)));
+    gena.setTransportState(host(1), u"PLAYING"_s); // someone else, right after
+    ASSERT_TRUE(test::waitUntil([&] { return notified(from, 1, "TransportState val=&quot;PLAYING&quot;"); }));
+    EXPECT_TRUE(notified(from, 1, "TransportState val=&quot;PAUSED_PLAYBACK&quot;"));
+    EXPECT_EQ(group(1).state, u"PAUSED_PLAYBACK"_s);
+    Clock::advance(2s);
+    gena.setTransportState(host(1), u"PLAYING"_s);
+    ASSERT_TRUE(test::waitUntil([&] { return group(1).state == u"PLAYING"_s; }));
+
+    from = gena.notifies().size();
+    h().setError(u"earlier"_s);
+    QCoro::Task<void> skipping = h().skip(group(1), true);
+    ASSERT_TRUE(waitForError(std::nullopt));
+    ASSERT_TRUE(test::waitUntil([&] { return notified(from, 1, "song2.mp3"); }));
+    Clock::advance(600ms);
+    test::run(std::move(skipping));
+    EXPECT_EQ(group(1).title, u"Song 2"_s);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "household/SpeakerOpsFixture.h"
 #include "household/VolumeSender.h"
 #include "protocol/SonosError.h"
-#include "support/SimGena.h"
 
 #include <QSignalSpy>
 
@@ -328,28 +327,14 @@ TEST_F(Volume, RefreshesKeepFreshVolumesForTwoSeconds) {
 // With events on, the speakers report every volume change back; for 2 s the household keeps
 // what the user set, then their word counts again.
 TEST_F(Volume, VolumeEventsFromTheSpeakersRespectTheProtection) {
+    startEvents();
     sim::SimGena& gena = simulator->gena();
-    h().events().start();
-    test::run(h().refresh());
-    // Per group transport and group volume, per room its volume, one topology subscription.
-    ASSERT_TRUE(test::waitUntil([&] {
-        return gena.subscriptions().size() == 11 && h().events().inFlight().isEmpty() &&
-               gena.answeredNotifies() == gena.notifies().size();
-    }));
-    const auto answered = [&](qsizetype from, const QString& speaker, const QByteArray& text) {
-        const QList<sim::SentNotify> sent = gena.notifies();
-        for (qsizetype i = from; i < sent.size(); ++i)
-            if (sent[i].from == speaker && sent[i].body.contains(text) && sent[i].status == 200)
-                return true;
-        return false;
-    };
-
     // A room: its own volume event and its coordinator's group volume event.
     qsizetype from = gena.notifies().size();
     h().setVolume(room(2), 55);
     ASSERT_TRUE(test::waitUntil([&] {
-        return answered(from, host(2), "Volume channel=&quot;Master&quot; val=&quot;55&quot;") &&
-               answered(from, host(1), "<GroupVolume>48</GroupVolume>");
+        return notified(from, 2, "Volume channel=&quot;Master&quot; val=&quot;55&quot;") &&
+               notified(from, 1, "<GroupVolume>48</GroupVolume>");
     }));
     EXPECT_EQ(room(2).volume, 55);
     EXPECT_EQ(group(1).volume, 48);
@@ -357,7 +342,7 @@ TEST_F(Volume, VolumeEventsFromTheSpeakersRespectTheProtection) {
     // Someone else's change within the 2 s is held off; after them it shows.
     from = gena.notifies().size();
     gena.setVolume(host(2), 13);
-    ASSERT_TRUE(test::waitUntil([&] { return answered(from, host(2), "val=&quot;13&quot;"); }));
+    ASSERT_TRUE(test::waitUntil([&] { return notified(from, 2, "val=&quot;13&quot;"); }));
     EXPECT_EQ(room(2).volume, 55);
     Clock::advance(2s);
     gena.setVolume(host(2), 12);
@@ -368,15 +353,15 @@ TEST_F(Volume, VolumeEventsFromTheSpeakersRespectTheProtection) {
     from = gena.notifies().size();
     h().setVolume(group(1), 60);
     ASSERT_TRUE(test::waitUntil([&] { return room(1).volume == 92 && room(2).volume == 27; }));
-    ASSERT_TRUE(test::waitUntil([&] { return answered(from, host(1), "<GroupVolume>60</GroupVolume>"); }));
+    ASSERT_TRUE(test::waitUntil([&] { return notified(from, 1, "<GroupVolume>60</GroupVolume>"); }));
     EXPECT_EQ(group(1).volume, 60);
 
     // Mute: the group's event and every member's.
     from = gena.notifies().size();
     h().toggleMute(group(1));
     ASSERT_TRUE(test::waitUntil([&] {
-        return answered(from, host(1), "<GroupMute>1</GroupMute>") &&
-               answered(from, host(2), "Mute channel=&quot;Master&quot; val=&quot;1&quot;");
+        return notified(from, 1, "<GroupMute>1</GroupMute>") &&
+               notified(from, 2, "Mute channel=&quot;Master&quot; val=&quot;1&quot;");
     }));
     EXPECT_TRUE(group(1).muted);
 }

@@ -1,5 +1,7 @@
 #include "SimTransport.h"
 
+#include <algorithm>
+
 namespace sim {
 
 namespace {
