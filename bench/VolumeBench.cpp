@@ -1,8 +1,9 @@
 // A slider drag of 100 volume changes on one room against a speaker that answers every
 // SetVolume after 50 ms: the household's coalescing sender next to the naive way of sending
-// one request per change at once. Counters: `requests` (SetVolume requests that reached the
-// speaker), `lastHeld` (1 when the speaker ended on the last value asked); the time is from
-// the first change until the speaker holds the last value for good.
+// one request per change at once; the argument is the spacing of the changes in ms (0: all at
+// once). Counters: `requests` (SetVolume requests that reached the speaker), `lastHeld` (1 when
+// the speaker ended on the last value asked), `lagMs` (from the last change until the speaker
+// holds it); the time is from the first change until the speaker holds the last value for good.
 #include "core/Clock.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
@@ -34,6 +35,8 @@ std::unique_ptr<sim::SpeakerSimulator> simulator;
 QString speakerHost;
 Room benchRoom;
 
+// When the last change was handed in.
+Steady::time_point lastChangeAt;
 // When the speaker last took on the value being watched for, in steady-clock nanoseconds.
 std::atomic<int> watched{-1};
 std::atomic<long long> heldSince{0};
@@ -49,14 +52,17 @@ void drag(std::chrono::milliseconds spacing, Change change, Idle idle) {
     if (spacing.count() == 0) {
         for (int i = 0; i < changes; ++i)
             change(value(i));
+        lastChangeAt = Steady::now();
     } else {
         QEventLoop loop;
         QTimer ticks;
         int next = 0;
         QObject::connect(&ticks, &QTimer::timeout, &loop, [&] {
             change(value(next++));
-            if (next == changes)
+            if (next == changes) {
+                lastChangeAt = Steady::now();
                 loop.quit();
+            }
         });
         change(value(next++));
         ticks.start(spacing);
@@ -74,6 +80,7 @@ void report(benchmark::State& state, Steady::time_point start) {
                           ? std::chrono::nanoseconds(heldSince.load()) - start.time_since_epoch()
                           : answered - start;
     state.SetIterationTime(std::chrono::duration<double>(took).count());
+    state.counters["lagMs"] += std::chrono::duration<double, std::milli>(start + took - lastChangeAt).count();
     state.counters["requests"] += double(requests);
     state.counters["lastHeld"] += held ? 1.0 : 0.0;
 }
@@ -90,8 +97,8 @@ void coalescing(benchmark::State& state) {
     TempSettings settings;
     Household household(*settings);
     HouseholdProbe probe{household};
-    state.counters["requests"] = 0;
-    state.counters["lastHeld"] = 0;
+    for (const char* name : {"requests", "lastHeld", "lagMs"})
+        state.counters[name] = 0;
     for (auto _ : state) {
         prepare();
         const Steady::time_point start = Steady::now();
@@ -104,8 +111,8 @@ void coalescing(benchmark::State& state) {
             });
         report(state, start);
     }
-    state.counters["requests"] /= double(state.iterations());
-    state.counters["lastHeld"] /= double(state.iterations());
+    for (const char* name : {"requests", "lastHeld", "lagMs"})
+        state.counters[name] /= double(state.iterations());
 }
 
 QCoro::Task<void> sendOne(int v, int* open) {
@@ -123,8 +130,8 @@ QCoro::Task<void> sendOne(int v, int* open) {
 
 void naive(benchmark::State& state) {
     const std::chrono::milliseconds spacing(state.range(0));
-    state.counters["requests"] = 0;
-    state.counters["lastHeld"] = 0;
+    for (const char* name : {"requests", "lastHeld", "lagMs"})
+        state.counters[name] = 0;
     for (auto _ : state) {
         prepare();
         int open = 0;
@@ -138,8 +145,8 @@ void naive(benchmark::State& state) {
             [&] { return open == 0; });
         report(state, start);
     }
-    state.counters["requests"] /= double(state.iterations());
-    state.counters["lastHeld"] /= double(state.iterations());
+    for (const char* name : {"requests", "lastHeld", "lagMs"})
+        state.counters[name] /= double(state.iterations());
 }
 
 BENCHMARK(coalescing)->Arg(0)->Arg(5)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
