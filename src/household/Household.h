@@ -112,6 +112,28 @@ public:
     // ---- end favourites and renaming ----
 
     // ---- grouping and presets ----
+    // Moves `room` into `group` (on) or out of it into a group of its own (off). The new
+    // grouping shows at once; then one request goes to the room's own speaker. Returns when
+    // that request has finished and, when it was the last membership change in flight and no
+    // other began meanwhile, after the refresh 1.0 s later. Failures show in `error`.
+    // Leaving a one-room group, and joining the group the room is already in, do nothing.
+    QCoro::Task<void> setMember(Room room, SpeakerGroup group, bool on);
+    // Every room outside the active group joins it, all requests at once.
+    QCoro::Task<void> joinAll();
+
+    // A preset's display name: "Alle" when it holds every room (two or more), else its rooms'
+    // names in room order joined by " + ", or "Unbekannte Räume" when none of them is here.
+    QString name(const RoomPreset& preset) const;
+    // The first preset holding exactly the group's rooms, in any order.
+    std::optional<RoomPreset> preset(const SpeakerGroup& group) const;
+    // Stores the group's rooms as a new preset, unless one matches already or 9 are stored.
+    void savePreset(const SpeakerGroup& group);
+    void deletePreset(const RoomPreset& preset);
+    // Regroups the speakers so that exactly the preset's rooms that are here play together,
+    // one membership change after the other, and makes their group the active one. Does
+    // nothing while another apply runs.
+    QCoro::Task<void> apply(RoomPreset preset);
+    bool applyingPreset() const { return applyingPreset_; }
     // ---- end grouping and presets ----
 
     // Group state polling: reads one group's playback state from its speakers and returns an
@@ -187,6 +209,9 @@ private:
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
+    // Shows the room in the target group (or a local group of its own); changes only `groups`.
+    void moveLocally(const QString& roomID, const std::optional<QString>& targetID);
+    void storePresets();
     // ---- end grouping and presets (private) ----
 
     SettingsStore& settings_;

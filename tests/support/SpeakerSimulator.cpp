@@ -408,6 +408,7 @@ private:
 SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_shared<SimCore>()) {
     core_->household = std::move(household);
     installStandardActions(core_->actions);
+    installGroupingActions(core_->actions);
     thread_.setObjectName(QStringLiteral("speaker-simulator"));
     server_ = new SimServer(core_);
     server_->moveToThread(&thread_);
