@@ -207,6 +207,11 @@ private:
     // ---- end transport, volume and sound (private) ----
 
     // ---- favourites and renaming (private) ----
+    // The text shown was set by the refresh itself. A successful refresh clears only its own
+    // reachability texts: an operation's failure (a room that could not be renamed, a
+    // favourite that did not start) stays until its own clearing, although the refresh that
+    // follows the operation reaches other speakers.
+    bool errorFromRefresh_ = false;
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
