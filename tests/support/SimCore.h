@@ -16,6 +16,7 @@ struct SimCore {
     QHash<QPair<int, QString>, ActionHandler> actions; // (Service, action) -> handler
     QHash<QByteArray, MethodHandler> methods;
     ChangeHook changeHook;
+    ChangeHook genaHook; // the GENA half's NOTIFY sender, besides any test's hook
 
     // The fault that hits this request, counted; none when there is none. Locked by the caller.
     std::optional<Fault> takeFault(const QString& host, const QString& action);

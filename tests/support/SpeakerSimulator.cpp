@@ -1,6 +1,7 @@
 #include "SpeakerSimulator.h"
 
 #include "SimCore.h"
+#include "SimGena.h"
 
 #include <QHostAddress>
 #include <QMetaObject>
@@ -290,11 +291,13 @@ private:
         HttpReply reply;
         QList<QPair<QString, Service>> changes;
         ChangeHook hook;
+        ChangeHook genaHook;
         {
             QMutexLocker lock(&core_->mutex);
             core_->log.append(request);
             fault = core_->takeFault(host, key);
             hook = core_->changeHook;
+            genaHook = core_->genaHook;
             if (fault && fault->kind == Fault::Kind::status) {
                 reply.status = fault->status;
                 if (fault->errorCode)
@@ -305,9 +308,12 @@ private:
                 reply = route(request, changes);
             }
         }
-        if (hook)
-            for (const auto& [uuid, service] : changes)
+        for (const auto& [uuid, service] : changes) {
+            if (hook)
                 hook(uuid, service);
+            if (genaHook)
+                genaHook(uuid, service);
+        }
 
         if (fault) {
             switch (fault->kind) {
@@ -408,6 +414,10 @@ private:
 SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_shared<SimCore>()) {
     core_->household = std::move(household);
     installStandardActions(core_->actions);
+    gena_ = std::make_unique<SimGena>(*this);
+    core_->genaHook = [gena = gena_.get()](const QString& uuid, Service service) {
+        gena->changed(uuid, service);
+    };
     thread_.setObjectName(QStringLiteral("speaker-simulator"));
     server_ = new SimServer(core_);
     server_->moveToThread(&thread_);

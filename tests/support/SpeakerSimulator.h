@@ -19,6 +19,7 @@
 namespace sim {
 
 class SimServer;
+class SimGena;
 struct SimCore;
 
 // What an action handler answers: fields of the <Action>Response element (values as text; they
@@ -92,8 +93,12 @@ public:
     // An object living on the simulator's thread, for work that must run there.
     QObject* threadContext() const;
 
+    // The speakers' event subscriptions and the NOTIFY requests they send (SimGena.h).
+    SimGena& gena() const { return *gena_; }
+
 private:
     std::shared_ptr<SimCore> core_;
+    std::unique_ptr<SimGena> gena_;
     QThread thread_;
     SimServer* server_ = nullptr;
 };
