@@ -286,6 +286,22 @@ TEST_F(Favorites, AContainerFillsTheQueueWithItsTracksAloneAndPlaysIt) {
     EXPECT_FALSE(h.error());
 }
 
+// With the speakers' events, the group shows the started favourite before the refresh does.
+TEST_F(Favorites, TheSpeakersEventsShowTheStartedFavouriteFirst) {
+    Household& h = start(twoGroups(), albums(), true);
+    QCoro::Task<void> task = playUntilWait(favorite(playlistUri), living());
+    ASSERT_TRUE(test::waitUntil([&] { return living().state == u"PLAYING"_s; }));
+    // The new track makes the group read again after its debounce.
+    Clock::advance(300ms);
+    ASSERT_TRUE(test::waitUntil([&] { return living().title == u"Album 1"_s; }));
+    EXPECT_EQ(refreshes(), 0);
+    Clock::advance(300ms);
+    test::run(std::move(task));
+    EXPECT_EQ(refreshes(), 1);
+    EXPECT_EQ(living().title, u"Album 1"_s);
+    EXPECT_FALSE(h.error());
+}
+
 // The first track number of the enqueued tracks decides how much of the old queue goes.
 TEST_F(Favorites, TheEnqueuedTrackNumberDecidesWhatIsRemoved) {
     struct Case {

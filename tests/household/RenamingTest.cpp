@@ -133,6 +133,26 @@ TEST_F(Renaming, ARoomIsRenamedOnItsSpeakerKeepingItsOtherAttributes) {
     EXPECT_EQ(h.displayName(groupOf(uuid(2))), u"Wohnzimmer + 2"_s);
 }
 
+// The speaker announces its new name to the topology subscribers, and the household reads
+// the topology once more after the event's debounce.
+TEST_F(Renaming, TheRenamedSpeakerAnnouncesTheNewTopology) {
+    Household& h = start(sixRooms(), {}, true);
+    test::run(h.rename(roomNamed(u"Garten"_s), u"Terrasse"_s));
+    EXPECT_EQ(refreshes(), 1);
+    EXPECT_TRUE(roomNames().contains(u"Terrasse"_s));
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (const sim::SentNotify& sent : simulator->gena().notifies())
+            if (sent.status == 200 && sent.body.contains("Terrasse"))
+                return true;
+        return false;
+    }));
+    Clock::advance(500ms);
+    ASSERT_TRUE(test::waitUntil([&] { return refreshes() == 2; }));
+    settle();
+    EXPECT_TRUE(roomNames().contains(u"Terrasse"_s));
+    EXPECT_FALSE(h.error());
+}
+
 TEST_F(Renaming, TheCurrentNameOrABlankOneSendsNothing) {
     Household& h = start(sixRooms());
     h.setError(u"earlier"_s);

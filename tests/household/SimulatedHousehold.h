@@ -9,6 +9,7 @@
 #include "support/Await.h"
 #include "support/HouseholdProbe.h"
 #include "support/SimFavorites.h"
+#include "support/SimGena.h"
 #include "support/SpeakerSimulator.h"
 #include "support/TestNet.h"
 
@@ -94,14 +95,29 @@ protected:
     }
 
     // Starts the speakers, with the favourite and renaming actions, and makes a household that
-    // knows the first speaker's host and has read the household once.
-    Household& start(sim::FakeHousehold fake, sim::Containers containers = {}) {
+    // knows the first speaker's host and has read the household once; with `events`, it also
+    // holds every event subscription and has had the first event of each.
+    Household& start(sim::FakeHousehold fake, sim::Containers containers = {}, bool events = false) {
         simulator = std::make_unique<sim::SpeakerSimulator>(std::move(fake));
         sim::installFavoritesActions(*simulator, std::move(containers));
         settings->setTextList(HouseholdKeys::knownHosts, {host(1)});
         household = std::make_unique<Household>(*settings);
+        if (events)
+            household->events().start();
         test::run(household->refresh());
         EXPECT_TRUE(household->live());
+        if (events) {
+            EXPECT_TRUE(test::waitUntil([&] { return household->events().healthy(); }));
+            // The first events make every group read again (after 0.3 s) and the topology read
+            // anew (after 0.5 s); both are over before the test goes on.
+            QSignalSpy applied(household.get(), &Household::groupsChanged);
+            Clock::advance(300ms);
+            EXPECT_TRUE(test::waitUntil([&] { return applied.count() >= household->groups().size(); }));
+            settings->setData(HouseholdKeys::lastGroups, "pending");
+            Clock::advance(200ms);
+            EXPECT_TRUE(
+                test::waitUntil([&] { return settings->data(HouseholdKeys::lastGroups) != "pending"; }));
+        }
         settle();
         simulator->clearRequests();
         return *household;
