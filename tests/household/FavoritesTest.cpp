@@ -3,6 +3,9 @@
 #include "SimulatedHousehold.h"
 #include "household/HouseholdTexts.h"
 
+#include "protocol/Soap.h"
+#include "protocol/SonosError.h"
+
 #include <QFile>
 
 using namespace Qt::StringLiterals;
@@ -440,6 +443,40 @@ TEST_F(Favorites, AnUnreachableCoordinatorShowsTheReachabilityText) {
     QCoro::Task<void> again = playUntilWait(favorite(playlistUri), living());
     EXPECT_EQ(h.error(), HouseholdTexts::unreachableVpn());
     finish(std::move(again));
+}
+
+// The simulated speakers take a favourite's source and their own queue, and leave a join to
+// the handler that was there before.
+TEST_F(Favorites, SimulatedSpeakersHandOtherSourcesOnToTheHandlerBefore) {
+    simulator = std::make_unique<sim::SpeakerSimulator>(twoGroups());
+    const auto setUri = [](const QString& uri) {
+        const SOAP::Arguments args{
+            {u"InstanceID"_s, u"0"_s}, {u"CurrentURI"_s, uri}, {u"CurrentURIMetaData"_s, {}}};
+        return SOAP::call(host(1), Service::avTransport, u"SetAVTransportURI"_s, args);
+    };
+    const auto fails = [&](const QString& uri) {
+        try {
+            test::run(setUri(uri));
+        } catch (const SonosError& error) {
+            return error.code == u"402"_s;
+        }
+        return false;
+    };
+    QStringList joins;
+    simulator->setHandler(Service::avTransport, u"SetAVTransportURI"_s,
+                          [&joins](sim::ActionContext& context) {
+                              joins.append(context.arg(u"CurrentURI"_s));
+                              return sim::SoapReply::ok();
+                          });
+    sim::installFavoritesActions(*simulator);
+    test::run(setUri(u"x-rincon:"_s + uuid(2)));
+    test::run(setUri(u"x-rincon-queue:"_s + uuid(1) + u"#0"_s));
+    test::run(setUri(radioUri));
+    EXPECT_EQ(joins, QStringList{u"x-rincon:"_s + uuid(2)});
+    EXPECT_EQ(simulator->speaker(host(1)).transport.avTransportUri, radioUri);
+    // Another speaker's queue, or no URI at all, is refused.
+    EXPECT_TRUE(fails(u"x-rincon-queue:"_s + uuid(2) + u"#0"_s));
+    EXPECT_TRUE(fails(QString()));
 }
 
 // The speakers' own favourite metadata (captured from real speakers) marks containers that

@@ -123,11 +123,14 @@ void installFavoritesActions(SpeakerSimulator& simulator, Containers containers)
             return SoapReply::ok({{QStringLiteral("NewUpdateID"), QStringLiteral("2")}});
         });
 
+    // Joining a group ("x-rincon:") stays with the handler installed before, if any.
+    const ActionHandler previous =
+        simulator.handler(Service::avTransport, QStringLiteral("SetAVTransportURI"));
     simulator.setHandler(Service::avTransport, QStringLiteral("SetAVTransportURI"),
-                         [](ActionContext& context) {
+                         [previous](ActionContext& context) {
                              if (auto reply = setTransportSource(context))
                                  return *reply;
-                             return invalidArgs;
+                             return previous ? previous(context) : invalidArgs;
                          });
 
     simulator.setHandler(

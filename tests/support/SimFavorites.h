@@ -20,9 +20,8 @@ using Containers = QHash<QString, QList<QueueItem>>;
 // - RemoveTrackRangeFromQueue removes a range of the queue;
 // - SetAVTransportURI makes a favourite's own URI or the speaker's own queue the source;
 // - SetZoneAttributes renames the zone in the topology and keeps the other three values.
-// A SetAVTransportURI of another kind (joining a group, "x-rincon:") is not answered here: it
-// faults with 402 so that a test notices it, until a grouping handler takes the action over
-// (which can hand the other kinds back to setTransportSource).
+// A SetAVTransportURI of another kind (joining a group, "x-rincon:") goes to the handler that
+// was installed for it before, and faults with 402 when there is none.
 void installFavoritesActions(SpeakerSimulator& simulator, Containers containers = {});
 
 // SetAVTransportURI for a favourite's URI or for the speaker's own queue; nothing for a URI
