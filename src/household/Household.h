@@ -109,6 +109,29 @@ public:
     // ---- end transport, volume and sound ----
 
     // ---- favourites and renaming ----
+    // Fetches the favourites from the active group's coordinator and publishes them whole. A
+    // load within 60 s of the last successful one sends nothing; a failed load is silent and
+    // changes nothing, so the next call tries again.
+    QCoro::Task<void> loadFavorites();
+    // Starts a favourite on a group through its coordinator: a container fills the queue
+    // with its tracks alone and plays it from track 1, anything else becomes the transport
+    // source. Shows the failure text or clears it, then refreshes 0.6 s later either way.
+    QCoro::Task<void> play(Favorite favorite, SpeakerGroup group);
+    // A favourite that fills the queue (a playlist, an album) rather than playing directly.
+    static bool isContainer(const Favorite& favorite);
+    // The URI of a group's queue on its coordinator.
+    static QString queueURI(const SpeakerGroup& group);
+
+    // A group of several rooms gets a custom name of the household's own, kept under its
+    // member key and stored; a blank name removes it. Nothing is sent. A group of one room
+    // is renamed through its room.
+    QCoro::Task<void> rename(SpeakerGroup group, QString name);
+    // Renames a room on its speaker (zone attributes read, then written back with the new
+    // name), shows the failure text or clears it, and ends after the refresh that follows.
+    // A blank name or the current one sends nothing.
+    QCoro::Task<void> rename(Room room, QString name);
+    // Leading and trailing spaces (any space separator) and tabs removed; line breaks stay.
+    static QString trimmedName(const QString& name);
     // ---- end favourites and renaming ----
 
     // ---- grouping and presets ----
@@ -206,6 +229,11 @@ private:
     // ---- end transport, volume and sound (private) ----
 
     // ---- favourites and renaming (private) ----
+    // The text shown was set by the refresh itself. A successful refresh clears only its own
+    // reachability texts: an operation's failure (a room that could not be renamed, a
+    // favourite that did not start) stays until its own clearing, although the refresh that
+    // follows the operation reaches other speakers.
+    bool errorFromRefresh_ = false;
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----

@@ -517,6 +517,11 @@ void SpeakerSimulator::setHandler(Service service, const QString& action, Action
     core_->actions.insert(qMakePair(int(service), action), std::move(handler));
 }
 
+ActionHandler SpeakerSimulator::handler(Service service, const QString& action) const {
+    QMutexLocker lock(&core_->mutex);
+    return core_->actions.value(qMakePair(int(service), action));
+}
+
 void SpeakerSimulator::setMethodHandler(const QByteArray& method, MethodHandler handler) {
     QMutexLocker lock(&core_->mutex);
     core_->methods.insert(method, std::move(handler));
