@@ -2,8 +2,10 @@
 // speaker, and one refresh 1.0 s after the last change in flight.
 #include "household/GroupingFixture.h"
 #include "household/HouseholdTexts.h"
+#include "protocol/Events.h"
 #include "protocol/Soap.h"
 #include "protocol/SonosError.h"
+#include "support/SimFavorites.h"
 
 #include <QMutex>
 #include <QSignalSpy>
@@ -116,6 +118,21 @@ TEST_F(Grouping, TheLastRoomOfAGroupJoinsAnotherAtItsPlaceInTheRoomOrder) {
     EXPECT_EQ(membershipRequests(), QStringList{joining(1, 2)});
     EXPECT_EQ(speakersSay(), QStringList{u"A+B*+C"_s});
     EXPECT_EQ(shown(), QStringList{u"A+B*+C"_s});
+}
+
+// The favourites' SetAVTransportURI kinds and the joins live side by side on one speaker.
+TEST_F(Grouping, JoinsWorkBesideTheFavouritesActions) {
+    Household& h = start({}, 2);
+    sim::installFavoritesActions(*simulator);
+    finish(h.setMember(roomOf(2), groupOf(1), true));
+    EXPECT_FALSE(h.error());
+    EXPECT_EQ(speakersSay(), QStringList{u"A*+B"_s});
+    test::run(SOAP::call(host(1), Service::avTransport, u"SetAVTransportURI"_s,
+                         {{u"InstanceID"_s, u"0"_s},
+                          {u"CurrentURI"_s, u"x-rincon-queue:"_s + uuid(1) + u"#0"_s},
+                          {u"CurrentURIMetaData"_s, {}}}));
+    EXPECT_EQ(simulator->speaker(host(1)).transport.avTransportUri, u"x-rincon-queue:"_s + uuid(1) + u"#0"_s);
+    EXPECT_EQ(speakersSay(), QStringList{u"A*+B"_s});
 }
 
 TEST_F(Grouping, JoiningAGroupThatIsGoneShowsTheRoomAloneAndStillSends) {
@@ -321,6 +338,52 @@ TEST_F(Grouping, TheSimulatedSpeakersRegroup) {
           {u"CurrentURIMetaData"_s, {}}});
     EXPECT_EQ(simulator->speaker(host(5)).transport.avTransportUri, u"x-file-cifs://nas/a.mp3"_s);
     EXPECT_EQ(speakersSay(), (QStringList{u"A*"_s, u"B*"_s, u"C*+D"_s, u"E*"_s}));
+}
+
+// Each regrouping reaches the topology subscriber as a NOTIFY carrying the new topology.
+TEST_F(Grouping, EachRegroupingReachesTheTopologySubscriber) {
+    start({{1, 2}}, 3);
+    Events events;
+    QStringList topologies;
+    events.onEvent = [&](const Events::Target& target, const Fields& fields) {
+        if (target.service == EventService::zoneGroupTopology)
+            topologies.append(fields.value(u"ZoneGroupState"_s));
+    };
+    events.start();
+    events.sync({GroupAddresses{{uuid(1), host(1)}, {{uuid(1), host(1)}, {uuid(2), host(2)}}},
+                 GroupAddresses{{uuid(3), host(3)}, {{uuid(3), host(3)}}}});
+    ASSERT_TRUE(test::waitUntil([&] { return events.healthy() && !topologies.isEmpty(); }));
+
+    const SOAP::Arguments instance{{u"InstanceID"_s, u"0"_s}};
+    struct Step {
+        const char* name;
+        int speaker;
+        QString action;
+        SOAP::Arguments args;
+        QStringList grouping;
+    };
+    const Step steps[] = {
+        {"join",
+         3,
+         u"SetAVTransportURI"_s,
+         instance +
+             SOAP::Arguments{{u"CurrentURI"_s, u"x-rincon:"_s + uuid(1)}, {u"CurrentURIMetaData"_s, {}}},
+         {u"A*+B+C"_s}},
+        {"leave", 2, u"BecomeCoordinatorOfStandaloneGroup"_s, instance, {u"A*+C"_s, u"B*"_s}},
+        {"hand over",
+         1,
+         u"DelegateGroupCoordinationTo"_s,
+         instance + SOAP::Arguments{{u"NewCoordinator"_s, uuid(3)}, {u"RejoinGroup"_s, u"0"_s}},
+         {u"A*"_s, u"B*"_s, u"C*"_s}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const qsizetype mark = topologies.size();
+        test::run(SOAP::call(host(step.speaker), Service::avTransport, step.action, step.args));
+        EXPECT_EQ(speakersSay(), step.grouping);
+        ASSERT_TRUE(test::waitUntil([&] { return topologies.size() > mark; }));
+        EXPECT_EQ(topologies.last(), sim::zoneGroupState(simulator->household()));
+    }
 }
 
 } // namespace
