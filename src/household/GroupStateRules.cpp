@@ -1,11 +1,11 @@
 #include "household/GroupStateRules.h"
 
+#include "core/DecimalInteger.h"
 #include "household/MusicLinks.h"
 
 #include <QStringList>
 
 #include <cmath>
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -56,22 +56,7 @@ std::optional<double> plainDecimal(QStringView text) {
 }
 
 std::optional<int> decimalInteger(QStringView text) {
-    const QStringView digits = text.startsWith(u'-') ? text.mid(1) : text;
-    if (digits.isEmpty())
-        return std::nullopt;
-    long long value = 0;
-    for (const QChar c : digits) {
-        if (!isDigit(c))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1)
-            return std::nullopt;
-    }
-    if (digits.size() != text.size())
-        value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(value);
+    return DecimalInteger::readInt(text, DecimalInteger::Plus::refused);
 }
 
 std::optional<double> seconds(const std::optional<QString>& text) {

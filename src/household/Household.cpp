@@ -94,6 +94,7 @@ void Household::setModels(QMap<QString, QString> models) {
 }
 
 void Household::setError(const std::optional<QString>& text) {
+    errorFromRefresh_ = false;
     error_ = text;
     errorTimeout_.stop();
     if (error_) {

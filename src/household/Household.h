@@ -151,9 +151,54 @@ public:
     // ---- end transport, volume and sound ----
 
     // ---- favourites and renaming ----
+    // Fetches the favourites from the active group's coordinator and publishes them whole. A
+    // load within 60 s of the last successful one sends nothing; a failed load is silent and
+    // changes nothing, so the next call tries again.
+    QCoro::Task<void> loadFavorites();
+    // Starts a favourite on a group through its coordinator: a container fills the queue
+    // with its tracks alone and plays it from track 1, anything else becomes the transport
+    // source. Shows the failure text or clears it, then refreshes 0.6 s later either way.
+    QCoro::Task<void> play(Favorite favorite, SpeakerGroup group);
+    // A favourite that fills the queue (a playlist, an album) rather than playing directly.
+    static bool isContainer(const Favorite& favorite);
+    // The URI of a group's queue on its coordinator.
+    static QString queueURI(const SpeakerGroup& group);
+
+    // A group of several rooms gets a custom name of the household's own, kept under its
+    // member key and stored; a blank name removes it. Nothing is sent. A group of one room
+    // is renamed through its room.
+    QCoro::Task<void> rename(SpeakerGroup group, QString name);
+    // Renames a room on its speaker (zone attributes read, then written back with the new
+    // name), shows the failure text or clears it, and ends after the refresh that follows.
+    // A blank name or the current one sends nothing.
+    QCoro::Task<void> rename(Room room, QString name);
+    // Leading and trailing spaces (any space separator) and tabs removed; line breaks stay.
+    static QString trimmedName(const QString& name);
     // ---- end favourites and renaming ----
 
     // ---- grouping and presets ----
+    // Moves `room` into `group` (on) or out of it into a group of its own (off). The new
+    // grouping shows at once; then one request goes to the room's own speaker. Returns when
+    // that request has finished and, when it was the last membership change in flight and no
+    // other began meanwhile, after the refresh 1.0 s later. Failures show in `error`.
+    // Leaving a one-room group, and joining the group the room is already in, do nothing.
+    QCoro::Task<void> setMember(Room room, SpeakerGroup group, bool on);
+    // Every room outside the active group joins it, all requests at once.
+    QCoro::Task<void> joinAll();
+
+    // A preset's display name: "Alle" when it holds every room (two or more), else its rooms'
+    // names in room order joined by " + ", or "Unbekannte Räume" when none of them is here.
+    QString name(const RoomPreset& preset) const;
+    // The first preset holding exactly the group's rooms, in any order.
+    std::optional<RoomPreset> preset(const SpeakerGroup& group) const;
+    // Stores the group's rooms as a new preset, unless one matches already or 9 are stored.
+    void savePreset(const SpeakerGroup& group);
+    void deletePreset(const RoomPreset& preset);
+    // Regroups the speakers so that exactly the preset's rooms that are here play together,
+    // one membership change after the other, and makes their group the active one. Does
+    // nothing while another apply runs.
+    QCoro::Task<void> apply(RoomPreset preset);
+    bool applyingPreset() const { return applyingPreset_; }
     // ---- end grouping and presets ----
 
     // Group state polling: reads one group's playback state from its speakers and returns an
@@ -234,9 +279,17 @@ private:
     // ---- end transport, volume and sound (private) ----
 
     // ---- favourites and renaming (private) ----
+    // The text shown was set by the refresh itself. A successful refresh clears only its own
+    // reachability texts: an operation's failure (a room that could not be renamed, a
+    // favourite that did not start) stays until its own clearing, although the refresh that
+    // follows the operation reaches other speakers.
+    bool errorFromRefresh_ = false;
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
+    // Shows the room in the target group (or a local group of its own); changes only `groups`.
+    void moveLocally(const QString& roomID, const std::optional<QString>& targetID);
+    void storePresets();
     // ---- end grouping and presets (private) ----
 
     SettingsStore& settings_;

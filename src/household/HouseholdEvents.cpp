@@ -1,37 +1,12 @@
+#include "core/DecimalInteger.h"
 #include "core/Delays.h"
 #include "household/Household.h"
 
 #include <QPointer>
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// A volume as the speakers write it: an optional sign and decimal digits, nothing else.
-// A value outside the range of the model's volume does not parse (it would not fit).
-std::optional<int> volumeFrom(const QString& text) {
-    const QByteArray latin = text.toLatin1();
-    const char* begin = latin.constData();
-    const char* end = begin + latin.size();
-    if (begin != end && *begin == '+') {
-        ++begin;
-        if (begin != end && *begin == '-')
-            return std::nullopt;
-    }
-    long long value = 0;
-    const auto [stop, status] = std::from_chars(begin, end, value);
-    if (status != std::errc() || stop != end)
-        return std::nullopt;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(value);
-}
-
-} // namespace
 
 void Household::handle(const Events::Target& target, const Fields& fields) {
     const QDateTime cutoff = Clock::now().addMSecs(-Delays::recentChange.count());
@@ -70,9 +45,12 @@ void Household::handle(const Events::Target& target, const Fields& fields) {
         const qsizetype i = groupOf(target.uuid);
         if (i < 0 || recent(groups_.at(i).id, cutoff) || fields.isEmpty())
             return;
+        // A volume is taken as written, sign and all; one beyond the range of the model's
+        // volume does not read (it would not fit).
         const auto volume = fields.constFind(u"GroupVolume"_s);
         if (volume != fields.cend())
-            if (const auto value = volumeFrom(*volume); value && *value != groups_.at(i).volume) {
+            if (const auto value = DecimalInteger::readInt(*volume);
+                value && *value != groups_.at(i).volume) {
                 groups_[i].volume = *value;
                 emit groupsChanged();
             }
@@ -94,7 +72,7 @@ void Household::handle(const Events::Target& target, const Fields& fields) {
                 continue;
             const auto volume = fields.constFind(u"Volume"_s);
             if (volume != fields.cend())
-                if (const auto value = volumeFrom(*volume); value && *value != room->volume) {
+                if (const auto value = DecimalInteger::readInt(*volume); value && *value != room->volume) {
                     room->volume = *value;
                     changed = true;
                 }

@@ -16,6 +16,7 @@ QCoro::Task<void> Household::refresh() {
     if (hosts.isEmpty()) {
         ++failedRefreshes_;
         setError(HouseholdTexts::searching());
+        errorFromRefresh_ = true;
         co_return;
     }
 
@@ -51,6 +52,7 @@ QCoro::Task<void> Household::refresh() {
         if (!groups_.isEmpty() && live_ && failedRefreshes_ < 3)
             co_return;
         setError(failureText(lastFailure));
+        errorFromRefresh_ = true;
         co_return;
     }
 
@@ -72,8 +74,9 @@ QCoro::Task<void> Household::refresh() {
 
     failedRefreshes_ = 0;
     live_ = true;
-    if (error_ && (*error_ == HouseholdTexts::searching() || *error_ == HouseholdTexts::unreachable() ||
-                   *error_ == HouseholdTexts::unreachableVpn()))
+    if (errorFromRefresh_ && error_ &&
+        (*error_ == HouseholdTexts::searching() || *error_ == HouseholdTexts::unreachable() ||
+         *error_ == HouseholdTexts::unreachableVpn()))
         setError(std::nullopt);
 
     // A membership change during the refresh makes its result stale.

@@ -41,6 +41,14 @@ std::optional<double> JsonReader::toNumber(const QJsonValue& value) {
     return value.toDouble();
 }
 
+std::optional<QString> JsonReader::toText(const QJsonValue& value) {
+    return value.isString() ? std::optional<QString>(value.toString()) : std::nullopt;
+}
+
+std::optional<bool> JsonReader::toBool(const QJsonValue& value) {
+    return value.isBool() ? std::optional<bool>(value.toBool()) : std::nullopt;
+}
+
 std::optional<QUuid> JsonReader::toUuid(const QString& text) {
     static const QRegularExpression canonical(
         QStringLiteral("\\A[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\z"));
@@ -67,8 +75,7 @@ int JsonReader::integer(QLatin1StringView key) {
 }
 
 bool JsonReader::boolean(QLatin1StringView key) {
-    const QJsonValue value = object_.value(key);
-    return required(value.isBool() ? std::optional<bool>(value.toBool()) : std::nullopt);
+    return required(toBool(object_.value(key)));
 }
 
 double JsonReader::number(QLatin1StringView key) {
@@ -102,51 +109,35 @@ QStringList JsonReader::texts(QLatin1StringView key) {
     return result;
 }
 
-std::optional<QString> JsonReader::optionalText(QLatin1StringView key) {
+template <typename T, typename Convert>
+std::optional<T> JsonReader::optionalOf(QLatin1StringView key, Convert convert) {
     const std::optional<QJsonValue> value = present(key);
     if (!value)
         return std::nullopt;
-    if (!value->isString()) {
-        ok_ = false;
-        return std::nullopt;
-    }
-    return value->toString();
+    std::optional<T> result = convert(*value);
+    ok_ = ok_ && result.has_value();
+    return result;
+}
+
+std::optional<QString> JsonReader::optionalText(QLatin1StringView key) {
+    return optionalOf<QString>(key, &JsonReader::toText);
 }
 
 std::optional<int> JsonReader::optionalInteger(QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(key);
-    if (!value)
-        return std::nullopt;
-    const std::optional<int> result = toInteger(*value);
-    ok_ = ok_ && result.has_value();
-    return result;
+    return optionalOf<int>(key, &JsonReader::toInteger);
 }
 
 std::optional<bool> JsonReader::optionalBoolean(QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(key);
-    if (!value)
-        return std::nullopt;
-    if (!value->isBool()) {
-        ok_ = false;
-        return std::nullopt;
-    }
-    return value->toBool();
+    return optionalOf<bool>(key, &JsonReader::toBool);
 }
 
 std::optional<double> JsonReader::optionalNumber(QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(key);
-    if (!value)
-        return std::nullopt;
-    const std::optional<double> result = toNumber(*value);
-    ok_ = ok_ && result.has_value();
-    return result;
+    return optionalOf<double>(key, &JsonReader::toNumber);
 }
 
 std::optional<QUrl> JsonReader::optionalUrl(QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(key);
-    if (!value)
-        return std::nullopt;
-    const std::optional<QUrl> result = value->isString() ? toUrl(value->toString()) : std::nullopt;
-    ok_ = ok_ && result.has_value();
-    return result;
+    return optionalOf<QUrl>(key, [](const QJsonValue& value) {
+        const std::optional<QString> text = toText(value);
+        return text ? toUrl(*text) : std::nullopt;
+    });
 }

@@ -44,9 +44,15 @@ public:
     static std::optional<QUrl> toUrl(const QString& text);
 
 private:
+    static std::optional<QString> toText(const QJsonValue& value);
+    static std::optional<bool> toBool(const QJsonValue& value);
     // The value under `key`, or nothing when it is missing or null (for optional reads).
     std::optional<QJsonValue> present(QLatin1StringView key) const;
     template <typename T> T required(std::optional<T> value);
+    // An optional read: nothing for a missing key or null, else `convert` of the value, whose
+    // nothing marks the reader failed.
+    template <typename T, typename Convert>
+    std::optional<T> optionalOf(QLatin1StringView key, Convert convert);
 
     QJsonObject object_;
     bool ok_ = true;

@@ -1,8 +1,8 @@
 #include "protocol/HttpRequestHead.h"
 
-#include <QStringDecoder>
+#include "core/DecimalInteger.h"
 
-#include <limits>
+#include <QStringDecoder>
 
 namespace {
 
@@ -23,28 +23,8 @@ QString trimmedOfBlanks(QStringView text) {
 } // namespace
 
 qsizetype HttpRequestHead::bodyLength(const QString& value) {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < value.size() && (value[i] == QLatin1Char('+') || value[i] == QLatin1Char('-'))) {
-        negative = value[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == value.size())
-        return 0;
-    constexpr qint64 limit = std::numeric_limits<qint64>::max();
-    qint64 number = 0;
-    for (; i < value.size(); ++i) {
-        const char16_t c = value[i].unicode();
-        if (c < u'0' || c > u'9')
-            return 0;
-        const int digit = c - u'0';
-        if (number > (limit - digit) / 10)
-            return 0; // does not fit: not an integer
-        number = number * 10 + digit;
-    }
-    if (negative || number <= 0)
-        return 0;
-    return static_cast<qsizetype>(number);
+    const std::optional<qint64> length = DecimalInteger::read(value);
+    return length && *length > 0 ? static_cast<qsizetype>(*length) : 0;
 }
 
 std::optional<HttpRequestHead> HttpRequestHead::parse(QByteArrayView head) {

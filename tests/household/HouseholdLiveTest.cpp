@@ -4,16 +4,24 @@
 #include "household/HouseholdKeys.h"
 #include "household/HouseholdTexts.h"
 #include "protocol/Network.h"
+#include "protocol/QtPrinters.h"
+#include "protocol/Soap.h"
 #include "support/Await.h"
 #include "support/HouseholdProbe.h"
 #include "support/SpeakerSimulator.h"
 #include "support/TestNet.h"
 
+#include <QSignalSpy>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -71,6 +79,8 @@ protected:
         settle();
         household.reset();
         Network::setInterfaceSource(nullptr);
+        if (Clock::isManual())
+            Clock::useReal();
     }
     Household& make() {
         settle();
@@ -88,6 +98,21 @@ protected:
             out.append(names.join(u'+'));
         }
         return out;
+    }
+
+    // The published group that holds the room named `name`, and that room.
+    const SpeakerGroup& groupWith(const QString& name) const {
+        for (const SpeakerGroup& g : household->groups())
+            for (const Room& r : g.rooms)
+                if (r.name == name)
+                    return g;
+        throw std::runtime_error("no published room of that name");
+    }
+    const Room& roomNamed(const QString& name) const {
+        for (const Room& r : groupWith(name).rooms)
+            if (r.name == name)
+                return r;
+        throw std::runtime_error("no published room of that name");
     }
 
     TempSettings settings;
@@ -210,6 +235,114 @@ TEST_F(HouseholdLive, AHangingSpeakerReadsAsUnreachableForANewHousehold) {
     refresh();
     EXPECT_FALSE(h.error());
     EXPECT_EQ(h.groups().size(), 3);
+}
+
+// Another controller starts playback, turns a room and a group; the next refresh shows it all.
+TEST_F(HouseholdLive, ChangesFromOutsideShowAfterTheNextRefresh) {
+    Household& h = make();
+    refresh();
+    ASSERT_EQ(groupWith(u"Garten"_s).state, u"STOPPED"_s);
+    ASSERT_EQ(roomNamed(u"Flur"_s).volume, 20);
+    ASSERT_FALSE(roomNamed(u"Flur"_s).muted);
+    ASSERT_EQ(groupWith(u"Küche"_s).volume, 20);
+
+    simulator->update([](sim::FakeHousehold& fake) {
+        sim::TransportState& transport = fake.speakerByUuid(uuid(5))->transport;
+        transport.state = u"PLAYING"_s;
+        transport.trackUri = u"x-file-cifs://nas/other.mp3"_s;
+        transport.trackMetaData =
+            sim::trackMetaData(u"Andere Musik"_s, u"Jemand"_s, u"Album"_s, transport.trackUri);
+        sim::RoomState& flur = fake.speakerByUuid(uuid(4))->room;
+        flur.volume = 35;
+        flur.mute = true;
+    });
+    // The kitchen group's volume, set on its coordinator as any controller sets it.
+    test::run(SOAP::call(host(1), Service::groupRenderingControl, u"SetGroupVolume"_s,
+                         {{u"InstanceID"_s, u"0"_s}, {u"DesiredVolume"_s, u"60"_s}}));
+    QSignalSpy published(&h, &Household::groupsChanged);
+    refresh();
+    EXPECT_EQ(published.count(), 1);
+
+    const SpeakerGroup& garden = groupWith(u"Garten"_s);
+    EXPECT_EQ(garden.state, u"PLAYING"_s);
+    EXPECT_EQ(garden.title, u"Andere Musik"_s);
+    EXPECT_EQ(garden.artist, u"Jemand"_s);
+    EXPECT_EQ(roomNamed(u"Flur"_s).volume, 35);
+    EXPECT_TRUE(roomNamed(u"Flur"_s).muted);
+    EXPECT_EQ(roomNamed(u"Bad"_s).volume, 20);
+    EXPECT_EQ(groupWith(u"Flur"_s).volume, 28); // the speakers' rounded mean of 20 and 35
+    EXPECT_FALSE(groupWith(u"Flur"_s).muted);
+    EXPECT_EQ(groupWith(u"Küche"_s).volume, 60);
+    for (const Room& r : groupWith(u"Küche"_s).rooms)
+        EXPECT_EQ(r.volume, 60) << r.name.toStdString();
+    // The stored snapshot follows as well.
+    const auto stored = SpeakerGroup::decodeList(*settings->data(HouseholdKeys::lastGroups));
+    ASSERT_TRUE(stored);
+    const auto kitchen = std::find_if(stored->cbegin(), stored->cend(),
+                                      [](const SpeakerGroup& g) { return g.coordinatorID == uuid(1); });
+    ASSERT_NE(kitchen, stored->cend());
+    EXPECT_EQ(kitchen->volume, 60);
+}
+
+// A value the user just changed outranks the poll for 2.0 s after its stamp; from then on the
+// speakers' word holds again. Values nobody touched follow the speakers throughout.
+TEST_F(HouseholdLive, ALocalChangeOutranksThePollForTwoSeconds) {
+    Clock::useManual();
+    Household& h = make();
+    refresh();
+    HouseholdProbe probe{h};
+
+    // What the transport and volume operations publish and stamp before their requests go:
+    // the kitchen group paused, louder and muted; the hall quieter and muted.
+    QList<SpeakerGroup> local = h.groups();
+    for (SpeakerGroup& g : local) {
+        if (g.coordinatorID == uuid(1)) {
+            g.state = u"PAUSED_PLAYBACK"_s;
+            g.volume = 80;
+            g.muted = true;
+            probe.recentlyChanged().insert(g.id, Clock::now());
+        }
+        for (Room& r : g.rooms)
+            if (r.id == uuid(4)) {
+                r.volume = 5;
+                r.muted = true;
+                probe.recentlyChanged().insert(r.id, Clock::now());
+            }
+    }
+    probe.setGroups(local);
+    // Meanwhile another controller turns the bathroom and the garden up, which nobody here
+    // touched: those follow the speakers at once, the hall's room-mate included.
+    simulator->update([](sim::FakeHousehold& fake) {
+        fake.speakerByUuid(uuid(3))->room.volume = 33;
+        fake.speakerByUuid(uuid(6))->room.volume = 50;
+    });
+
+    struct Moment {
+        const char* name;
+        std::chrono::milliseconds after; // since the previous moment
+        QString kitchenState;
+        int kitchenVolume;
+        bool kitchenMuted;
+        int hallVolume;
+        bool hallMuted;
+    };
+    const Moment moments[] = {
+        {"within the window", 1999ms, u"PAUSED_PLAYBACK"_s, 80, true, 5, true},
+        // Exactly 2.0 s after the stamps the window is over.
+        {"after the window", 1ms, u"PLAYING"_s, 20, false, 20, false},
+    };
+    for (const Moment& m : moments) {
+        SCOPED_TRACE(m.name);
+        Clock::advance(m.after);
+        refresh();
+        EXPECT_EQ(groupWith(u"Küche"_s).state, m.kitchenState);
+        EXPECT_EQ(groupWith(u"Küche"_s).volume, m.kitchenVolume);
+        EXPECT_EQ(groupWith(u"Küche"_s).muted, m.kitchenMuted);
+        EXPECT_EQ(roomNamed(u"Flur"_s).volume, m.hallVolume);
+        EXPECT_EQ(roomNamed(u"Flur"_s).muted, m.hallMuted);
+        EXPECT_EQ(roomNamed(u"Bad"_s).volume, 33);
+        EXPECT_EQ(roomNamed(u"Garten"_s).volume, 50);
+    }
 }
 
 } // namespace

@@ -73,11 +73,12 @@ fail() {
     exit 1
 }
 
-# Waits until a command succeeds; the limit (10 s) only keeps a broken run from hanging.
+# Waits until a command succeeds; the limit (30 s) only keeps a broken run from hanging (a
+# loaded machine can take several seconds to start the daemons).
 wait_for() {
     local what=$1
     shift
-    local deadline=$((${EPOCHREALTIME/./} + 10000000))
+    local deadline=$((${EPOCHREALTIME/./} + 30000000))
     until "$@"; do
         [ "${EPOCHREALTIME/./}" -le $deadline ] || fail "$what"
         sleep 0.02

@@ -24,5 +24,8 @@ struct SimCore {
 
 // The speaker's standard actions (the reads the household polls and the simple setters).
 void installStandardActions(QHash<QPair<int, QString>, ActionHandler>& table);
+// Joining, leaving and handing over groups (SimGrouping.cpp); other SetAVTransportURI kinds go
+// to the handler installed before.
+void installGroupingActions(QHash<QPair<int, QString>, ActionHandler>& table);
 
 } // namespace sim

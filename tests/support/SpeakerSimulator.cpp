@@ -414,6 +414,7 @@ private:
 SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_shared<SimCore>()) {
     core_->household = std::move(household);
     installStandardActions(core_->actions);
+    installGroupingActions(core_->actions);
     gena_ = std::make_unique<SimGena>(*this);
     core_->genaHook = [gena = gena_.get()](const QString& uuid, Service service) {
         gena->changed(uuid, service);
@@ -514,6 +515,11 @@ void SpeakerSimulator::clearRequests() {
 void SpeakerSimulator::setHandler(Service service, const QString& action, ActionHandler handler) {
     QMutexLocker lock(&core_->mutex);
     core_->actions.insert(qMakePair(int(service), action), std::move(handler));
+}
+
+ActionHandler SpeakerSimulator::handler(Service service, const QString& action) const {
+    QMutexLocker lock(&core_->mutex);
+    return core_->actions.value(qMakePair(int(service), action));
 }
 
 void SpeakerSimulator::setMethodHandler(const QByteArray& method, MethodHandler handler) {

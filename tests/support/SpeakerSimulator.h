@@ -88,6 +88,9 @@ public:
 
     // Extension points for later behaviour (grouping, queue, events).
     void setHandler(Service service, const QString& action, ActionHandler handler);
+    // The handler installed for an action now, empty when there is none; a new handler can
+    // hand the requests it does not answer on to it.
+    ActionHandler handler(Service service, const QString& action) const;
     void setMethodHandler(const QByteArray& method, MethodHandler handler);
     void setChangeHook(ChangeHook hook);
     // An object living on the simulator's thread, for work that must run there.
