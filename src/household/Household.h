@@ -272,6 +272,8 @@ private:
     void stamp(const QString& key);
     // The index in `groups_` of the first group with this id; -1 when none.
     qsizetype groupIndex(const QString& id) const;
+    // Where the room of that id stands: its group's and its own index, or nothing.
+    std::optional<std::pair<qsizetype, qsizetype>> roomIndex(const QString& roomID) const;
     // The coalescing sender for a key, made on first use and kept for the household's life.
     // Its failures set the error text; its successes never clear it.
     std::shared_ptr<VolumeSender> sender(const QString& key);

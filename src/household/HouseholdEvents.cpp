@@ -64,24 +64,21 @@ void Household::handle(const Events::Target& target, const Fields& fields) {
     case EventService::renderingControl: {
         if (recent(target.uuid, cutoff))
             return;
+        const auto at = roomIndex(target.uuid);
+        if (!at)
+            return;
+        Room* room = &groups_[at->first].rooms[at->second];
         bool changed = false;
-        for (SpeakerGroup& group : groups_) {
-            const auto room = std::find_if(group.rooms.begin(), group.rooms.end(),
-                                           [&](const Room& r) { return r.id == target.uuid; });
-            if (room == group.rooms.end())
-                continue;
-            const auto volume = fields.constFind(u"Volume"_s);
-            if (volume != fields.cend())
-                if (const auto value = DecimalInteger::readInt(*volume); value && *value != room->volume) {
-                    room->volume = *value;
-                    changed = true;
-                }
-            const auto mute = fields.constFind(u"Mute"_s);
-            if (mute != fields.cend() && (*mute == "1"_L1) != room->muted) {
-                room->muted = *mute == "1"_L1;
+        const auto volume = fields.constFind(u"Volume"_s);
+        if (volume != fields.cend())
+            if (const auto value = DecimalInteger::readInt(*volume); value && *value != room->volume) {
+                room->volume = *value;
                 changed = true;
             }
-            break;
+        const auto mute = fields.constFind(u"Mute"_s);
+        if (mute != fields.cend() && (*mute == "1"_L1) != room->muted) {
+            room->muted = *mute == "1"_L1;
+            changed = true;
         }
         if (changed)
             emit groupsChanged();

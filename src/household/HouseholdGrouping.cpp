@@ -11,11 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool holds(const SpeakerGroup& group, const QString& roomID) {
-    return std::any_of(group.rooms.cbegin(), group.rooms.cend(),
-                       [&](const Room& r) { return r.id == roomID; });
-}
-
 // One membership request to a room's own speaker; the reply's fields are not read.
 QCoro::Task<void> sendMembership(QString host, QString action, SOAP::Arguments args) {
     co_await SOAP::call(std::move(host), Service::avTransport, std::move(action), std::move(args));
@@ -33,8 +28,8 @@ QCoro::Task<void> Household::setMember(Room room, SpeakerGroup group, bool on) {
         // group by an empty one and ask the speaker to join itself.
         const auto shown = std::find_if(groups_.cbegin(), groups_.cend(),
                                         [&](const SpeakerGroup& g) { return g.id == group.id; });
-        if (group.coordinatorID == room.id || holds(group, room.id) ||
-            (shown != groups_.cend() && holds(*shown, room.id)))
+        if (group.coordinatorID == room.id || group.holds(room.id) ||
+            (shown != groups_.cend() && shown->holds(room.id)))
             co_return;
     }
 
@@ -105,7 +100,7 @@ QCoro::Task<void> Household::joinAll() {
     std::vector<QCoro::Task<void>> joins;
     const QList<Room> rooms = allRooms();
     for (const Room& room : rooms)
-        if (!holds(*active, room.id))
+        if (!active->holds(room.id))
             joins.push_back(setMember(room, *active, true));
     for (QCoro::Task<void>& join : joins)
         co_await std::move(join);
@@ -114,7 +109,7 @@ QCoro::Task<void> Household::joinAll() {
 void Household::moveLocally(const QString& roomID, const std::optional<QString>& targetID) {
     QList<SpeakerGroup> list = groups_;
     const auto source =
-        std::find_if(list.begin(), list.end(), [&](const SpeakerGroup& g) { return holds(g, roomID); });
+        std::find_if(list.begin(), list.end(), [&](const SpeakerGroup& g) { return g.holds(roomID); });
     if (source == list.end())
         return;
     const Room moving = *std::find_if(source->rooms.cbegin(), source->rooms.cend(),

@@ -13,11 +13,6 @@ namespace {
 
 constexpr qsizetype maxPresets = 9;
 
-bool holds(const SpeakerGroup& group, const QString& roomID) {
-    return std::any_of(group.rooms.cbegin(), group.rooms.cend(),
-                       [&](const Room& r) { return r.id == roomID; });
-}
-
 // The household's rooms in display order, each once.
 QList<Room> distinct(const QList<Room>& rooms) {
     QList<Room> out;
@@ -123,7 +118,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         const auto group = room == rooms.cend()
                                ? groups_.cend()
                                : std::find_if(groups_.cbegin(), groups_.cend(),
-                                              [&](const SpeakerGroup& g) { return holds(g, room->id); });
+                                              [&](const SpeakerGroup& g) { return g.holds(room->id); });
         if (group == groups_.cend()) {
             applyingPreset_ = false;
             co_return;
@@ -150,7 +145,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         if (!wanted.contains(room.id))
             continue;
         const std::optional<SpeakerGroup> current = target();
-        if (!current || holds(*current, room.id))
+        if (!current || current->holds(room.id))
             continue;
         co_await setMember(room, *current, true);
         if (!self)
@@ -167,7 +162,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         if (!current)
             break;
         // A room that has gone elsewhere meanwhile is no longer this group's to send away.
-        if (!holds(*current, room.id))
+        if (!current->holds(room.id))
             continue;
         co_await setMember(room, *current, false);
         if (!self)

@@ -51,6 +51,16 @@ qsizetype Household::groupIndex(const QString& id) const {
     return -1;
 }
 
+std::optional<std::pair<qsizetype, qsizetype>> Household::roomIndex(const QString& roomID) const {
+    for (qsizetype g = 0; g < groups_.size(); ++g) {
+        const QList<Room>& rooms = groups_.at(g).rooms;
+        for (qsizetype r = 0; r < rooms.size(); ++r)
+            if (rooms.at(r).id == roomID)
+                return std::pair{g, r};
+    }
+    return std::nullopt;
+}
+
 QString Household::hms(double seconds) {
     // Times sent to a speaker are never negative; a value that is not a number, or beyond
     // any sensible time, would otherwise overflow the conversion below.

@@ -74,19 +74,13 @@ void Household::setVolume(const SpeakerGroup& group, int volume) {
 }
 
 void Household::setVolume(const Room& room, int volume) {
-    for (qsizetype g = 0; g < groups_.size(); ++g) {
-        const QList<Room>& rooms = groups_.at(g).rooms;
-        const auto held =
-            std::find_if(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == room.id; });
-        if (held == rooms.cend())
-            continue;
+    if (const auto at = roomIndex(room.id)) {
         QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[g];
-        entry.rooms[held - rooms.cbegin()].volume = volume;
+        SpeakerGroup& entry = changed[at->first];
+        entry.rooms[at->second].volume = volume;
         entry.volume = meanVolume(entry.rooms);
         stamp(entry.id);
         setGroups(std::move(changed));
-        break;
     }
     stamp(room.id);
     sender(room.id)->send(volume, [host = room.host](int value) { return roomVolume(host, value); });
@@ -113,17 +107,11 @@ void Household::toggleMute(const SpeakerGroup& group) {
 
 void Household::toggleMute(const Room& room) {
     const bool mute = !room.muted;
-    for (qsizetype g = 0; g < groups_.size(); ++g) {
-        const QList<Room>& rooms = groups_.at(g).rooms;
-        const auto held =
-            std::find_if(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == room.id; });
-        if (held == rooms.cend())
-            continue;
+    if (const auto at = roomIndex(room.id)) {
         // The group's own flag stays: it follows when the speakers report it.
         QList<SpeakerGroup> changed = groups_;
-        changed[g].rooms[held - rooms.cbegin()].muted = mute;
+        changed[at->first].rooms[at->second].muted = mute;
         setGroups(std::move(changed));
-        break;
     }
     stamp(room.id);
     run([host = room.host, mute]() {

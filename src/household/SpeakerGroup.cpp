@@ -18,6 +18,10 @@ Room SpeakerGroup::coordinator() const {
     return rooms.isEmpty() ? Room{} : rooms.first();
 }
 
+bool SpeakerGroup::holds(const QString& roomID) const {
+    return std::any_of(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == roomID; });
+}
+
 QString SpeakerGroup::memberKey() const {
     QStringList ids;
     ids.reserve(rooms.size());

@@ -49,6 +49,8 @@ struct SpeakerGroup {
     Room coordinator() const;
     // The room ids sorted ascending and joined with ","; the same for any order of rooms.
     QString memberKey() const;
+    // Whether a room of that id is in the group.
+    bool holds(const QString& roomID) const;
 
     // The stored object; nothing when a number is not finite, a date or URL is invalid or
     // there are no rooms.

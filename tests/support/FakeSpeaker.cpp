@@ -4,6 +4,15 @@
 
 namespace sim {
 
+void TransportState::select(int number) {
+    track = number;
+    const QueueItem& item = queue[number - 1];
+    trackUri = item.uri;
+    trackMetaData = item.metaData;
+    trackDuration = item.duration;
+    relTime = QStringLiteral("0:00:00");
+}
+
 namespace {
 const QString didlStart = QStringLiteral("<DIDL-Lite xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
                                          "xmlns:upnp=\"urn:schemas-upnp-org:metadata-1-0/upnp/\" "

@@ -44,6 +44,9 @@ struct TransportState {
     QString sleepTimer; // "H:MM:SS" or empty
     QList<QueueItem> queue;
     int track = 0; // 1-based position in the queue, 0 for none
+
+    // Makes queue entry `number` (1-based, must exist) the current track, from its start.
+    void select(int number);
 };
 
 struct FakeSpeaker {

@@ -55,15 +55,6 @@ std::optional<bool> boolean(const QString& text) {
     return std::nullopt;
 }
 
-void selectTrack(TransportState& transport, int track) {
-    transport.track = track;
-    const QueueItem& item = transport.queue[track - 1];
-    transport.trackUri = item.uri;
-    transport.trackMetaData = item.metaData;
-    transport.trackDuration = item.duration;
-    transport.relTime = QStringLiteral("0:00:00");
-}
-
 void add(QHash<QPair<int, QString>, ActionHandler>& table, Service service, const char* action,
          ActionHandler handler) {
     table.insert(qMakePair(int(service), QString::fromLatin1(action)), std::move(handler));
@@ -107,7 +98,7 @@ void installStandardActions(QHash<QPair<int, QString>, ActionHandler>& table) {
         if (transport.avTransportUri.isEmpty() && transport.trackUri.isEmpty() && transport.queue.isEmpty())
             return SoapReply::fault(QStringLiteral("701"));
         if (transport.trackUri.isEmpty() && !transport.queue.isEmpty())
-            selectTrack(transport, 1);
+            transport.select(1);
         transport.state = QStringLiteral("PLAYING");
         context.changed(context.speaker.uuid, Service::avTransport);
         return SoapReply::ok();
@@ -127,7 +118,7 @@ void installStandardActions(QHash<QPair<int, QString>, ActionHandler>& table) {
             const auto track = number(target, 1, int(transport.queue.size()));
             if (!track)
                 return SoapReply::fault(QStringLiteral("711"));
-            selectTrack(transport, *track);
+            transport.select(*track);
         } else {
             return invalidArgs;
         }

@@ -6,15 +6,6 @@ namespace sim {
 
 namespace {
 
-void selectTrack(TransportState& transport, int track) {
-    transport.track = track;
-    const QueueItem& item = transport.queue[track - 1];
-    transport.trackUri = item.uri;
-    transport.trackMetaData = item.metaData;
-    transport.trackDuration = item.duration;
-    transport.relTime = QStringLiteral("0:00:00");
-}
-
 ActionHandler step(int by) {
     return [by](ActionContext& context) {
         TransportState& transport = context.speaker.transport;
@@ -23,7 +14,7 @@ ActionHandler step(int by) {
         const int target = std::max(transport.track + by, 1); // back from the first restarts it
         if (target > transport.queue.size())
             return SoapReply::fault(QStringLiteral("711"));
-        selectTrack(transport, target);
+        transport.select(target);
         context.changed(context.speaker.uuid, Service::avTransport);
         return SoapReply::ok();
     };
