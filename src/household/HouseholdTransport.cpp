@@ -129,17 +129,15 @@ QCoro::Task<void> Household::skip(SpeakerGroup group, bool forward) {
     if (!group.canSkip)
         co_return;
     QPointer<Household> self(this);
-    QCoro::Task<void> request =
-        transport(group.coordinator().host, forward ? u"Next"_s : u"Previous"_s, instanceArgs);
-    std::exception_ptr failure;
-    try {
-        co_await std::move(request);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    // The operation and its task are made apart from the co_await: g++ 12 mishandles both inside it.
+    std::function<QCoro::Task<void>()> step = [host = group.coordinator().host,
+                                               action = forward ? u"Next"_s : u"Previous"_s]() {
+        return transport(host, action, instanceArgs);
+    };
+    QCoro::Task<void> reported = run(std::move(step));
+    co_await std::move(reported);
     if (!self)
         co_return;
-    setError(failure ? std::optional<QString>(failureText(failure)) : std::nullopt);
 
     // The new track's title, artwork and length come with a full re-read.
     co_await Clock::sleep(Delays::afterSkipRefresh);
