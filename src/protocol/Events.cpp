@@ -9,6 +9,8 @@
 #include "protocol/SonosError.h"
 #include "protocol/TransportError.h"
 
+#include <algorithm>
+
 #include <QPointer>
 #include <QSemaphore>
 
@@ -29,6 +31,7 @@ namespace {
 
 constexpr double renewalMargin = 900;            // seconds left below which a subscription is renewed
 constexpr auto requestedTimeout = "Second-3600"; // what every SUBSCRIBE asks for
+constexpr double longestGrant = 86'400;          // a longer grant counts as one day
 
 // One cancellation sent at exit: everything the worker needs, owned by it.
 struct Cancellation {
@@ -190,7 +193,9 @@ double Events::grantedSeconds(const std::optional<QByteArray>& timeout) {
     const double seconds = rest.toDouble(&ok);
     if (!ok || !std::isfinite(seconds) || seconds < 0)
         return 3600;
-    return seconds;
+    // A grant of "Second-1e300" must neither overflow the expiry time nor put the renewal out
+    // of reach: a day is far beyond anything asked for, and renewing then costs nothing.
+    return std::min(seconds, longestGrant);
 }
 
 QCoro::Task<Events::Grant> Events::send(QByteArray method, Target target,

@@ -110,7 +110,7 @@ public:
     // level lacks.
     static Fields flatten(const QByteArray& body);
     // The granted seconds of a TIMEOUT header value ("Second-1800"); 3600 when absent or when
-    // the rest is not a finite, non-negative number.
+    // the rest is not a finite, non-negative number; at most one day (86,400).
     static double grantedSeconds(const std::optional<QByteArray>& timeout);
     // One GENA request to the target's event URL with a 3.0 s time-out. Status 200 gives the
     // grant; another status throws SonosError ("<METHOD> HTTP <status>"); no answer throws

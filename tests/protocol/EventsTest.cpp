@@ -208,6 +208,9 @@ TEST_F(EventsTest, WhatTheSpeakerGrants) {
         {"no TIMEOUT", GenaGrant{.timeout = std::nullopt}, 3600, false},
         {"Second-1800", GenaGrant{.timeout = "Second-1800"}, 1800, false},
         {"not a number", GenaGrant{.timeout = "Second-infinite"}, 3600, false},
+        {"beyond any clock", GenaGrant{.timeout = "Second-1e300"}, 86400, false},
+        {"negative", GenaGrant{.timeout = "Second--7200"}, 3600, false},
+        {"garbage", GenaGrant{.timeout = "Second-12abc"}, 3600, false},
         {"no SID", GenaGrant{.sendSid = false}, 3600, true},
     };
     for (const Case& item : cases) {
@@ -220,6 +223,9 @@ TEST_F(EventsTest, WhatTheSpeakerGrants) {
         const auto subscription = events->active().value(target(a, EventService::avTransport));
         EXPECT_EQ(subscription.expires, Clock::now().addSecs(item.seconds));
         EXPECT_EQ(subscription.sid.isEmpty(), item.emptySid);
+        // Nothing is due at the next maintenance pass.
+        Clock::advance(30s);
+        EXPECT_TRUE(events->inFlight().isEmpty());
         ASSERT_TRUE(test::waitUntil([&] { return gena().answeredNotifies() == gena().notifies().size(); }));
         test::waitUntil([&] { return events->healthy(); }, item.emptySid ? 200ms : 10s);
         EXPECT_EQ(events->healthy(), !item.emptySid) << "an empty SID never matches an event's SID";
@@ -227,6 +233,8 @@ TEST_F(EventsTest, WhatTheSpeakerGrants) {
     EXPECT_EQ(Events::grantedSeconds(QByteArray("Second-nan")), 3600);
     EXPECT_EQ(Events::grantedSeconds(QByteArray("Second--5")), 3600);
     EXPECT_EQ(Events::grantedSeconds(QByteArray("Second-90.5")), 90.5);
+    EXPECT_EQ(Events::grantedSeconds(QByteArray("Second-1e308")), 86400);
+    EXPECT_EQ(Events::grantedSeconds(QByteArray("Second-86401")), 86400);
 }
 
 TEST_F(EventsTest, RefusedSubscribeIsLoggedAndTriedAgainLater) {
