@@ -7,6 +7,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
+#include <tuple>
 #include <unordered_map>
 
 namespace {
@@ -20,11 +23,13 @@ const QByteArray notAllowedReply =
 struct Connection : QObject {
     QTcpSocket* socket = nullptr;
     QString host;
-    HttpRequestReader reader;
+    quint64 order = 0; // acceptance order: lower is older
+    HttpRequestReader reader{EventServer::maxHead};
     qsizetype counted = 0; // bytes of this connection in the server's buffered total
     QTimer idle;
     QTimer deadline;
     bool answered = false;
+    bool sendingDone = false; // the reply has left and our side is shut for writing
 };
 
 } // namespace
@@ -70,54 +75,79 @@ public:
 private:
     void accept() {
         while (QTcpSocket* socket = listener_->nextPendingConnection()) {
-            if (static_cast<int>(connections_.size()) >= limits_.maxConnections) {
-                socket->abort();
-                socket->deleteLater();
-                continue;
-            }
             auto* connection = new Connection;
             connection->setParent(this);
             socket->setParent(connection);
             socket->setReadBufferSize(EventServer::readChunk);
             connection->socket = socket;
             connection->host = EventServer::host(socket->peerAddress());
+            connection->order = ++accepted_;
+            admit(connection);
             connections_.emplace(socket, connection);
             ++owner_->open_;
 
             connection->idle.setSingleShot(true);
             connection->deadline.setSingleShot(true);
             connect(&connection->idle, &QTimer::timeout, this, [this, connection] {
-                qCDebug(logEvents, "Event connection from %s closed after %lld ms of silence",
-                        qUtf8Printable(connection->host), static_cast<long long>(limits_.idle.count()));
+                if (!connection->answered)
+                    qCDebug(logEvents, "Event connection from %s closed after %lld ms of silence",
+                            qUtf8Printable(connection->host), static_cast<long long>(limits_.idle.count()));
                 close(connection);
             });
             connect(&connection->deadline, &QTimer::timeout, this, [this, connection] {
-                qCDebug(logEvents, "Event connection from %s closed: no complete request within %lld ms",
-                        qUtf8Printable(connection->host), static_cast<long long>(limits_.deadline.count()));
+                if (!connection->answered)
+                    qCDebug(logEvents, "Event connection from %s closed: no complete request within %lld ms",
+                            qUtf8Printable(connection->host),
+                            static_cast<long long>(limits_.deadline.count()));
                 close(connection);
             });
             connection->idle.start(limits_.idle);
             connection->deadline.start(limits_.deadline);
 
             connect(socket, &QTcpSocket::readyRead, this, [this, connection] { read(connection); });
+            connect(socket, &QTcpSocket::bytesWritten, this,
+                    [this, connection] { finishSending(connection); });
             connect(socket, &QTcpSocket::disconnected, this, [this, connection] { close(connection); });
-            connect(socket, &QTcpSocket::errorOccurred, this,
-                    [this, connection](QAbstractSocket::SocketError e) {
-                        // The peer's end after the reply was queued must not cut the reply short: the
-                        // socket closes itself once it is written, and `disconnected` follows.
-                        if (connection->answered && e == QAbstractSocket::RemoteHostClosedError)
-                            return;
-                        close(connection);
-                    });
+            connect(socket, &QTcpSocket::errorOccurred, this, [this, connection] { close(connection); });
             // Bytes may have arrived with the connection itself.
             if (socket->bytesAvailable() > 0)
                 read(connection);
         }
     }
 
+    // Makes room for a new connection from `newcomer->host`: at most `maxPerPeer - 1` others of
+    // that address and `maxConnections - 1` in all stay open.
+    void admit(const Connection* newcomer) {
+        for (;;) {
+            QHash<QString, int> perHost;
+            for (const auto& [socket, connection] : connections_)
+                ++perHost[connection->host];
+            const bool peerFull = perHost.value(newcomer->host) >= limits_.maxPerPeer;
+            if (!peerFull && static_cast<int>(connections_.size()) < limits_.maxConnections)
+                return;
+            // An answered connection first, then one of the address that holds the most, its oldest.
+            Connection* chosen = nullptr;
+            auto rank = [&](const Connection* c) {
+                return std::tuple(!c->answered, -perHost.value(c->host), c->order);
+            };
+            for (const auto& [socket, connection] : connections_)
+                if ((!peerFull || connection->host == newcomer->host) &&
+                    (!chosen || rank(connection) < rank(chosen)))
+                    chosen = connection;
+            qCDebug(logEvents, "Event connection from %s closed to make room for a newer one",
+                    qUtf8Printable(chosen->host));
+            close(chosen);
+        }
+    }
+
     void read(Connection* connection) {
         QTcpSocket* socket = connection->socket;
-        while (!connection->answered && socket->bytesAvailable() > 0) {
+        if (connection->answered) {
+            // Whatever follows the request is dropped; the connection ends when the peer closes.
+            socket->skip(socket->bytesAvailable());
+            return;
+        }
+        while (socket->bytesAvailable() > 0) {
             const QByteArray chunk = socket->read(EventServer::readChunk);
             if (chunk.isEmpty())
                 return;
@@ -128,11 +158,39 @@ private:
                 answer(connection);
                 return;
             }
+            if (connection->reader.headTooLarge()) {
+                qCDebug(logEvents, "Event connection from %s closed: request head beyond %lld bytes",
+                        qUtf8Printable(connection->host), static_cast<long long>(EventServer::maxHead));
+                close(connection);
+                return;
+            }
             if (connection->reader.received() > EventServer::maxBuffer) {
                 close(connection);
                 return;
             }
+            if (!keepWithinBudget(connection))
+                return; // this connection gave way
         }
+    }
+
+    // Closes the connections holding the most request bytes until the total is within the
+    // budget; false when `current` was one of them.
+    bool keepWithinBudget(const Connection* current) {
+        bool currentOpen = true;
+        while (owner_->buffered_.load() > limits_.budget) {
+            Connection* largest = nullptr;
+            for (const auto& [socket, connection] : connections_)
+                if (!largest || std::pair(connection->counted, connection->order) >
+                                    std::pair(largest->counted, largest->order))
+                    largest = connection;
+            if (!largest || largest->counted == 0)
+                break;
+            qCDebug(logEvents, "Event connection from %s closed: %lld request bytes held in all",
+                    qUtf8Printable(largest->host), static_cast<long long>(owner_->buffered_.load()));
+            currentOpen = currentOpen && largest != current;
+            close(largest);
+        }
+        return currentOpen;
     }
 
     void answer(Connection* connection) {
@@ -140,7 +198,6 @@ private:
         connection->answered = true;
         connection->reader = HttpRequestReader();
         account(connection, 0);
-        connection->idle.stop();
 
         const bool notify = request.head.method == QLatin1String("NOTIFY");
         connection->socket->write(notify ? okReply : notAllowedReply);
@@ -155,12 +212,22 @@ private:
                 owner, [owner, notification = std::move(notification)] { owner->deliver(notification); },
                 Qt::QueuedConnection);
         }
-        // The reply goes to the kernel right away and the socket closes with it; should the
-        // kernel not take it all, the socket closes once the rest is written. `disconnected`
-        // then releases the connection; the deadline stays armed in case the peer never lets the
-        // reply go out.
+        // The reply goes to the kernel right away; once all of it has, our side is shut for
+        // writing (the peer sees the end of the reply) while reading goes on until the peer
+        // closes. Closing with unread bytes would make the kernel send a reset, which may
+        // destroy the reply before the peer has read it. The idle time-out bounds the wait.
         connection->socket->flush();
-        connection->socket->disconnectFromHost();
+        finishSending(connection);
+        if (connections_.count(connection->socket) != 0)
+            read(connection);
+    }
+
+    void finishSending(Connection* connection) {
+        if (!connection->answered || connection->sendingDone || connection->socket->bytesToWrite() > 0)
+            return;
+        connection->sendingDone = true;
+        ::shutdown(static_cast<int>(connection->socket->socketDescriptor()), SHUT_WR);
+        connection->idle.start(limits_.idle);
     }
 
     void account(Connection* connection, qsizetype retained) {
@@ -185,6 +252,7 @@ private:
     EventServer::Limits limits_;
     QTcpServer* listener_ = nullptr;
     std::unordered_map<QTcpSocket*, Connection*> connections_;
+    quint64 accepted_ = 0;
 };
 
 EventServer::EventServer(Handler handler, Limits limits) : handler_(std::move(handler)) {

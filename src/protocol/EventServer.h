@@ -16,11 +16,13 @@
 
 class EventServerWorker;
 
-// How long and how many connections the event server keeps open (see EventServer).
+// How long, how many connections and how many bytes the event server keeps (see EventServer).
 struct EventServerLimits {
     std::chrono::milliseconds idle{10'000};     // longest silence on a connection
     std::chrono::milliseconds deadline{30'000}; // longest time from acceptance to a complete request
     int maxConnections = 64;                    // open connections at the same time
+    int maxPerPeer = 16;                        // open connections from one address at the same time
+    qsizetype budget = 8'000'000;               // request bytes held across all connections
 };
 
 // The callback endpoint of the GENA subscriptions: a minimal HTTP/1.1 server on a port the
@@ -31,9 +33,22 @@ struct EventServerLimits {
 // subscriptions; checks of sender and target are the handler's.
 //
 // The listener and all connections live on one thread of their own. Since the port is open to
-// the whole network, a connection is also closed without a reply when it stays silent for
-// `Limits::idle`, when its request is not complete `Limits::deadline` after acceptance, and a new
-// connection is closed at once while `Limits::maxConnections` are open.
+// the whole network, no sender may hold the server, and memory stays bounded whatever arrives.
+// A connection is closed without a reply when
+// - it stays silent for `Limits::idle`, or its request is not complete `Limits::deadline` after
+//   acceptance;
+// - its head (request line and headers) passes `maxHead` bytes without a blank line, or its
+//   request passes `maxBuffer` bytes (head and body) without being complete;
+// - the request bytes held across all connections would pass `Limits::budget`: the connection
+//   holding the most gives way (the newest of equals);
+// - a new connection arrives while `Limits::maxPerPeer` connections from the same address are
+//   open: the oldest of that address gives way; or while `Limits::maxConnections` are open in
+//   all: the oldest of the address that holds the most gives way. An answered connection always
+//   goes before one still reading. A sender re-opening silent connections thus pushes out its
+//   own and cannot keep the speakers out.
+// After its reply a connection reads and drops whatever more arrives until the peer closes (or
+// the idle time-out), so that a peer sending more than its request still receives the reply
+// rather than a reset.
 class EventServer : public QObject {
 public:
     // What a NOTIFY hands over.
@@ -49,6 +64,7 @@ public:
     using Limits = EventServerLimits;
 
     static constexpr qsizetype readChunk = 65'536;    // bytes taken from a connection per read
+    static constexpr qsizetype maxHead = 32'768;      // longest head before the blank line
     static constexpr qsizetype maxBuffer = 4'000'000; // more without a complete request closes it
 
     // Creates the server and starts listening. Returns nothing, with the listener's error text

@@ -8,13 +8,20 @@ bool HttpRequestReader::append(QByteArrayView bytes) {
     if (complete_)
         return true;
     received_ += bytes.size();
-    if (headEnd_ >= 0 && !head_)
-        return false; // unreadable head: the request can never complete
+    if (headTooLarge_ || (headEnd_ >= 0 && !head_))
+        return false; // unreadable or oversized head: the request can never complete
 
     const qsizetype searchFrom = std::max<qsizetype>(0, buffer_.size() - (blankLine.size() - 1));
     buffer_.append(bytes);
     if (headEnd_ < 0) {
         const qsizetype found = buffer_.indexOf(blankLine, searchFrom);
+        const bool limited = maxHead_ >= 0;
+        if (limited &&
+            (found > maxHead_ || (found < 0 && buffer_.size() - (blankLine.size() - 1) > maxHead_))) {
+            headTooLarge_ = true;
+            buffer_ = QByteArray();
+            return false;
+        }
         if (found < 0)
             return false;
         headEnd_ = found;

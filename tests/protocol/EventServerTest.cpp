@@ -12,10 +12,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -68,6 +73,42 @@ private:
 
 QByteArray notify(const QByteArray& path, const QByteArray& headers, const QByteArray& body) {
     return "NOTIFY " + path + " HTTP/1.1\r\nHOST: 127.0.0.1\r\n" + headers + "\r\n" + body;
+}
+
+int rawConnect(quint16 port, const QString& from) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    // Leave the choice of the local port to connect(): thousands of closed connections in
+    // TIME_WAIT would otherwise make every bind search the whole port range.
+    const int yes = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from.toLatin1().constData(), &local.sin_addr);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(port);
+    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A blocking GET on a fresh connection; true when the 405 reply came back.
+bool rawProbe(quint16 port, const QString& from) {
+    const int fd = rawConnect(port, from);
+    if (fd < 0)
+        return false;
+    const QByteArray request = "GET /probe HTTP/1.1\r\n\r\n";
+    ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL);
+    QByteArray reply;
+    char buffer[256];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        reply.append(buffer, n);
+    ::close(fd);
+    return reply == notAllowed;
 }
 
 class EventServerTest : public ::testing::Test {
@@ -276,27 +317,96 @@ TEST_F(EventServerTest, UnreadableHeadsWaitForPeer) {
     }
 }
 
-// Exactly 4,000,000 bytes without a blank line keep the connection; one byte more closes it
-// without a reply, and its memory is given back.
-TEST_F(EventServerTest, BufferCap) {
-    Peer peer(port);
-    peer.send(QByteArray(EventServer::maxBuffer, 'a'));
+// A head of exactly `maxHead` bytes is read; one byte more, or a long run of empty header lines,
+// closes the connection without a reply and gives its memory back. The body has its own cap:
+// a request of exactly 4,000,000 bytes (head and body) keeps reading, one byte more closes it.
+TEST_F(EventServerTest, HeadAndRequestCaps) {
+    const QByteArray line = "NOTIFY /h HTTP/1.1\r\nX: ";
+    const QByteArray longest = line + QByteArray(EventServer::maxHead - line.size(), 'a');
+    EXPECT_EQ(exchange(longest + "\r\n\r\n"), ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
+    EXPECT_EQ(received[0].headers.value("x").size(), EventServer::maxHead - line.size());
+
+    for (const QByteArray& head :
+         {longest + "a\r\n\r\n", "NOTIFY /e HTTP/1.1\r\n" + QByteArray(20'000, ':').replace(":", ":\r\n")}) {
+        Peer peer(port);
+        peer.send(head);
+        ASSERT_TRUE(peer.waitClosed());
+        EXPECT_TRUE(peer.reply.isEmpty());
+        EXPECT_TRUE(idle());
+    }
+
+    const QByteArray head = "NOTIFY /big HTTP/1.1\r\nContent-Length: 4000001\r\n\r\n";
+    Peer large(port);
+    large.send(head + QByteArray(EventServer::maxBuffer - head.size(), 'z'));
     ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == EventServer::maxBuffer; }));
     EXPECT_EQ(exchange(notify("/other", "", "")), ok);
-    EXPECT_FALSE(peer.closed);
-    peer.send("b");
-    ASSERT_TRUE(peer.waitClosed());
-    EXPECT_TRUE(peer.reply.isEmpty());
-    EXPECT_TRUE(idle());
-
-    // The same with a readable head whose Content-Length promises more than the cap.
-    Peer large(port);
-    large.send(notify("/big", "Content-Length: 4000001\r\n", QByteArray(EventServer::maxBuffer, 'z')));
+    EXPECT_FALSE(large.closed);
+    large.send("z");
     ASSERT_TRUE(large.waitClosed());
     EXPECT_TRUE(large.reply.isEmpty());
     EXPECT_TRUE(idle());
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
+    EXPECT_EQ(received[1].path, "/other");
+}
+
+// The bytes held across all connections stay within the budget: past it, the connection holding
+// the most gives way (the newer of two equal ones), and the others go on.
+TEST_F(EventServerTest, BufferedBytesStayWithinTheBudget) {
+    server.reset();
+    start({2000ms, 5000ms, 64, 16, 200'000});
+    const QByteArray head = "NOTIFY /slow HTTP/1.1\r\nContent-Length: 150000\r\n\r\n";
+    const QByteArray part = head + QByteArray(90'000 - head.size(), 'b');
+    Peer first(port, 40);
+    first.send(part);
+    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == 90'000; }));
+    Peer second(port, 41);
+    second.send(part);
+    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == 180'000; }));
+    Peer third(port, 42);
+    third.send(head + QByteArray(30'000 - head.size(), 'c'));
+    ASSERT_TRUE(second.waitClosed());
+    EXPECT_TRUE(second.reply.isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == 120'000; }));
+    EXPECT_FALSE(first.closed);
+    EXPECT_FALSE(third.closed);
+    // Requests that fit are still served, and a held one completes.
+    EXPECT_EQ(exchange(notify("/fits", "Content-Length: 5\r\n", "12345")), ok);
+    first.send(QByteArray(150'000 - (90'000 - head.size()), 'b'));
+    ASSERT_TRUE(first.waitClosed());
+    EXPECT_EQ(first.reply, ok);
+    ASSERT_TRUE(test::waitUntil([&] { return received.size() == 2; }));
+    EXPECT_EQ(received[0].path, "/fits");
+    EXPECT_EQ(received[1].body.size(), 150'000);
+}
+
+// More bytes after a complete request (here 2 MB in one go) do not cost the sender its reply:
+// it reads "200 OK" and the server's end, never a reset.
+TEST_F(EventServerTest, ReplyArrivesDespiteBytesAfterTheRequest) {
+    const int fd = rawConnect(port, test::loopback(7));
+    ASSERT_GE(fd, 0);
+    const QByteArray bytes = notify("/extra", "Content-Length: 2\r\n", "ok") + QByteArray(2'000'000, 'x');
+    std::thread sender([&] {
+        for (qsizetype sent = 0; sent < bytes.size();) {
+            const ssize_t n = ::send(fd, bytes.constData() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += n;
+        }
+    });
+    QByteArray reply;
+    char buffer[256];
+    ssize_t n = 0;
+    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+        reply.append(buffer, n);
+    const int error = n < 0 ? errno : 0;
+    sender.join();
+    ::close(fd);
+    EXPECT_EQ(error, 0) << std::strerror(error);
+    EXPECT_EQ(reply, ok);
     ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
-    EXPECT_EQ(received[0].path, "/other");
+    EXPECT_EQ(received[0].body, "ok");
+    EXPECT_TRUE(idle());
 }
 
 bool logged(const QDateTime& since, const QString& text) {
@@ -341,42 +451,6 @@ TEST_F(EventServerTest, IdleTimeOutAndRequestDeadline) {
     EXPECT_TRUE(received.empty());
 }
 
-int rawConnect(quint16 port, const QString& from) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    // Leave the choice of the local port to connect(): thousands of closed connections in
-    // TIME_WAIT would otherwise make every bind search the whole port range.
-    const int yes = 1;
-    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_pton(AF_INET, from.toLatin1().constData(), &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// A blocking GET on a fresh connection; true when the 405 reply came back.
-bool rawProbe(quint16 port, const QString& from) {
-    const int fd = rawConnect(port, from);
-    if (fd < 0)
-        return false;
-    const QByteArray request = "GET /probe HTTP/1.1\r\n\r\n";
-    ::send(fd, request.constData(), request.size(), MSG_NOSIGNAL);
-    QByteArray reply;
-    char buffer[256];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        reply.append(buffer, n);
-    ::close(fd);
-    return reply == notAllowed;
-}
-
 // 10,000 connections opened and dropped (some after a few bytes, some with a reset): the server
 // releases all of them and still answers and hands over a real NOTIFY afterwards.
 TEST_F(EventServerTest, ManyDroppedConnections) {
@@ -407,32 +481,79 @@ TEST_F(EventServerTest, ManyDroppedConnections) {
     EXPECT_EQ(received[0].path, "/after");
 }
 
-// Beyond the cap a new connection is closed at once; when one leaves, a new one is served.
-TEST_F(EventServerTest, ConnectionCap) {
+// At the cap the oldest connection still reading gives way to a newcomer; from one address at
+// most `maxPerPeer` are open, the newest kept.
+TEST_F(EventServerTest, OldestGivesWayAtTheCaps) {
     server.reset();
-    start({5000ms, 10000ms, 4});
+    start({5000ms, 10000ms, 4, 2});
     std::vector<std::unique_ptr<Peer>> held;
     for (int n = 0; n < 4; ++n) {
         held.push_back(std::make_unique<Peer>(port, 10 + n));
         held.back()->send(QByteArray(1000, 'h'));
+        ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == 1000 * (n + 1); }));
     }
-    ASSERT_TRUE(test::waitUntil([&] { return server->bufferedBytes() == 4000; }));
-    EXPECT_EQ(server->openConnections(), 4);
-
-    Peer rejected(port);
-    rejected.send(notify("/rejected", "", ""));
-    ASSERT_TRUE(rejected.waitClosed());
-    EXPECT_TRUE(rejected.reply.isEmpty());
-    EXPECT_EQ(server->openConnections(), 4);
-
-    held.front()->close();
+    EXPECT_EQ(exchange(notify("/admitted", "", ""), 20), ok);
+    EXPECT_TRUE(held[0]->waitClosed());
+    EXPECT_TRUE(held[0]->reply.isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return server->openConnections() == 3; }));
-    EXPECT_EQ(server->bufferedBytes(), 3000);
-    EXPECT_EQ(exchange(notify("/admitted", "", "")), ok);
+    for (int n = 1; n < 4; ++n)
+        EXPECT_FALSE(held[n]->closed) << n;
+
+    // A third connection from the address of held[1] pushes out held[1] only.
+    Peer same(port, 11);
+    ASSERT_TRUE(same.connected);
+    Peer again(port, 11);
+    ASSERT_TRUE(again.connected);
+    EXPECT_TRUE(held[1]->waitClosed());
+    EXPECT_FALSE(held[2]->closed);
+    EXPECT_FALSE(held[3]->closed);
     ASSERT_TRUE(test::waitUntil([&] { return received.size() == 1; }));
     EXPECT_EQ(received[0].path, "/admitted");
     held.clear();
-    EXPECT_TRUE(idle());
+}
+
+// Silent connections re-opened as fast as the server closes them, from one address and from
+// several, keep no speaker out: every NOTIFY sent meanwhile is answered and handed over.
+TEST_F(EventServerTest, NotifiesGetThroughWhileSilentConnectionsAreReopened) {
+    for (const int addresses : {1, 8}) {
+        SCOPED_TRACE(addresses);
+        received.clear();
+        std::atomic<bool> stop = false;
+        std::atomic<int> opened = 0;
+        std::thread attacker([&] {
+            std::vector<pollfd> fds;
+            while (!stop) {
+                while (fds.size() < 64) {
+                    const int fd = rawConnect(port, test::loopback(60 + opened % addresses));
+                    if (fd < 0)
+                        break;
+                    ::send(fd, "N", 1, MSG_NOSIGNAL);
+                    fds.push_back({fd, POLLIN | POLLRDHUP, 0});
+                    ++opened;
+                }
+                ::poll(fds.data(), fds.size(), 5);
+                std::erase_if(fds, [](const pollfd& p) {
+                    if (p.revents == 0)
+                        return false;
+                    ::close(p.fd);
+                    return true;
+                });
+            }
+            for (const pollfd& p : fds)
+                ::close(p.fd);
+        });
+        // The attacker holds every connection it can before the speaker starts.
+        ASSERT_TRUE(test::waitUntil([&] { return opened >= 64 && server->openConnections() >= 16; }));
+        constexpr int notifies = 30;
+        int answered = 0;
+        for (int n = 0; n < notifies; ++n)
+            answered += exchange(notify("/n" + QByteArray::number(n), "", ""), 5) == ok ? 1 : 0;
+        stop = true;
+        attacker.join();
+        EXPECT_EQ(answered, notifies);
+        EXPECT_TRUE(test::waitUntil([&] { return received.size() == notifies; }));
+        EXPECT_TRUE(idle());
+    }
 }
 
 // Two requests in parallel are handed over one after the other, in the order they completed.
