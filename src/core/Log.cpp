@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
 
@@ -42,18 +43,46 @@ QString levelName(QtMsgType type) {
     return QStringLiteral("info");
 }
 
+// The log file, kept open between lines: opening and closing it for every line cost a file
+// system round trip on the thread that logged. Used under `mutex()` only.
+struct OpenFile {
+    QFile file;
+    qint64 size = 0;
+};
+
+OpenFile& openFile() {
+    static OpenFile f;
+    return f;
+}
+
+bool openLog(OpenFile& f, const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    f.file.setFileName(path);
+    // Unbuffered: every line reaches the file at once, for readers and for a crash.
+    if (!f.file.open(QIODevice::Append | QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    f.size = f.file.size();
+    return true;
+}
+
 void appendToFile(const QByteArray& line) {
+    OpenFile& f = openFile();
     const QString path = Log::filePath();
-    QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());
-    if (info.exists() && info.size() + line.size() > Log::maxFileSize) {
+    if (f.file.isOpen() && f.file.fileName() != path)
+        f.file.close();
+    if (!f.file.isOpen() && !openLog(f, path))
+        return;
+    if (f.size > 0 && f.size + line.size() > Log::maxFileSize) {
+        f.file.close();
         const QString old = path + QStringLiteral(".1");
         QFile::remove(old);
         QFile::rename(path, old);
+        if (!openLog(f, path))
+            return;
     }
-    QFile file(path);
-    if (file.open(QIODevice::Append | QIODevice::WriteOnly))
-        file.write(line);
+    const qint64 written = f.file.write(line);
+    if (written > 0)
+        f.size += written;
 }
 
 void handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -92,6 +121,7 @@ QString filePath() {
 void setFilePath(const QString& path) {
     QMutexLocker lock(&mutex());
     pathOverride() = path;
+    openFile().file.close();
 }
 
 QString formatLine(const Entry& entry) {

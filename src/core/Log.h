@@ -16,7 +16,8 @@ Q_DECLARE_LOGGING_CATEGORY(logHousehold)
 // The program's log: every message goes to stderr and is appended to
 // $XDG_STATE_HOME/tamber/tamber.log, one line each:
 //   2026-12-10T13:13:18.123Z info studio.quietforge.tamber.events: message text
-// The file is rotated at 1 MiB, keeping one older file (tamber.log.1).
+// The file is rotated at 1 MiB, keeping one older file (tamber.log.1). It stays open between
+// lines; each line is written through at once.
 namespace Log {
 
 struct Entry {

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,9 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -19,7 +22,19 @@ const QString dataTag = QStringLiteral("$base64");
 } // namespace
 
 SettingsStore::SettingsStore(const QString& path) : path_(path) {
+    // A plain timer rather than the program's clock: when a file is written is no part of what
+    // the program does, and must not show among the clock's pending calls.
+    writeTimer_.setSingleShot(true);
+    writeTimer_.setTimerType(Qt::CoarseTimer);
+    QObject::connect(&writeTimer_, &QTimer::timeout, [this] { flush(); });
+    if (QCoreApplication* app = QCoreApplication::instance())
+        quitHook_ = QObject::connect(app, &QCoreApplication::aboutToQuit, [this] { flush(); });
     load();
+}
+
+SettingsStore::~SettingsStore() {
+    QObject::disconnect(quitHook_);
+    flush();
 }
 
 QString SettingsStore::defaultPath() {
@@ -33,9 +48,16 @@ QString SettingsStore::renderPath() {
 }
 
 void SettingsStore::load() {
+    removeStaleTemporaries();
     QFile file(path_);
     if (!file.exists())
         return;
+    if (file.size() > maxFileSize) {
+        // Reading and parsing hundreds of megabytes would hold up the start for a long time;
+        // no settings this program writes come near the limit.
+        keepAside(QStringLiteral("is larger than %1 bytes").arg(maxFileSize), QStringLiteral(".too-large-"));
+        return;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         qCWarning(logSettings) << "Cannot read" << path_ << "(" << file.errorString()
                                << "); running with defaults";
@@ -50,15 +72,39 @@ void SettingsStore::load() {
         values_ = doc.object();
         return;
     }
-    const QString aside = path_ + QStringLiteral(".corrupt-") +
-                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    keepAside(QStringLiteral("does not parse (%1)").arg(error.errorString()), QStringLiteral(".corrupt-"));
+}
+
+void SettingsStore::keepAside(const QString& why, const QString& suffix) {
+    const QString aside =
+        path_ + suffix + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     if (QFile::rename(path_, aside)) {
-        qCWarning(logSettings) << "Settings file" << path_ << "does not parse (" << error.errorString()
-                               << "); kept as" << aside << "and starting with defaults";
+        qCWarning(logSettings, "Settings file %s %s; kept as %s and starting with defaults",
+                  qUtf8Printable(path_), qUtf8Printable(why), qUtf8Printable(aside));
     } else {
-        qCWarning(logSettings) << "Settings file" << path_ << "does not parse and cannot be moved aside;"
-                               << "running with defaults and leaving it untouched";
+        qCWarning(
+            logSettings,
+            "Settings file %s %s and cannot be moved aside; running with defaults and leaving it untouched",
+            qUtf8Printable(path_), qUtf8Printable(why));
         writable_ = false;
+    }
+}
+
+void SettingsStore::removeStaleTemporaries() const {
+    // An atomic write goes through "<name>.XXXXXX" beside the file; a process killed during the
+    // write leaves it behind. Only this store writes there, so any such file is stale.
+    const QFileInfo info(path_);
+    const QString prefix = info.fileName() + QLatin1Char('.');
+    QDir folder = info.absoluteDir();
+    for (const QString& name :
+         folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden)) {
+        const QStringView suffix = QStringView(name).sliced(prefix.size());
+        const bool temporary = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+        });
+        if (temporary && folder.remove(name))
+            qCInfo(logSettings).noquote()
+                << "Removed" << folder.filePath(name) << "left by an interrupted write";
     }
 }
 
@@ -153,11 +199,32 @@ void SettingsStore::remove(const QString& key) {
     if (!values_.contains(key))
         return;
     values_.remove(key);
-    save();
+    changed();
 }
 
 void SettingsStore::put(const QString& key, const QJsonValue& value) {
+    const auto found = values_.constFind(key);
+    if (found != values_.constEnd() && *found == value)
+        return;
     values_.insert(key, value);
+    changed();
+}
+
+void SettingsStore::changed() {
+    dirty_ = true;
+    if (!QThread::currentThread()->eventDispatcher()) {
+        flush(); // no event loop to wait on
+        return;
+    }
+    if (!writeTimer_.isActive())
+        writeTimer_.start(writeDelay);
+}
+
+void SettingsStore::flush() {
+    writeTimer_.stop();
+    if (!dirty_)
+        return;
+    dirty_ = false;
     save();
 }
 

@@ -5,19 +5,35 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
+#include <chrono>
 #include <optional>
 
 // The program's stored settings: one JSON file of typed values under fixed keys.
 //
 // Forms: bool, number, text, text list, text map and data. A value read in a form other
-// than the one stored reads as absent, so callers fall back to their defaults. Every change
-// is written at once and atomically (a crash mid-write leaves the previous file whole).
-// A file that does not parse is renamed aside with a time stamp, never overwritten. Keys
-// that this version does not know are kept as they are.
+// than the one stored reads as absent, so callers fall back to their defaults. Keys that this
+// version does not know are kept as they are.
+//
+// Writing: a setter that changes nothing writes nothing. Changes are written together
+// `writeDelay` after the first of them, atomically (a crash mid-write leaves the previous file
+// whole), and at the latest by `flush()`, which runs when the application is about to quit and
+// when the store is destroyed. Code that ends the process another way (a signal handler) calls
+// `flush()` first.
+//
+// Reading at start: a file that does not parse, or one larger than `maxFileSize`, is renamed
+// aside with a time stamp and never overwritten; the store then starts empty. Temporary files
+// that an interrupted write left beside the file are removed.
 class SettingsStore {
 public:
+    static constexpr std::chrono::milliseconds writeDelay{500};
+    static constexpr qint64 maxFileSize = 4 * 1024 * 1024;
+
     explicit SettingsStore(const QString& path);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
 
     // $XDG_CONFIG_HOME/tamber/settings.json
     static QString defaultPath();
@@ -43,13 +59,23 @@ public:
     void setData(const QString& key, const QByteArray& value);
     void remove(const QString& key);
 
+    // Writes the pending changes now, if any. Returns at once when there are none.
+    void flush();
+    bool hasPendingChanges() const { return dirty_; }
+
 private:
     void load();
+    void removeStaleTemporaries() const;
+    void keepAside(const QString& why, const QString& suffix);
     void put(const QString& key, const QJsonValue& value);
+    void changed();
     void save();
 
     QString path_;
     QJsonObject values_;
     bool writable_ = true;
     bool warnedWrite_ = false;
+    bool dirty_ = false;
+    QTimer writeTimer_;
+    QMetaObject::Connection quitHook_;
 };

@@ -1,5 +1,6 @@
 #include "core/Log.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -35,4 +36,32 @@ TEST(Log, RotatesAtTheSizeLimitKeepingOneOldFile) {
     EXPECT_LE(QFileInfo(path + QStringLiteral(".1")).size(), Log::maxFileSize);
     EXPECT_FALSE(QFile::exists(path + QStringLiteral(".2")));
     EXPECT_GT(QFileInfo(path).size() + QFileInfo(path + QStringLiteral(".1")).size(), Log::maxFileSize);
+}
+
+// The descriptors of this process that are open on `path`.
+QStringList descriptorsOn(const QString& path) {
+    QStringList found;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFileInfo(fds.filePath(name)).symLinkTarget() == path)
+            found.append(name);
+    return found;
+}
+
+TEST(Log, KeepsItsFileOpenBetweenLines) {
+    QTemporaryDir dir;
+    const QString path = QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/tamber.log");
+    Log::setFilePath(path);
+    qCInfo(logApp) << "first";
+    const QStringList first = descriptorsOn(path);
+    ASSERT_EQ(first.size(), 1);
+    for (int i = 0; i < 100; ++i)
+        qCInfo(logApp) << "more" << i;
+    EXPECT_EQ(descriptorsOn(path), first);
+    EXPECT_EQ(Log::readSince(QDateTime::currentDateTimeUtc().addSecs(-60)).size(), 101);
+
+    // Another file: the old one is let go.
+    Log::setFilePath(path + QStringLiteral(".other"));
+    qCInfo(logApp) << "elsewhere";
+    EXPECT_TRUE(descriptorsOn(path).isEmpty());
 }

@@ -96,6 +96,7 @@ TEST_F(HouseholdState, RestoresPresetsAndDropsTextMapsWithANonTextValue) {
     settings->setTextMap(Keys::roomModels, {{u"A"_s, u"Sonos One"_s}});
     // A dictionary holding a number is dropped whole.
     settings->setTextMap(Keys::groupNames, {{u"A,B"_s, u"Unten"_s}});
+    settings->flush();
     QFile file(settings->path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray json = file.readAll();
@@ -148,6 +149,7 @@ TEST_F(HouseholdState, FoundHostsAreStoredNewestFirstAndRefreshOnlyWhileNotLiveW
     probe().found(u"h2"_s); // live with groups: stored, no refresh
     EXPECT_EQ(asked, QStringList{u"h1"_s});
     EXPECT_EQ(h.hosts(), (QStringList{u"h2"_s, u"h1"_s}));
+    settings->flush();
     EXPECT_EQ(SettingsStore(settings->path()).textList(Keys::knownHosts), (QStringList{u"h2"_s, u"h1"_s}));
 
     // Live but showing no groups: a new host refreshes again.

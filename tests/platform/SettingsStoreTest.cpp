@@ -1,7 +1,11 @@
 #include "platform/SettingsStore.h"
 
+#include "support/Await.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -77,6 +81,7 @@ TEST_F(SettingsStoreTest, ACorruptFileIsKeptAsideAndNeverOverwritten) {
     SettingsStore store(path());
     EXPECT_FALSE(store.textList(QStringLiteral("knownHosts")));
     store.setBool(QStringLiteral("onboarded"), true);
+    store.flush();
 
     const QStringList aside = QDir(dir.path() + QStringLiteral("/tamber"))
                                   .entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Files);
@@ -99,10 +104,23 @@ TEST_F(SettingsStoreTest, AnInterruptedWriteLeavesThePreviousFileWhole) {
     partial.write("{\"hotkeyKey\": \"J\", \"onboar");
     partial.close();
 
+    // Not the temporary of a write: kept.
+    for (const char* name : {".bak", ".Xa81kq~", ".corrupt-20261210-101010-001"}) {
+        QFile other(path() + QString::fromLatin1(name));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    }
+
     SettingsStore store(path());
     EXPECT_EQ(store.text(QStringLiteral("hotkeyKey")), QStringLiteral("K"));
     EXPECT_EQ(fileBytes(), before);
+    // The temporary is removed at start, so that they cannot pile up.
+    const QStringList left = QDir(dir.path() + QStringLiteral("/tamber")).entryList(QDir::Files);
+    EXPECT_EQ(QSet<QString>(left.begin(), left.end()),
+              (QSet<QString>{QStringLiteral("settings.json"), QStringLiteral("settings.json.Xa81kq~"),
+                             QStringLiteral("settings.json.bak"),
+                             QStringLiteral("settings.json.corrupt-20261210-101010-001")}));
     store.setText(QStringLiteral("hotkeyKey"), QStringLiteral("L"));
+    store.flush();
     EXPECT_TRUE(QJsonDocument::fromJson(fileBytes()).isObject());
 }
 
@@ -110,6 +128,7 @@ TEST_F(SettingsStoreTest, UnknownKeysOfANewerVersionAreKept) {
     writeFile(R"({"futureFeature": {"nested": [1, 2, {"deep": true}]}, "onboarded": false})");
     SettingsStore store(path());
     store.setBool(QStringLiteral("onboarded"), true);
+    store.flush();
     const QJsonObject saved = QJsonDocument::fromJson(fileBytes()).object();
     EXPECT_EQ(saved.value(QStringLiteral("futureFeature"))
                   .toObject()
@@ -134,7 +153,59 @@ TEST_F(SettingsStoreTest, NonFiniteNumbersAreNeverWritten) {
     SettingsStore store(path());
     store.setNumber(QStringLiteral("n"), 1.5);
     store.setNumber(QStringLiteral("n"), std::numeric_limits<double>::infinity());
+    store.flush();
     EXPECT_EQ(SettingsStore(path()).number(QStringLiteral("n")), 1.5);
+}
+
+// Setters that change nothing write nothing; changes are written together a moment later, or
+// at once by flush(), and at the latest when the application is about to quit.
+TEST_F(SettingsStoreTest, OnlyChangesAreWrittenTogetherAndFlushedAtQuit) {
+    SettingsStore store(path());
+    for (int i = 0; i < 100; ++i)
+        store.setNumber(QStringLiteral("volume"), i);
+    store.setText(QStringLiteral("hotkeyKey"), QStringLiteral("K"));
+    EXPECT_FALSE(QFile::exists(path())) << "not written at every change";
+    ASSERT_TRUE(store.hasPendingChanges());
+    ASSERT_TRUE(test::waitUntil([&] { return !store.hasPendingChanges(); }));
+    const QJsonObject saved = QJsonDocument::fromJson(fileBytes()).object();
+    EXPECT_EQ(saved.value(QStringLiteral("volume")).toDouble(), 99);
+    EXPECT_EQ(saved.value(QStringLiteral("hotkeyKey")).toString(), QStringLiteral("K"));
+
+    // The same values again: nothing to write.
+    store.setNumber(QStringLiteral("volume"), 99);
+    store.setText(QStringLiteral("hotkeyKey"), QStringLiteral("K"));
+    store.setData(QStringLiteral("lastGroups"), "abc");
+    store.flush();
+    store.setData(QStringLiteral("lastGroups"), "abc");
+    store.remove(QStringLiteral("missing"));
+    EXPECT_FALSE(store.hasPendingChanges());
+
+    store.setBool(QStringLiteral("onboarded"), true);
+    ASSERT_TRUE(store.hasPendingChanges());
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+    EXPECT_FALSE(store.hasPendingChanges());
+    EXPECT_EQ(SettingsStore(path()).boolValue(QStringLiteral("onboarded")), true);
+}
+
+// A file far larger than any settings this program writes is not read (that would hold up the
+// start): it is kept aside whole and the store starts empty.
+TEST_F(SettingsStoreTest, AnOversizedFileIsKeptAsideUnread) {
+    QByteArray huge = R"({"onboarded": true, "padding": ")";
+    huge += QByteArray(SettingsStore::maxFileSize, 'p') + "\"}";
+    writeFile(huge);
+    SettingsStore store(path());
+    EXPECT_FALSE(store.boolValue(QStringLiteral("onboarded")));
+    const QStringList aside = QDir(dir.path() + QStringLiteral("/tamber"))
+                                  .entryList({QStringLiteral("settings.json.too-large-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(QFileInfo(dir.path() + QStringLiteral("/tamber/") + aside.first()).size(), huge.size());
+    store.setBool(QStringLiteral("onboarded"), false);
+    store.flush();
+    EXPECT_EQ(SettingsStore(path()).boolValue(QStringLiteral("onboarded")), false);
+
+    // A file of exactly the limit is still read.
+    writeFile(huge.left(SettingsStore::maxFileSize - 2) + "\"}");
+    EXPECT_EQ(SettingsStore(path()).boolValue(QStringLiteral("onboarded")), true);
 }
 
 } // namespace

@@ -42,5 +42,8 @@ struct TempSettings {
     SettingsStore& operator*() { return *store; }
     SettingsStore* operator->() { return store.get(); }
     // A fresh store over the same file, as after a restart.
-    void reopen() { store = std::make_unique<SettingsStore>(dir.path() + QStringLiteral("/settings.json")); }
+    void reopen() {
+        store.reset(); // writes what is pending
+        store = std::make_unique<SettingsStore>(dir.path() + QStringLiteral("/settings.json"));
+    }
 };
