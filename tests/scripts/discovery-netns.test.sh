@@ -2,7 +2,9 @@
 # End to end discovery through real avahi-daemons. Two network namespaces made here are
 # joined by a veth pair that exists only inside them (10.200.0.1/24 and 10.200.0.2/24); each
 # has its own D-Bus bus (config and socket in a temporary folder) and its own avahi-daemon,
-# limited to the veth, with a private /run. Side B publishes a speaker announcement whose TXT
+# limited to the veth, with a private /run. The daemons write to files in that folder only, so
+# none of them holds the test's output; at the end every process is stopped with a bounded
+# grace and the namespaces are deleted. Side B publishes a speaker announcement whose TXT
 # "location" names 10.200.0.2; the discovery probe runs the real Discovery on side A and must
 # report "10.200.0.2". Nothing runs outside the two namespaces, and no real interface is used.
 #
@@ -30,17 +32,46 @@ ns_b="tamber-disc-b-$$"
 pids=()
 made=()
 
+# True while the process runs (an exited child that is not yet reaped does not count).
+running() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "${state%% *}" != Z ]
+}
+
+# Ends the given processes: SIGTERM, up to 3 s of grace, then SIGKILL, up to 2 s more. Reaps
+# those that ended; never waits without a bound (a daemon that does not end must not hang the
+# test).
+stop_processes() {
+    local pid left round signal
+    for signal in TERM KILL; do
+        left=()
+        for pid in "$@"; do
+            running "$pid" && left+=("$pid")
+        done
+        [ ${#left[@]} -eq 0 ] && break
+        kill -"$signal" "${left[@]}" 2>/dev/null
+        for round in $(seq 1 $([ "$signal" = TERM ] && echo 150 || echo 100)); do
+            for pid in "${left[@]}"; do
+                running "$pid" && break
+                pid=""
+            done
+            [ -z "$pid" ] && break
+            sleep 0.02
+        done
+    done
+    for pid in "$@"; do
+        running "$pid" || wait "$pid" 2>/dev/null
+    done
+}
+
 cleanup() {
-    local pid ns
+    local ns
     # Finish the clean-up even when the output is gone or another signal arrives.
     trap '' PIPE INT TERM HUP
     exec >/dev/null 2>&1
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
+    stop_processes "${pids[@]}"
+    # The namespaces go in every case, even should a process inside have survived.
     for ns in "${made[@]}"; do
         ip netns delete "$ns" 2>/dev/null
     done
@@ -106,7 +137,7 @@ start_bus() {
 </busconfig>
 CONF
     ip netns exec "$ns" dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile \
-        --print-address=3 3>"$dir/address" 2>"$dir/bus.log" &
+        --print-address=3 3>"$dir/address" >"$dir/bus.log" 2>&1 </dev/null &
     pids+=($!)
     wait_for "the bus of side $side did not come up" test -s "$dir/address"
 }
@@ -131,7 +162,7 @@ CONF
     # A private /run keeps its pid file and socket apart from any other avahi-daemon.
     DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus" ip netns exec "$ns" unshare -m sh -c \
         'mount -t tmpfs tmpfs /run && exec avahi-daemon -f "$1" --no-drop-root --no-chroot --no-rlimits' \
-        sh "$dir/avahi.conf" >>"$dir/avahi.log" 2>&1 &
+        sh "$dir/avahi.conf" >>"$dir/avahi.log" 2>&1 </dev/null &
     avahi_pid=$!
     pids+=($avahi_pid)
 }
@@ -163,8 +194,7 @@ echo "found 10.200.0.2"
 
 # Side A's daemon restarts: discovery notices, waits, and finds the speaker again.
 before=$(reports)
-kill "$avahi_a"
-wait "$avahi_a" 2>/dev/null
+stop_processes "$avahi_a"
 wait_for "the daemon's exit went unnoticed" grep -q "went away" "$tmp/probe.err"
 start_avahi a "$ns_a"
 more_reports_than() {
