@@ -3,6 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+namespace {
+// The system language is worked out once, from the environment, so German must be in place
+// before main runs: under an English one the render-mode check below could not fail.
+const bool germanSystem = [] {
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    ::setenv("LANGUAGE", "de_DE", 1);
+    return true;
+}();
+} // namespace
+
 TEST(Language, FirstPreferredLanguageDecides) {
     struct Case {
         QStringList languages;
@@ -17,7 +29,10 @@ TEST(Language, FirstPreferredLanguageDecides) {
 }
 
 TEST(L, TranslatesKnownTextsOnceRenderModeIsOn) {
-    // The test main runs in an English locale, so English is in use either way; render mode forces it.
+    ASSERT_TRUE(germanSystem);
+    ASSERT_FALSE(Language::system()) << "this test runs under a German system language";
+    EXPECT_EQ(L(QStringLiteral("Alle")), QStringLiteral("Alle"));
+    // Render mode shows English whatever the system language.
     RenderMode::setActive();
     EXPECT_EQ(L(QStringLiteral("Alle")), QStringLiteral("All"));
     EXPECT_EQ(L(QStringLiteral("Unbekannte Räume")), QStringLiteral("Unknown rooms"));

@@ -404,7 +404,13 @@ TEST_F(EventsTest, StopCancelsEverySubscription) {
                                  EventService::renderingControl, EventService::zoneGroupTopology})
         simulator->setFault(a, eventPath(service), sim::Fault::silence());
     const auto sids = events->active();
+    // stop() blocks on real time, so this is measured on it: it gives up after its 1.0 s, well
+    // before the 3 s after which the unanswered requests would end by themselves.
+    const auto before = std::chrono::steady_clock::now();
     events->stop();
+    const auto waited = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(waited, 990ms);
+    EXPECT_LT(waited, 2500ms);
     EXPECT_TRUE(events->active().isEmpty());
     ASSERT_TRUE(test::waitUntil(
         [&] { return methods(gena().requests(a)).count(QStringLiteral("UNSUBSCRIBE")) == 4; }));
