@@ -57,5 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // It completed in the piece that brought the last byte it needed.
         check(!HttpRequestReader::parse(input.first(fed - std::min<qsizetype>(fed, step))));
     }
+
+    // With a head limit: a head within it reads as without one; one beyond it is given up
+    // without keeping its bytes, and never completes.
+    const qsizetype maxHead = 16 * step;
+    const qsizetype headEnd = input.indexOf(QByteArrayView("\r\n\r\n"));
+    HttpRequestReader limited(maxHead);
+    for (qsizetype at = 0; at < input.size() && !limited.isComplete() && !limited.headTooLarge(); at += step)
+        limited.append(input.sliced(at, std::min<qsizetype>(step, input.size() - at)));
+    if (headEnd >= 0 && headEnd <= maxHead) {
+        check(!limited.headTooLarge());
+        check(limited.isComplete() == whole.has_value());
+    } else {
+        check(!limited.isComplete());
+        check(limited.headTooLarge() == (headEnd > maxHead || input.size() - 3 > maxHead));
+        check(!limited.headTooLarge() || limited.retained() == 0);
+    }
     return 0;
 }

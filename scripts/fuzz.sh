@@ -12,7 +12,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(LeafParserFuzz TopologyParserFuzz LastChangeParserFuzz FavoritesParserFuzz)
+    targets=(LeafParserFuzz TopologyParserFuzz LastChangeParserFuzz FavoritesParserFuzz RequestHeadFuzz)
 fi
 
 status=0
@@ -25,13 +25,19 @@ for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
     findings="$build/findings/$target"
     mkdir -p "$corpus" "$findings"
-    if [ -d "$fixtures" ]; then
+    options=()
+    if [ "$target" = RequestHeadFuzz ]; then
+        # Raw request bytes: no XML seeds, no XML dictionary.
+        :
+    elif [ -d "$fixtures" ]; then
         cp -n "$fixtures"/*.xml "$corpus"/ 2>/dev/null || true
+        options+=(-dict="$root/fuzz/xml.dict")
     else
         echo "$target: no fixtures at $fixtures; starting from an empty corpus" >&2
+        options+=(-dict="$root/fuzz/xml.dict")
     fi
     echo "== $target for ${seconds}s"
-    if ! "$binary" "$corpus" -dict="$root/fuzz/xml.dict" -max_total_time="$seconds" -max_len=16384 \
+    if ! "$binary" "$corpus" "${options[@]}" -max_total_time="$seconds" -max_len=16384 \
         -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
         2>"$build/$target.log"; then
         echo "$target: FINDING, see $build/$target.log and $findings" >&2
