@@ -6,6 +6,9 @@
 //     the handler's call is given as median and 99th percentile in microseconds.
 //   BM_NotifyOffered2000PerSecond: requests started every 500 µs regardless of the previous
 //     ones; counts how many were answered and how many reached the handler ("lost").
+//   BM_NotifyDuringSilentConnections/<addresses>: one request at a time, as in the first, while
+//     another thread holds 64 silent connections from that many addresses and re-opens each one
+//     as soon as the server closes it; "answered" is the share of requests that got "200 OK".
 #include "protocol/EventServer.h"
 #include "support/TestNet.h"
 
@@ -18,7 +21,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -197,8 +202,83 @@ void BM_NotifyOffered2000PerSecond(benchmark::State& state) {
     state.counters["late_starts"] = static_cast<double>(lateStarts);
 }
 
+void BM_NotifyDuringSilentConnections(benchmark::State& state) {
+    Handled handled;
+    auto server = makeServer(handled);
+    if (!server) {
+        state.SkipWithError("no server");
+        return;
+    }
+    const quint16 port = *server->port();
+    const int addresses = static_cast<int>(state.range(0));
+    std::atomic<bool> stop = false;
+    std::atomic<long> reopened = 0;
+    std::thread attacker([&] {
+        std::vector<pollfd> fds;
+        while (!stop) {
+            while (fds.size() < 64) {
+                const int fd = connectFrom(test::loopback(230 + reopened % addresses).toLatin1(), port);
+                if (fd < 0)
+                    break;
+                ::send(fd, "N", 1, MSG_NOSIGNAL);
+                fds.push_back({fd, POLLIN | POLLRDHUP, 0});
+                ++reopened;
+            }
+            ::poll(fds.data(), fds.size(), 5);
+            std::erase_if(fds, [](const pollfd& p) {
+                if (p.revents == 0)
+                    return false;
+                ::close(p.fd);
+                return true;
+            });
+        }
+        for (const pollfd& p : fds)
+            ::close(p.fd);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the attacker holds its connections
+    constexpr int perRound = 300;
+    std::vector<double> latencies;
+    long answered = 0;
+    long total = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        std::thread sender([&] {
+            for (int i = 0; i < perRound; ++i) {
+                const auto start = Steady::now();
+                const int fd = connectFrom(senderAddress(i), port);
+                if (fd < 0)
+                    continue;
+                timeval limit{2, 0}; // a refused or dropped request shows as unanswered
+                ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+                if (sendAndRead(fd, request(port, i), nullptr, nullptr, 0))
+                    ++answered;
+                ::close(fd);
+                latencies.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count());
+            }
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        sender.join();
+        total += perRound;
+    }
+    stop = true;
+    attacker.join();
+    std::sort(latencies.begin(), latencies.end());
+    state.SetItemsProcessed(total);
+    state.counters["answered"] = static_cast<double>(answered) / static_cast<double>(total);
+    state.counters["median_us"] = latencies[latencies.size() / 2];
+    state.counters["p99_us"] = latencies[latencies.size() * 99 / 100];
+    state.counters["reopened"] = static_cast<double>(reopened.load());
+}
+
 BENCHMARK(BM_NotifyOneAtATime)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_NotifyOffered2000PerSecond)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_NotifyDuringSilentConnections)
+    ->Arg(1)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 } // namespace
 
