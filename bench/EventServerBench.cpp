@@ -10,6 +10,7 @@
 //     another thread holds 64 silent connections from that many addresses and re-opens each one
 //     as soon as the server closes it; "answered" is the share of requests that got "200 OK".
 #include "protocol/EventServer.h"
+#include "support/RawConnections.h"
 #include "support/TestNet.h"
 
 #include <benchmark/benchmark.h>
@@ -19,9 +20,6 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -50,27 +48,6 @@ QByteArray request(quint16 port, int seq) {
            "SID: uuid:RINCON_000E58A0123401400_sub0000000001\r\nSEQ: " +
            QByteArray::number(seq) + "\r\nCONTENT-LENGTH: " + QByteArray::number(body.size()) + "\r\n\r\n" +
            body;
-}
-
-// Connects from `from` to the server; -1 on failure.
-int connectFrom(const QByteArray& from, quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int yes = 1;
-    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
-    ::setsockopt(fd, IPPROTO_TCP, 1 /* TCP_NODELAY */, &yes, sizeof yes);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_pton(AF_INET, from.constData(), &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 // Sends the whole request, reads the reply to its end; true for "200 OK".
@@ -103,8 +80,8 @@ std::unique_ptr<EventServer> makeServer(Handled& handled) {
     });
 }
 
-QByteArray senderAddress(int n) {
-    return test::loopback(2 + n % 200).toLatin1();
+QString senderAddress(int n) {
+    return test::loopback(2 + n % 200);
 }
 
 void BM_NotifyOneAtATime(benchmark::State& state) {
@@ -123,7 +100,7 @@ void BM_NotifyOneAtATime(benchmark::State& state) {
         QEventLoop loop;
         std::thread sender([&] {
             for (int i = 0; i < perRound; ++i) {
-                const int fd = connectFrom(senderAddress(i), port);
+                const int fd = test::connectFrom(senderAddress(i), port);
                 if (fd < 0) {
                     ++failures;
                     continue;
@@ -172,7 +149,7 @@ void BM_NotifyOffered2000PerSecond(benchmark::State& state) {
                 if (Steady::now() > due + interval)
                     ++lateStarts;
                 std::this_thread::sleep_until(due);
-                const int fd = connectFrom(senderAddress(i), port);
+                const int fd = test::connectFrom(senderAddress(i), port);
                 if (fd < 0)
                     continue;
                 ++sent;
@@ -211,30 +188,10 @@ void BM_NotifyDuringSilentConnections(benchmark::State& state) {
     }
     const quint16 port = *server->port();
     const int addresses = static_cast<int>(state.range(0));
-    std::atomic<bool> stop = false;
-    std::atomic<long> reopened = 0;
-    std::thread attacker([&] {
-        std::vector<pollfd> fds;
-        while (!stop) {
-            while (fds.size() < 64) {
-                const int fd = connectFrom(test::loopback(230 + reopened % addresses).toLatin1(), port);
-                if (fd < 0)
-                    break;
-                ::send(fd, "N", 1, MSG_NOSIGNAL);
-                fds.push_back({fd, POLLIN | POLLRDHUP, 0});
-                ++reopened;
-            }
-            ::poll(fds.data(), fds.size(), 5);
-            std::erase_if(fds, [](const pollfd& p) {
-                if (p.revents == 0)
-                    return false;
-                ::close(p.fd);
-                return true;
-            });
-        }
-        for (const pollfd& p : fds)
-            ::close(p.fd);
-    });
+    QStringList from;
+    for (int n = 0; n < addresses; ++n)
+        from.append(test::loopback(230 + n));
+    auto attacker = std::make_unique<test::SilentConnections>(port, from);
     std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the attacker holds its connections
     constexpr int perRound = 300;
     std::vector<double> latencies;
@@ -245,7 +202,7 @@ void BM_NotifyDuringSilentConnections(benchmark::State& state) {
         std::thread sender([&] {
             for (int i = 0; i < perRound; ++i) {
                 const auto start = Steady::now();
-                const int fd = connectFrom(senderAddress(i), port);
+                const int fd = test::connectFrom(senderAddress(i), port);
                 if (fd < 0)
                     continue;
                 timeval limit{2, 0}; // a refused or dropped request shows as unanswered
@@ -261,14 +218,14 @@ void BM_NotifyDuringSilentConnections(benchmark::State& state) {
         sender.join();
         total += perRound;
     }
-    stop = true;
-    attacker.join();
+    const int reopened = attacker->opened();
+    attacker.reset();
     std::sort(latencies.begin(), latencies.end());
     state.SetItemsProcessed(total);
     state.counters["answered"] = static_cast<double>(answered) / static_cast<double>(total);
     state.counters["median_us"] = latencies[latencies.size() / 2];
     state.counters["p99_us"] = latencies[latencies.size() * 99 / 100];
-    state.counters["reopened"] = static_cast<double>(reopened.load());
+    state.counters["reopened"] = static_cast<double>(reopened);
 }
 
 BENCHMARK(BM_NotifyOneAtATime)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

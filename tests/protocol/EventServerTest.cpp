@@ -1,6 +1,7 @@
 #include "protocol/EventServer.h"
 #include "core/Log.h"
 #include "support/Await.h"
+#include "support/RawConnections.h"
 #include "support/TestNet.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +11,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -75,30 +72,9 @@ QByteArray notify(const QByteArray& path, const QByteArray& headers, const QByte
     return "NOTIFY " + path + " HTTP/1.1\r\nHOST: 127.0.0.1\r\n" + headers + "\r\n" + body;
 }
 
-int rawConnect(quint16 port, const QString& from) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    // Leave the choice of the local port to connect(): thousands of closed connections in
-    // TIME_WAIT would otherwise make every bind search the whole port range.
-    const int yes = 1;
-    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_pton(AF_INET, from.toLatin1().constData(), &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // A blocking GET on a fresh connection; true when the 405 reply came back.
 bool rawProbe(quint16 port, const QString& from) {
-    const int fd = rawConnect(port, from);
+    const int fd = test::connectFrom(from, port);
     if (fd < 0)
         return false;
     const QByteArray request = "GET /probe HTTP/1.1\r\n\r\n";
@@ -383,7 +359,7 @@ TEST_F(EventServerTest, BufferedBytesStayWithinTheBudget) {
 // More bytes after a complete request (here 2 MB in one go) do not cost the sender its reply:
 // it reads "200 OK" and the server's end, never a reset.
 TEST_F(EventServerTest, ReplyArrivesDespiteBytesAfterTheRequest) {
-    const int fd = rawConnect(port, test::loopback(7));
+    const int fd = test::connectFrom(test::loopback(7), port);
     ASSERT_GE(fd, 0);
     const QByteArray bytes = notify("/extra", "Content-Length: 2\r\n", "ok") + QByteArray(2'000'000, 'x');
     std::thread sender([&] {
@@ -461,7 +437,7 @@ TEST_F(EventServerTest, ManyDroppedConnections) {
     constexpr int batch = 40;
     for (int i = 0; i < total; i += batch) {
         for (int k = i; k < i + batch; ++k) {
-            const int fd = rawConnect(port, test::loopback(100 + k % 100));
+            const int fd = test::connectFrom(test::loopback(100 + k % 100), port);
             ASSERT_GE(fd, 0) << k;
             if (k % 3 == 1)
                 ::send(fd, "NOTIFY /x HTTP/1.1\r\nSID", 23, MSG_NOSIGNAL);
@@ -517,39 +493,20 @@ TEST_F(EventServerTest, OldestGivesWayAtTheCaps) {
 TEST_F(EventServerTest, NotifiesGetThroughWhileSilentConnectionsAreReopened) {
     for (const int addresses : {1, 8}) {
         SCOPED_TRACE(addresses);
+        QStringList from;
+        for (int n = 0; n < addresses; ++n)
+            from.append(test::loopback(60 + n));
         received.clear();
-        std::atomic<bool> stop = false;
-        std::atomic<int> opened = 0;
-        std::thread attacker([&] {
-            std::vector<pollfd> fds;
-            while (!stop) {
-                while (fds.size() < 64) {
-                    const int fd = rawConnect(port, test::loopback(60 + opened % addresses));
-                    if (fd < 0)
-                        break;
-                    ::send(fd, "N", 1, MSG_NOSIGNAL);
-                    fds.push_back({fd, POLLIN | POLLRDHUP, 0});
-                    ++opened;
-                }
-                ::poll(fds.data(), fds.size(), 5);
-                std::erase_if(fds, [](const pollfd& p) {
-                    if (p.revents == 0)
-                        return false;
-                    ::close(p.fd);
-                    return true;
-                });
-            }
-            for (const pollfd& p : fds)
-                ::close(p.fd);
-        });
-        // The attacker holds every connection it can before the speaker starts.
-        ASSERT_TRUE(test::waitUntil([&] { return opened >= 64 && server->openConnections() >= 16; }));
         constexpr int notifies = 30;
         int answered = 0;
-        for (int n = 0; n < notifies; ++n)
-            answered += exchange(notify("/n" + QByteArray::number(n), "", ""), 5) == ok ? 1 : 0;
-        stop = true;
-        attacker.join();
+        {
+            test::SilentConnections attacker(port, from);
+            // The attacker holds every connection it can before the speaker starts.
+            ASSERT_TRUE(
+                test::waitUntil([&] { return attacker.opened() >= 64 && server->openConnections() >= 16; }));
+            for (int n = 0; n < notifies; ++n)
+                answered += exchange(notify("/n" + QByteArray::number(n), "", ""), 5) == ok ? 1 : 0;
+        }
         EXPECT_EQ(answered, notifies);
         EXPECT_TRUE(test::waitUntil([&] { return received.size() == notifies; }));
         EXPECT_TRUE(idle());
