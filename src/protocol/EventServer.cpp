@@ -134,6 +134,8 @@ private:
                 if ((!peerFull || connection->host == newcomer->host) &&
                     (!chosen || rank(connection) < rank(chosen)))
                     chosen = connection;
+            if (!chosen)
+                return; // limits below one: nothing to give way
             qCDebug(logEvents, "Event connection from %s closed to make room for a newer one",
                     qUtf8Printable(chosen->host));
             close(chosen);
