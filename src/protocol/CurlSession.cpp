@@ -212,10 +212,10 @@ void CurlSession::cancel(Id id) {
                        self->ready_.end());
 }
 
-int CurlSession::onSocket(CURL*, curl_socket_t socket, int what, void* self, void*) {
+int CurlSession::onSocket(CURL* easy, curl_socket_t socket, int what, void* self, void*) {
     auto* session = static_cast<CurlSession*>(self);
     if (!session->closing_)
-        session->watch(socket, what);
+        session->watch(socket, what, easy);
     return 0;
 }
 
@@ -266,13 +266,16 @@ int CurlSession::onPrerequest(void* opaque, char*, char*, int, int) {
     return ++transfer->sends > 1 ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
 
-void CurlSession::watch(int socket, int what) {
+void CurlSession::watch(int socket, int what, CURL* easy) {
     Watch& watch = watches_[socket];
+    // One transfer at a time per HTTP/1.1 connection: the one that asked to watch it.
+    watch.easy = what == CURL_POLL_REMOVE ? nullptr : easy;
     if (!watch.read) {
         // Notifiers are kept per socket number and enabled while libcurl watches that number.
         watch.read = new QSocketNotifier(QSocketNotifier::Read, this);
         watch.read->setSocket(socket);
-        connect(watch.read, &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_IN); });
+        connect(watch.read, &QSocketNotifier::activated, this,
+                [this, socket] { act(socket, CURL_CSELECT_IN); });
         watch.write = new QSocketNotifier(QSocketNotifier::Write, this);
         watch.write->setSocket(socket);
         connect(watch.write, &QSocketNotifier::activated, this,
@@ -283,6 +286,15 @@ void CurlSession::watch(int socket, int what) {
 }
 
 void CurlSession::act(int socket, int events) {
+    if (events & CURL_CSELECT_IN) {
+        // Bytes arrived for the transfer on this connection: progress, even while they do not
+        // yet make a whole header line.
+        const auto watch = watches_.find(socket);
+        Transfer* transfer = nullptr;
+        if (watch != watches_.end() && watch->second.easy &&
+            curl_easy_getinfo(watch->second.easy, CURLINFO_PRIVATE, &transfer) == CURLE_OK && transfer)
+            transfer->lastProgress = Steady::now();
+    }
     int running = 0;
     curl_multi_socket_action(multi_, socket, events, &running);
     collect();
@@ -353,9 +365,9 @@ void CurlSession::checkLimits() {
         Outcome outcome;
         outcome.error = QNetworkReply::TimeoutError;
         const bool whole = transfer->started + transfer->request.callLimit <= now;
-        outcome.message = whole ? QStringLiteral("no complete answer within %1 ms")
-                                      .arg(transfer->request.callLimit.count())
-                                : QStringLiteral("nothing received for %1 ms").arg(transfer->request.idleLimit.count());
+        outcome.message =
+            whole ? QStringLiteral("no complete answer within %1 ms").arg(transfer->request.callLimit.count())
+                  : QStringLiteral("nothing received for %1 ms").arg(transfer->request.idleLimit.count());
         finish(transfer, std::move(outcome));
     }
     armWatchdog();

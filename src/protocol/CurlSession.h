@@ -75,6 +75,7 @@ private:
     struct Watch {
         QSocketNotifier* read = nullptr;
         QSocketNotifier* write = nullptr;
+        CURL* easy = nullptr; // the transfer using the socket
     };
     using Steady = std::chrono::steady_clock;
 
@@ -88,7 +89,7 @@ private:
 
     void launch(Transfer* transfer);
     void release(Transfer* transfer);
-    void watch(int socket, int what);
+    void watch(int socket, int what, CURL* easy);
     void act(int socket, int events);
     void collect();
     void finish(Transfer* transfer, Outcome outcome);
@@ -103,7 +104,7 @@ private:
     std::optional<Steady::time_point> watchdogAt_;
     std::unordered_map<int, Watch> watches_;
     QHash<Id, Transfer*> transfers_; // owned: in flight or waiting
-    QHash<QByteArray, int> running_;  // per origin
+    QHash<QByteArray, int> running_; // per origin
     QHash<QByteArray, std::deque<Transfer*>> waiting_;
     std::vector<std::pair<Id, std::pair<Finished, Outcome>>> ready_;
     bool deliveryPosted_ = false;

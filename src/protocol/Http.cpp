@@ -22,11 +22,12 @@ public:
     Transfer& operator=(const Transfer&) = delete;
 
     void await_suspend(std::coroutine_handle<> handle) {
-        id_ = CurlSession::instance().start(std::move(request_), [this, handle](CurlSession::Outcome outcome) {
-            outcome_ = std::move(outcome);
-            done_ = true;
-            handle.resume();
-        });
+        id_ =
+            CurlSession::instance().start(std::move(request_), [this, handle](CurlSession::Outcome outcome) {
+                outcome_ = std::move(outcome);
+                done_ = true;
+                handle.resume();
+            });
     }
     CurlSession::Outcome await_resume() { return std::move(outcome_); }
 

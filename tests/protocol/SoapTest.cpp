@@ -328,7 +328,6 @@ TEST_F(SoapCall, HttpLayerCustomVerbsAndTimeouts) {
     // A silent answer to a short limit, aborted by the call itself, many at once.
     sim->setFault(host, "/silent", sim::Fault::silence());
     EXPECT_EQ(test::run(silentGets(host)), 16);
-
 }
 
 // The simulator's standard actions, driven through the real call: each setter shows in the
