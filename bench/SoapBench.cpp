@@ -37,7 +37,8 @@ using Steady = std::chrono::steady_clock;
 
 namespace {
 
-const SOAP::Arguments args{{"InstanceID", "0"}, {"Channel", "Master"}};
+const SOAP::Arguments args{{QStringLiteral("InstanceID"), QStringLiteral("0")},
+                           {QStringLiteral("Channel"), QStringLiteral("Master")}};
 
 // A fake speaker at `host`:1400 on a thread of its own: reads whole requests (head and
 // Content-Length body) and answers each with one canned GetVolume reply.
@@ -159,7 +160,8 @@ QCoro::Task<void> caller(QString host, int& remaining, std::vector<double>& micr
         --remaining;
         const auto start = Steady::now();
         try {
-            const Fields fields = co_await SOAP::call(host, Service::renderingControl, "GetVolume", args);
+            const Fields fields =
+                co_await SOAP::call(host, Service::renderingControl, QStringLiteral("GetVolume"), args);
             if (fields.value(QStringLiteral("CurrentVolume")) != QLatin1String("18"))
                 ++failures;
         } catch (const std::exception&) {
