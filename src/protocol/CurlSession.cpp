@@ -81,7 +81,9 @@ CurlSession::CurlSession() {
     curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &CurlSession::onTimer);
     curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
-    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, connectionsPerHost);
+    // The limit of connections per host is kept here (see start()), not by libcurl, whose queue
+    // wakes one waiting transfer per finished one whatever its host, and can leave transfers to
+    // a responsive host waiting behind those to a silent one.
 
     curlTimer_.setSingleShot(true);
     curlTimer_.setTimerType(Qt::PreciseTimer);
