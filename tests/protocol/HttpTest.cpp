@@ -143,6 +143,17 @@ TEST_F(HttpFaults, ARequestClosedWithoutAnswerIsNeverSentAgain) {
     }
 }
 
+// Calls one after another share one connection while the speaker keeps it open.
+TEST_F(HttpFaults, ConnectionsAreKeptAliveBetweenCalls) {
+    const QString host = hosts[0];
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(outcome(getVolume(host)).volume, QStringLiteral("20"));
+    const QList<sim::SimRequest> requests = sim->requests(host, QStringLiteral("GetVolume"));
+    ASSERT_EQ(requests.size(), 3);
+    EXPECT_EQ(requests[1].peerPort, requests[0].peerPort);
+    EXPECT_EQ(requests[2].peerPort, requests[0].peerPort);
+}
+
 // An answer trickling in a byte every 2 s never lets the 3 s idle limit pass, yet the call
 // ends when 10 s have passed in all.
 TEST_F(HttpFaults, NoCallOutlivesItsWholeLimit) {

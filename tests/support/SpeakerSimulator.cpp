@@ -254,6 +254,7 @@ private:
             SimRequest request;
             request.host = host;
             request.peer = QHostAddress(socket->peerAddress().toIPv4Address()).toString();
+            request.peerPort = socket->peerPort();
             const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
             const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
             request.method = start.value(0);
