@@ -154,6 +154,22 @@ TEST_F(HttpFaults, ConnectionsAreKeptAliveBetweenCalls) {
     EXPECT_EQ(requests[2].peerPort, requests[0].peerPort);
 }
 
+// An answer far beyond any speaker's (32 MB) is refused rather than kept in memory.
+TEST_F(HttpFaults, AnOversizedAnswerIsRefused) {
+    sim->setMethodHandler("SUBSCRIBE", [](const sim::SimRequest&, sim::FakeHousehold&) {
+        return std::optional<sim::HttpReply>(sim::HttpReply{200, {}, QByteArray(33 * 1024 * 1024, 'x')});
+    });
+    const QNetworkRequest request(
+        QUrl(QLatin1String("http://") + hosts[0] + QLatin1String(":1400/MediaRenderer/AVTransport/Event")));
+    try {
+        test::run(Http::send(request, "SUBSCRIBE", {}, 3s));
+        ADD_FAILURE() << "taken for an answer";
+    } catch (const TransportError& error) {
+        EXPECT_EQ(error.kind, QNetworkReply::UnknownContentError);
+    }
+    EXPECT_EQ(outcome(getVolume(hosts[0])).volume, QStringLiteral("20"));
+}
+
 // An answer trickling in a byte every 2 s never lets the 3 s idle limit pass, yet the call
 // ends when 10 s have passed in all.
 TEST_F(HttpFaults, NoCallOutlivesItsWholeLimit) {
