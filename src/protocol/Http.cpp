@@ -1,31 +1,50 @@
 #include "protocol/Http.h"
 
 #include "core/Log.h"
+#include "protocol/CurlSession.h"
 #include "protocol/TransportError.h"
-
-#include <QCoreApplication>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QPointer>
-#include <QThread>
-#include <QTimer>
 
 #include <coroutine>
 
 namespace {
 
-// Resumes the awaiting coroutine once the reply has finished, always from the event loop
-// (queued), never from inside abort() or another emitter still on the stack.
-struct ReplyFinished {
-    QNetworkReply* reply;
-
-    bool await_ready() const noexcept { return reply->isFinished(); }
-    void await_suspend(std::coroutine_handle<> handle) const {
-        QObject::connect(
-            reply, &QNetworkReply::finished, reply, [handle] { handle.resume(); },
-            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+// Waits in the coroutine's frame for one transfer of the session. Destroyed before the
+// transfer ended (the coroutine was destroyed while suspended), it stops the transfer, so the
+// session never resumes a frame that is gone.
+class Transfer {
+public:
+    explicit Transfer(CurlSession::Request request) : request_(std::move(request)) {}
+    ~Transfer() {
+        if (id_ && !done_)
+            CurlSession::cancel(id_);
     }
-    void await_resume() const noexcept {}
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    void await_suspend(std::coroutine_handle<> handle) {
+        id_ =
+            CurlSession::instance().start(std::move(request_), [this, handle](CurlSession::Outcome outcome) {
+                outcome_ = std::move(outcome);
+                done_ = true;
+                handle.resume();
+            });
+    }
+    CurlSession::Outcome await_resume() { return std::move(outcome_); }
+
+    // What the coroutine awaits: the transfer itself stays where it is, in the frame.
+    struct Awaiter {
+        Transfer* transfer;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle) { transfer->await_suspend(handle); }
+        CurlSession::Outcome await_resume() { return transfer->await_resume(); }
+    };
+    Awaiter wait() { return {this}; }
+
+private:
+    CurlSession::Request request_;
+    CurlSession::Outcome outcome_;
+    CurlSession::Id id_ = 0;
+    bool done_ = false;
 };
 
 } // namespace
@@ -44,25 +63,6 @@ bool HttpResponse::hasHeader(const QByteArray& name) const {
     return false;
 }
 
-QNetworkAccessManager* Http::makeManager(QObject* parent) {
-    auto* manager = new QNetworkAccessManager(parent);
-    // Speakers are on the local network: a proxy from the environment would only be in the way.
-    manager->setProxy(QNetworkProxy::NoProxy);
-    // Redirects are answers like any other status; they are not followed.
-    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    manager->setAutoDeleteReplies(false);
-    return manager;
-}
-
-QNetworkAccessManager& Http::shared() {
-    static QPointer<QNetworkAccessManager> manager;
-    Q_ASSERT(QCoreApplication::instance());
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
-    if (!manager)
-        manager = makeManager(QCoreApplication::instance());
-    return *manager;
-}
-
 std::optional<QUrl> Http::url(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() || url.scheme() != QLatin1String("http"))
@@ -76,56 +76,31 @@ bool Http::isSpeakerUrl(const QUrl& url, const QString& path) {
 }
 
 QCoro::Task<HttpResponse> Http::send(QNetworkRequest request, QByteArray verb, QByteArray body,
-                                     std::chrono::milliseconds timeout) {
-    co_return co_await send(shared(), std::move(request), std::move(verb), std::move(body), timeout);
-}
-
-QCoro::Task<HttpResponse> Http::send(QNetworkAccessManager& manager, QNetworkRequest request, QByteArray verb,
-                                     QByteArray body, std::chrono::milliseconds timeout) {
+                                     std::chrono::milliseconds timeout, std::chrono::milliseconds limit) {
     const QUrl target = request.url();
-    if (!target.isValid() || target.host().isEmpty())
+    if (!target.isValid() || target.host().isEmpty() || target.scheme() != QLatin1String("http"))
         throw TransportError(QNetworkReply::ProtocolInvalidOperationError,
                              QStringLiteral("no URL can be formed from \"%1\"").arg(target.toString()));
 
-    // Nothing kept between requests: no cookies read or stored, no cache.
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(0);
+    CurlSession::Request transferRequest;
+    transferRequest.url = target.toEncoded();
+    transferRequest.origin = target.host().toUtf8() + ':' + QByteArray::number(target.port(80));
+    transferRequest.verb = verb;
+    transferRequest.body = std::move(body);
+    for (const QByteArray& name : request.rawHeaderList())
+        transferRequest.headers.append({name, request.rawHeader(name)});
+    transferRequest.idleLimit = timeout;
+    transferRequest.callLimit = std::max(limit, timeout);
 
-    QNetworkReply* reply = body.isEmpty() ? manager.sendCustomRequest(request, verb)
-                                          : manager.sendCustomRequest(request, verb, body);
-
-    bool timedOut = false;
-    QTimer idle;
-    idle.setSingleShot(true);
-    QObject::connect(&idle, &QTimer::timeout, reply, [reply, &timedOut] {
-        timedOut = true;
-        reply->abort();
-    });
-    // The limit counts from the last sign of progress, as an idle time-out does.
-    QObject::connect(reply, &QNetworkReply::uploadProgress, &idle, [&idle] { idle.start(); });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &idle, [&idle] { idle.start(); });
-    QObject::connect(reply, &QNetworkReply::finished, &idle, &QTimer::stop);
-    idle.start(timeout);
-
-    co_await ReplyFinished{reply};
-    idle.stop();
-
-    HttpResponse response;
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
-        const auto kind = timedOut ? QNetworkReply::TimeoutError : reply->error();
-        const QString message =
-            timedOut ? QStringLiteral("no answer within %1 ms").arg(timeout.count()) : reply->errorString();
-        reply->deleteLater();
-        qCDebug(logProtocol) << verb << target.toString() << "failed:" << message;
-        throw TransportError(kind, message);
+    Transfer transfer(std::move(transferRequest));
+    CurlSession::Outcome outcome = co_await transfer.wait();
+    if (!outcome.status) {
+        qCDebug(logProtocol) << verb << target.toString() << "failed:" << outcome.message;
+        throw TransportError(outcome.error, outcome.message);
     }
-    response.status = status.toInt();
-    response.body = reply->readAll();
-    response.headers = reply->rawHeaderPairs();
-    reply->deleteLater();
+    HttpResponse response;
+    response.status = *outcome.status;
+    response.body = std::move(outcome.body);
+    response.headers = std::move(outcome.headers);
     co_return response;
 }

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QList>
-#include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QPair>
 #include <QString>
@@ -24,23 +23,19 @@ struct HttpResponse {
 };
 
 // The one HTTP layer under every speaker request: control calls, device descriptions and
-// event subscriptions.
+// event subscriptions, on libcurl driven by the main thread's event loop (CurlSession).
 //
-// Each thread that sends uses one QNetworkAccessManager kept for the thread's whole life: the
-// main thread's is `Http::shared()`; a worker thread passes its own. Every request gets a
-// time-out owned by the call: a timer that aborts the reply after `timeout` without any
-// transfer progress (the reply is never left to Qt's own transfer time-out). The coroutine
-// resumes from the reply's `finished` through a queued connection, and the reply is released
-// with deleteLater() only after it has finished.
+// Each call sends its request exactly once and waits for the whole answer: status, headers and
+// a body complete by its Content-Length (or chunked end). It fails without an answer when
+// nothing moves for `timeout` (counted from the last byte sent or received), when the whole call
+// takes longer than `limit` (a trickle that never ends), and when the answer stops short. The
+// coroutine resumes from the event loop on the main thread; a call whose coroutine is destroyed
+// while it waits is stopped and never touches it again. Connections are kept alive where the
+// speaker allows it.
 class Http {
 public:
-    // The main thread's manager: made on first use, kept until the application object ends.
-    // Nothing is stored on disk: no cache, no cookies, no proxy.
-    static QNetworkAccessManager& shared();
-
-    // A manager set up the way this layer needs, for a thread of its own. The caller owns it
-    // and keeps it as long as the thread sends requests.
-    static QNetworkAccessManager* makeManager(QObject* parent = nullptr);
+    // The longest any one call may take, however steadily the answer trickles in.
+    static constexpr std::chrono::milliseconds callLimit{10000};
 
     // The URL of a text, or nothing when the text forms no usable http URL (a host that is no
     // host name or address, stray characters). Nothing may be sent for such a text.
@@ -50,12 +45,13 @@ public:
     // no fragment. Guards against a host text that smuggles in another target.
     static bool isSpeakerUrl(const QUrl& url, const QString& path);
 
-    // Sends `verb` with `body` (may be empty) and waits for the whole answer.
-    // Throws TransportError when there is no HTTP answer: bad URL (nothing sent), refused
-    // connection, time-out, any other network failure.
+    // Sends `verb` to the request's URL with its raw headers and `body` (may be empty) and waits
+    // for the whole answer, whatever its status. Main thread only.
+    // Throws TransportError when there is no complete HTTP answer: bad URL (nothing sent),
+    // refused connection, `timeout` without progress or `limit` in all (TimeoutError), the
+    // connection closed before the answer was complete (RemoteHostClosedError), any other
+    // network failure.
     static QCoro::Task<HttpResponse> send(QNetworkRequest request, QByteArray verb, QByteArray body,
-                                          std::chrono::milliseconds timeout);
-    static QCoro::Task<HttpResponse> send(QNetworkAccessManager& manager, QNetworkRequest request,
-                                          QByteArray verb, QByteArray body,
-                                          std::chrono::milliseconds timeout);
+                                          std::chrono::milliseconds timeout,
+                                          std::chrono::milliseconds limit = callLimit);
 };

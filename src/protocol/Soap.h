@@ -27,8 +27,9 @@ QByteArray soapAction(Service service, const QString& action);
 
 // Sends `action` with `args` (in their order) to the speaker at `host` and returns the reply's
 // leaf fields. Status 200 is success, even with an empty or unreadable body; any other status
-// throws SonosError ("<action> failed (UPnP <code or ?>)"); no answer at all, within 3.0 s of
-// idleness, or a host that forms no URL throws TransportError.
+// throws SonosError ("<action> failed (UPnP <code or ?>)"); no complete answer (none within 3.0 s
+// of idleness or 10 s in all, or one cut short) or a host that forms no URL throws TransportError.
+// The request is sent exactly once.
 QCoro::Task<Fields> call(QString host, Service service, QString action, Arguments args);
 
 } // namespace SOAP

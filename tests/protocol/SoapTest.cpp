@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QMutex>
 #include <QTcpSocket>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -289,12 +288,6 @@ QCoro::Task<int> silentGets(QString host) {
     co_return transport;
 }
 
-QCoro::Task<int> descriptionStatus(QNetworkAccessManager& manager, QString host) {
-    const HttpResponse reply = co_await Http::send(
-        manager, QNetworkRequest(QUrl("http://" + host + ":1400/xml/device_description.xml")), "GET", {}, 3s);
-    co_return reply.status;
-}
-
 // A silent speaker runs into the 3 s limit (requests queued behind its six busy connections
 // too) while calls to other speakers, on the same manager, complete; every silent request is
 // aborted at about the same moment.
@@ -317,8 +310,7 @@ TEST_F(SoapCall, ManyCallsAtOnceSomeTimingOut) {
     sim->setOffline(test::loopback(3), false);
 }
 
-// The layer under every request: custom verbs, header lookup, its own time-out, and a manager
-// of a worker thread's own while the main thread is blocked.
+// The layer under every request: custom verbs, header lookup and its own time-out.
 TEST_F(SoapCall, HttpLayerCustomVerbsAndTimeouts) {
     sim->setMethodHandler("SUBSCRIBE", [](const sim::SimRequest& request, sim::FakeHousehold&) {
         return std::optional<sim::HttpReply>(sim::HttpReply{
@@ -336,16 +328,6 @@ TEST_F(SoapCall, HttpLayerCustomVerbsAndTimeouts) {
     // A silent answer to a short limit, aborted by the call itself, many at once.
     sim->setFault(host, "/silent", sim::Fault::silence());
     EXPECT_EQ(test::run(silentGets(host)), 16);
-
-    // A worker thread with its own manager sends while the main thread waits on it.
-    int status = 0;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        std::unique_ptr<QNetworkAccessManager> manager(Http::makeManager());
-        status = test::run(descriptionStatus(*manager, host));
-    }));
-    worker->start();
-    worker->wait();
-    EXPECT_EQ(status, 200);
 }
 
 // The simulator's standard actions, driven through the real call: each setter shows in the

@@ -15,6 +15,11 @@ struct Fault {
         emptyOk,   // 200 with an empty body
         malformed, // 200 with the normal reply cut off inside the action element
         silence,   // accept and never answer
+        // Faults of the connection itself (SimWireFault.cpp):
+        cutAfterHeaders,   // promise a 1000-byte body, send 190 bytes of it, close
+        stallAfterHeaders, // send the head and then nothing, the connection held open
+        closeUnanswered,   // close the connection right after reading the request
+        trickle,           // send the whole answer one byte every `delay`
     };
     Kind kind = Kind::none;
     int status = 500;
@@ -30,6 +35,9 @@ struct Fault {
     static Fault malformed() { return {Kind::malformed, 200, std::nullopt, {}, -1}; }
     static Fault silence() { return {Kind::silence, 0, std::nullopt, {}, -1}; }
     static Fault delayed(std::chrono::milliseconds by) { return {Kind::none, 200, std::nullopt, by, -1}; }
+    static Fault wire(Kind kind, std::chrono::milliseconds interval = {}) {
+        return {kind, 200, std::nullopt, interval, -1};
+    }
 
     Fault once() const {
         Fault copy = *this;

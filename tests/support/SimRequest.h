@@ -13,8 +13,9 @@ namespace sim {
 
 // One request as a fake speaker received it.
 struct SimRequest {
-    QString host; // the speaker's address the request came to
-    QString peer; // the sender's address
+    QString host;         // the speaker's address the request came to
+    QString peer;         // the sender's address
+    quint16 peerPort = 0; // the sender's port: the same for requests over one connection
     QByteArray method;
     QByteArray path;
     QList<QPair<QByteArray, QByteArray>> headers; // as sent, in order

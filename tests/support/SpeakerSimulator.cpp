@@ -2,6 +2,7 @@
 
 #include "SimCore.h"
 #include "SimGena.h"
+#include "SimWireFault.h"
 
 #include <QHostAddress>
 #include <QMetaObject>
@@ -253,6 +254,7 @@ private:
             SimRequest request;
             request.host = host;
             request.peer = QHostAddress(socket->peerAddress().toIPv4Address()).toString();
+            request.peerPort = socket->peerPort();
             const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
             const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
             request.method = start.value(0);
@@ -340,6 +342,11 @@ private:
             reply.headers.prepend({"CONTENT-TYPE", soap || reply.body.startsWith("<?xml")
                                                        ? QByteArray("text/xml; charset=\"utf-8\"")
                                                        : QByteArray("text/html")});
+        if (fault && isWireFault(fault->kind)) {
+            state_[socket].busy = true; // the connection serves nothing else from now on
+            playWireFault(socket, *fault, wire(reply, close));
+            return;
+        }
         if (fault && fault->delay.count() > 0) {
             state_[socket].busy = true;
             QPointer<QTcpSocket> guard(socket);
@@ -391,7 +398,7 @@ private:
         return {405, {}, {}};
     }
 
-    void write(QTcpSocket* socket, const HttpReply& reply, bool close) {
+    static QByteArray wire(const HttpReply& reply, bool close) {
         QByteArray head =
             "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
         for (const auto& [name, value] : reply.headers)
@@ -399,7 +406,11 @@ private:
         head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
         head += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
         head += "Server: Linux UPnP/1.0 loopback-speaker\r\n\r\n";
-        socket->write(head + reply.body);
+        return head + reply.body;
+    }
+
+    void write(QTcpSocket* socket, const HttpReply& reply, bool close) {
+        socket->write(wire(reply, close));
         if (close)
             socket->disconnectFromHost();
     }
