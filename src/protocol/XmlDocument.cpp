@@ -7,8 +7,11 @@
 
 namespace {
 
-constexpr unsigned int options =
-    pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute | pugi::parse_ws_pcdata;
+// Comments, processing instructions and CDATA sections become nodes that the replay skips:
+// so that an unterminated one is reported where it starts, not at the end of the document.
+constexpr unsigned int options = pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute |
+                                 pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi |
+                                 pugi::parse_cdata;
 
 // Appended to a cut document to learn which elements are still open at the cut: it becomes a
 // child of the innermost one.
