@@ -64,6 +64,7 @@ void XmlDocument::read(QByteArray utf8, const std::function<QByteArray()>& sourc
         return;
     const pugi::xml_parse_result result = tree_.load_buffer_inplace(
         buffer_.data(), static_cast<size_t>(buffer_.size()), options, pugi::encoding_utf8);
+    complete_ = static_cast<bool>(result);
     if (!result)
         readUpToError(source(), static_cast<qsizetype>(result.offset));
 }

@@ -34,6 +34,9 @@ public:
     // `reader.end(element)` for every element ended. Names and values are UTF-8, decoded.
     template <typename Reader> void replay(Reader& reader) const;
 
+    // Whether the whole document was read without an error.
+    bool complete() const { return complete_; }
+
 private:
     void read(QByteArray utf8, const std::function<QByteArray()>& source);
     void readUpToError(const QByteArray& source, qsizetype errorAt);
@@ -42,6 +45,7 @@ private:
     QByteArray buffer_; // the parsed text; the tree's names and values point into it
     pugi::xml_document tree_;
     std::vector<const void*> unended_; // elements still open at the first error, sorted
+    bool complete_ = true;
 };
 
 template <typename Reader> void XmlDocument::replay(Reader& reader) const {

@@ -4,6 +4,7 @@
 #include "protocol/LastChangeParser.h"
 #include "protocol/LeafParser.h"
 #include "protocol/TopologyParser.h"
+#include "protocol/XmlDocument.h"
 #include "support/ReferenceReaders.h"
 
 #include <QStringList>
@@ -46,35 +47,45 @@ QString show(const QList<Favorite>& favorites) {
     return parts.join(QStringLiteral("; "));
 }
 
-bool agree(const Fields& reference, const Fields& production, bool complete) {
-    if (complete)
-        return reference == production;
-    for (auto it = reference.begin(); it != reference.end(); ++it) {
-        const auto found = production.constFind(it.key());
-        if (found == production.cend() || *found != it.value())
+// Whether `part`, read up to an error, is how `whole` begins.
+bool begins(const Fields& part, const Fields& whole) {
+    for (auto it = part.begin(); it != part.end(); ++it) {
+        const auto found = whole.constFind(it.key());
+        if (found == whole.cend() || *found != it.value())
             return false;
     }
     return true;
 }
 
-bool agree(const QList<TopologyParser::Group>& reference, const QList<TopologyParser::Group>& production,
-           bool complete) {
-    if (complete)
-        return reference == production;
-    if (production.size() < reference.size())
+bool begins(const QList<TopologyParser::Group>& part, const QList<TopologyParser::Group>& whole) {
+    if (whole.size() < part.size())
         return false;
-    for (qsizetype i = 0; i < reference.size(); ++i) {
-        const auto& mine = production[i];
-        const auto& theirs = reference[i];
-        if (i + 1 < reference.size()) {
-            if (mine != theirs)
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        if (i + 1 < part.size()) {
+            if (whole[i] != part[i])
                 return false;
-        } else if (mine.id != theirs.id || mine.coordinator != theirs.coordinator ||
-                   mine.members.mid(0, theirs.members.size()) != theirs.members) {
+        } else if (whole[i].id != part[i].id || whole[i].coordinator != part[i].coordinator ||
+                   whole[i].members.mid(0, part[i].members.size()) != part[i].members) {
             return false;
         }
     }
     return true;
+}
+
+bool begins(const QList<Favorite>& part, const QList<Favorite>& whole) {
+    return whole.mid(0, part.size()) == part;
+}
+
+// Equal when both readers read the whole document; otherwise the one that stopped at an error
+// (either may be the stricter about some fault) read how the other's result begins.
+template <typename Result>
+bool agree(const Result& reference, bool referenceComplete, const Result& production,
+           bool productionComplete) {
+    if (referenceComplete && productionComplete)
+        return reference == production;
+    if (!referenceComplete && begins(reference, production))
+        return true;
+    return !productionComplete && begins(production, reference);
 }
 
 // Ids made up for items without one differ from run to run; they compare as equal.
@@ -86,18 +97,18 @@ QList<Favorite> withoutMadeUpIds(QList<Favorite> favorites, const QString& didl)
     return favorites;
 }
 
-bool agree(const QList<Favorite>& reference, const QList<Favorite>& production, bool complete) {
-    if (complete)
-        return reference == production;
-    return production.mid(0, reference.size()) == reference;
+const QString& how(bool complete) {
+    static const QString all = QStringLiteral("all"), upToError = QStringLiteral("up to an error");
+    return complete ? all : upToError;
 }
 
 template <typename Result>
-QString compare(const char* what, const Result& reference, bool complete, const Result& production) {
-    if (agree(reference, production, complete))
+QString compare(const char* what, const Result& reference, bool complete, const Result& production,
+                bool productionComplete) {
+    if (agree(reference, complete, production, productionComplete))
         return {};
     return QString::fromLatin1(what) +
-           (complete ? QStringLiteral(" (whole document)") : QStringLiteral(" (up to an error)")) +
+           QStringLiteral(" (Qt read %1, pugixml read %2)").arg(how(complete), how(productionComplete)) +
            QStringLiteral("\n  reference:  ") + show(reference) + QStringLiteral("\n  production: ") +
            show(production);
 }
@@ -109,11 +120,14 @@ namespace reference {
 QString disagreement(const QByteArray& input) {
     const QString text = QString::fromUtf8(input);
     const bool declaresEntities = input.contains("<!DOCTYPE");
+    const bool bytesComplete = XmlDocument(input).complete();
+    const bool textComplete = XmlDocument(text).complete();
     QString found;
     const auto check = [&](const char* what, const auto& referenceResult, bool complete,
                            const auto& production) {
+        const bool productionComplete = QByteArray(what).contains("bytes") ? bytesComplete : textComplete;
         if (found.isEmpty() && !declaresEntities)
-            found = compare(what, referenceResult, complete, production);
+            found = compare(what, referenceResult, complete, production, productionComplete);
     };
     bool complete = false;
     {
