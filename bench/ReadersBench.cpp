@@ -141,6 +141,7 @@ void registerFor(const Readers& readers, const std::string& label, const QByteAr
                 });
             });
     }
+    // Favourites: from a browse reply's Result field, or a DIDL-Lite document of its own.
     if (fields.value(QStringLiteral("Result")).contains(QLatin1String("<item"))) {
         benchmark::RegisterBenchmark(
             (prefix + "favorites/" + label).c_str(), [&readers, bytes](benchmark::State& s) {
@@ -148,6 +149,13 @@ void registerFor(const Readers& readers, const std::string& label, const QByteAr
                     return readers.favorites(readers.leafBytes(bytes).value(QStringLiteral("Result")),
                                              QStringLiteral("192.168.1.30"));
                 });
+            });
+    } else if (bytes.contains("<item")) {
+        const QString didl = QString::fromUtf8(bytes);
+        benchmark::RegisterBenchmark(
+            (prefix + "favorites/" + label).c_str(), [&readers, didl](benchmark::State& s) {
+                throughput(s, didl.toUtf8().size(),
+                           [&] { return readers.favorites(didl, QStringLiteral("192.168.1.30")); });
             });
     }
 }

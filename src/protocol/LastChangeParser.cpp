@@ -42,9 +42,9 @@ Fields read(const XmlDocument& document) {
 } // namespace
 
 Fields LastChangeParser::parse(const QString& text) {
-    return read(XmlDocument(text));
+    return read(XmlDocument(text, XmlDocument::Reading::Tags));
 }
 
 Fields LastChangeParser::parse(const QByteArray& utf8) {
-    return read(XmlDocument(utf8));
+    return read(XmlDocument(utf8, XmlDocument::Reading::Tags));
 }

@@ -82,9 +82,9 @@ QList<TopologyParser::Group> read(const XmlDocument& document) {
 } // namespace
 
 QList<TopologyParser::Group> TopologyParser::parse(const QString& text) {
-    return read(XmlDocument(text));
+    return read(XmlDocument(text, XmlDocument::Reading::Tags));
 }
 
 QList<TopologyParser::Group> TopologyParser::parse(const QByteArray& utf8) {
-    return read(XmlDocument(utf8));
+    return read(XmlDocument(utf8, XmlDocument::Reading::Tags));
 }

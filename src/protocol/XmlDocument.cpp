@@ -9,9 +9,12 @@ namespace {
 
 // Comments, processing instructions and CDATA sections become nodes that the replay skips:
 // so that an unterminated one is reported where it starts, not at the end of the document.
-constexpr unsigned int options = pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute |
-                                 pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi |
-                                 pugi::parse_cdata;
+constexpr unsigned int tagOptions = pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute |
+                                    pugi::parse_comments | pugi::parse_pi | pugi::parse_cdata;
+
+unsigned int optionsFor(XmlDocument::Reading reading) {
+    return reading == XmlDocument::Reading::Tags ? tagOptions : tagOptions | pugi::parse_ws_pcdata;
+}
 
 // Appended to a cut document to learn which elements are still open at the cut: it becomes a
 // child of the innermost one.
@@ -49,11 +52,11 @@ std::vector<qsizetype> cutsBefore(const QByteArray& source, qsizetype errorAt, q
 
 } // namespace
 
-XmlDocument::XmlDocument(const QString& text) {
+XmlDocument::XmlDocument(const QString& text, Reading reading) : options_(optionsFor(reading)) {
     read(text.toUtf8(), [&text] { return text.toUtf8(); });
 }
 
-XmlDocument::XmlDocument(const QByteArray& bytes) {
+XmlDocument::XmlDocument(const QByteArray& bytes, Reading reading) : options_(optionsFor(reading)) {
     const QByteArray utf8 = XmlBytes::toUtf8(bytes);
     read(utf8, [&utf8] { return utf8; });
 }
@@ -62,11 +65,15 @@ void XmlDocument::read(QByteArray utf8, const std::function<QByteArray()>& sourc
     buffer_ = std::move(utf8);
     if (buffer_.isEmpty())
         return;
-    const pugi::xml_parse_result result = tree_.load_buffer_inplace(
-        buffer_.data(), static_cast<size_t>(buffer_.size()), options, pugi::encoding_utf8);
+    const pugi::xml_parse_result result = load(buffer_);
     complete_ = static_cast<bool>(result);
     if (!result)
         readUpToError(source(), static_cast<qsizetype>(result.offset));
+}
+
+pugi::xml_parse_result XmlDocument::load(QByteArray& utf8) {
+    return tree_.load_buffer_inplace(utf8.data(), static_cast<size_t>(utf8.size()), options_,
+                                     pugi::encoding_utf8);
 }
 
 // pugixml keeps the tree it built up to an error but not which of its elements were still
@@ -85,8 +92,7 @@ void XmlDocument::readUpToError(const QByteArray& source, qsizetype errorAt) {
     }
     for (const qsizetype cut : cutsBefore(source, errorAt, lastElement)) {
         QByteArray attempt = source.left(cut) + probe;
-        const pugi::xml_parse_result result = tree_.load_buffer_inplace(
-            attempt.data(), static_cast<size_t>(attempt.size()), options, pugi::encoding_utf8);
+        const pugi::xml_parse_result result = load(attempt);
         const bool clean = result || (result.status == pugi::status_end_element_mismatch &&
                                       static_cast<qsizetype>(result.offset) >= cut);
         pugi::xml_node found = lastNode(tree_);

@@ -20,11 +20,15 @@
 // only those whose end came before the error are ended, and nothing after the error is seen.
 class XmlDocument {
 public:
+    // What a reader looks at. A reader of tags alone is spared the character data that only
+    // lays the document out (white space between tags); other character data still reaches it.
+    enum class Reading { Everything, Tags };
+
     // The text is read as UTF-8 whatever its XML declaration names.
-    explicit XmlDocument(const QString& text);
+    explicit XmlDocument(const QString& text, Reading reading = Reading::Everything);
     // Raw bytes of a reply or event body, decoded as their XML declaration says (UTF-8 by
     // default); a UTF-8 document is read up to its first byte that is not UTF-8.
-    explicit XmlDocument(const QByteArray& bytes);
+    explicit XmlDocument(const QByteArray& bytes, Reading reading = Reading::Everything);
 
     XmlDocument(const XmlDocument&) = delete;
     XmlDocument& operator=(const XmlDocument&) = delete;
@@ -39,12 +43,14 @@ public:
 
 private:
     void read(QByteArray utf8, const std::function<QByteArray()>& source);
+    pugi::xml_parse_result load(QByteArray& utf8);
     void readUpToError(const QByteArray& source, qsizetype errorAt);
     bool ended(pugi::xml_node element) const;
 
     QByteArray buffer_; // the parsed text; the tree's names and values point into it
     pugi::xml_document tree_;
     std::vector<const void*> unended_; // elements still open at the first error, sorted
+    unsigned int options_;
     bool complete_ = true;
 };
 
