@@ -5,6 +5,7 @@
 #include "protocol/LeafParser.h"
 
 #include <QDir>
+#include <QStringEncoder>
 
 #include <gtest/gtest.h>
 
@@ -82,4 +83,24 @@ TEST(ReaderDifferential, HandWrittenFaultsReadAlike) {
     };
     for (const char* xml : cases)
         EXPECT_EQ(reference::disagreement(QByteArray(xml)).toStdString(), "") << xml;
+}
+
+// Raw bytes are decoded as their byte order mark or declaration says, as Qt's reader did.
+TEST(ReaderDifferential, EncodingsReadAlike) {
+    const QString text = QStringLiteral("<r><a>\u00e9t\u00e9 \u20ac</a><b v=\"\u00fc\">x</b></r>");
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    QStringEncoder utf16be(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom);
+    const QByteArray cases[] = {
+        QByteArray(utf16(text)),
+        QByteArray(utf16be(text)),
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><a>\xe9t\xe9</a></r>",
+        "<?xml version='1.0' encoding='latin1'?><r><a>\xe9t\xe9</a></r>",
+        "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><r><a>x</a></r>",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><a>ok</a><b>\xff</b></r>",
+        "\xef\xbb\xbf<r><a>with a byte order mark</a></r>",
+    };
+    for (const QByteArray& bytes : cases)
+        EXPECT_EQ(reference::disagreement(bytes).toStdString(), "") << bytes.toHex().constData();
+    EXPECT_EQ(LeafParser::parse(cases[0]).value(QStringLiteral("a")), QStringLiteral("\u00e9t\u00e9 \u20ac"));
+    EXPECT_EQ(LeafParser::parse(cases[2]).value(QStringLiteral("a")), QStringLiteral("\u00e9t\u00e9"));
 }
