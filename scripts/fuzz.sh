@@ -12,7 +12,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(LeafParserFuzz TopologyParserFuzz LastChangeParserFuzz FavoritesParserFuzz RequestHeadFuzz)
+    targets=(LeafParserFuzz TopologyParserFuzz LastChangeParserFuzz FavoritesParserFuzz RequestHeadFuzz ReaderDifferentialFuzz)
 fi
 
 status=0

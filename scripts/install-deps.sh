@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   qcoro-qt6-dev
   libavahi-client-dev libavahi-glib-dev libglib2.0-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libpugixml-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev
   xvfb xdotool imagemagick trayer x11-utils

@@ -1,8 +1,10 @@
 #include "protocol/FavoritesParser.h"
+#include "protocol/XmlDocument.h"
 
 #include <QHash>
 #include <QUuid>
-#include <QXmlStreamReader>
+
+#include <cstring>
 
 namespace {
 
@@ -39,55 +41,53 @@ std::optional<Item> itemOf(const QString& id, const QHash<QString, QString>& cur
     return item;
 }
 
-} // namespace
+bool isItem(pugi::xml_node element) {
+    return std::strcmp(element.name(), "item") == 0;
+}
 
-QList<Favorite> FavoritesParser::parse(const QString& didl, const QString& host) {
+// Each item's children by name (first wins, trimmed), turned into a favourite at its end.
+struct FavoritesReader {
     QList<Item> items;
     QHash<QString, QString> current;
     QString id;
-    QString text;
+    QByteArray collected; // UTF-8 text since the latest element start or end
     bool inItem = false;
 
-    QXmlStreamReader reader(didl);
-    reader.setNamespaceProcessing(false);
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (reader.qualifiedName() == u"item") {
-                inItem = true;
-                current.clear();
-                const QXmlStreamAttributes attributes = reader.attributes();
-                id = attributes.hasAttribute(QLatin1String("id"))
-                         ? attributes.value(QLatin1String("id")).toString()
-                         : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-            }
-            text.clear();
-            break;
-        case QXmlStreamReader::Characters:
-            if (!reader.isCDATA())
-                text.append(reader.text());
-            break;
-        case QXmlStreamReader::EndElement:
-            if (reader.qualifiedName() == u"item") {
-                inItem = false;
-                if (std::optional<Item> item = itemOf(id, current))
-                    items.append(std::move(*item));
-            } else if (inItem) {
-                QString name = reader.qualifiedName().toString();
-                if (!current.contains(name))
-                    current.insert(std::move(name), text.trimmed());
-            }
-            text.clear();
-            break;
-        default:
-            break;
+    void start(pugi::xml_node element) {
+        if (isItem(element)) {
+            inItem = true;
+            current.clear();
+            const pugi::xml_attribute given = element.attribute("id");
+            id = given ? QString::fromUtf8(given.value())
+                       : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         }
+        collected.resize(0);
     }
+    void text(const char* data) { collected.append(data); }
+    void end(pugi::xml_node element) {
+        if (isItem(element)) {
+            inItem = false;
+            if (std::optional<Item> item = itemOf(id, current))
+                items.append(std::move(*item));
+        } else if (inItem) {
+            QString name = QString::fromUtf8(element.name());
+            if (!current.contains(name))
+                current.insert(std::move(name), QString::fromUtf8(collected).trimmed());
+        }
+        collected.resize(0);
+    }
+};
+
+} // namespace
+
+QList<Favorite> FavoritesParser::parse(const QString& didl, const QString& host) {
+    FavoritesReader reader;
+    XmlDocument(didl).replay(reader);
 
     // Relative artwork references (no host) point at the asked speaker.
     QList<Favorite> favorites;
-    favorites.reserve(items.size());
-    for (Item& item : items) {
+    favorites.reserve(reader.items.size());
+    for (Item& item : reader.items) {
         std::optional<QUrl>& art = item.favorite.artURL;
         if (art && art->host().isEmpty())
             art = urlOf(QStringLiteral("http://") + host + QStringLiteral(":1400") + item.artText);

@@ -1,46 +1,50 @@
 #include "protocol/LastChangeParser.h"
-#include "protocol/XmlBytes.h"
+#include "protocol/XmlDocument.h"
 
-#include <QXmlStreamReader>
-
-#include <optional>
+#include <cstring>
 
 namespace {
 
-Fields read(QXmlStreamReader& reader) {
-    reader.setNamespaceProcessing(false);
+// State variable name -> its "val" attribute, first occurrence for the Master channel (or no
+// channel) wins.
+struct LastChangeReader {
     Fields fields;
-    while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QXmlStreamAttributes attributes = reader.attributes();
-        std::optional<QStringView> value, channel;
-        for (const QXmlStreamAttribute& attribute : attributes) {
-            if (attribute.qualifiedName() == QLatin1String("val"))
+
+    void start(pugi::xml_node element) {
+        const char* value = nullptr;
+        const char* channel = nullptr;
+        for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+             attribute = attribute.next_attribute()) {
+            if (std::strcmp(attribute.name(), "val") == 0)
                 value = attribute.value();
-            else if (attribute.qualifiedName() == QLatin1String("channel"))
+            else if (std::strcmp(attribute.name(), "channel") == 0)
                 channel = attribute.value();
         }
         if (!value)
-            continue;
-        QString name = reader.qualifiedName().toString();
+            return;
+        QString name = QString::fromUtf8(element.name());
         if (fields.contains(name))
-            continue;
-        if (channel && *channel != QLatin1String("Master"))
-            continue;
-        fields.insert(std::move(name), value->toString());
+            return;
+        if (channel && std::strcmp(channel, "Master") != 0)
+            return;
+        fields.insert(std::move(name), QString::fromUtf8(value));
     }
-    return fields;
+    void text(const char*) {}
+    void end(pugi::xml_node) {}
+};
+
+Fields read(const XmlDocument& document) {
+    LastChangeReader reader;
+    document.replay(reader);
+    return std::move(reader.fields);
 }
 
 } // namespace
 
 Fields LastChangeParser::parse(const QString& text) {
-    QXmlStreamReader reader(text);
-    return read(reader);
+    return read(XmlDocument(text, XmlDocument::Reading::Tags));
 }
 
 Fields LastChangeParser::parse(const QByteArray& utf8) {
-    QXmlStreamReader reader(XmlBytes::upToEncodingError(utf8));
-    return read(reader);
+    return read(XmlDocument(utf8, XmlDocument::Reading::Tags));
 }

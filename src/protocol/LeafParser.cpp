@@ -1,46 +1,38 @@
 #include "protocol/LeafParser.h"
-#include "protocol/XmlBytes.h"
-
-#include <QXmlStreamReader>
+#include "protocol/XmlDocument.h"
 
 namespace {
 
-Fields read(QXmlStreamReader& reader) {
-    reader.setNamespaceProcessing(false);
+// The text since the latest element start or end, recorded under the element's name when the
+// element ends with some.
+struct LeafReader {
     Fields fields;
-    QString text;
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            text.clear();
-            break;
-        case QXmlStreamReader::Characters:
-            if (!reader.isCDATA())
-                text.append(reader.text());
-            break;
-        case QXmlStreamReader::EndElement:
-            if (!text.isEmpty()) {
-                QString name = reader.qualifiedName().toString();
-                if (!fields.contains(name))
-                    fields.insert(std::move(name), text);
-                text.clear();
-            }
-            break;
-        default:
-            break;
-        }
+    QByteArray collected; // UTF-8
+
+    void start(pugi::xml_node) { collected.resize(0); }
+    void text(const char* data) { collected.append(data); }
+    void end(pugi::xml_node element) {
+        if (collected.isEmpty())
+            return;
+        QString name = QString::fromUtf8(element.name());
+        if (!fields.contains(name))
+            fields.insert(std::move(name), QString::fromUtf8(collected));
+        collected.resize(0);
     }
-    return fields;
+};
+
+Fields read(const XmlDocument& document) {
+    LeafReader reader;
+    document.replay(reader);
+    return std::move(reader.fields);
 }
 
 } // namespace
 
 Fields LeafParser::parse(const QString& text) {
-    QXmlStreamReader reader(text);
-    return read(reader);
+    return read(XmlDocument(text));
 }
 
 Fields LeafParser::parse(const QByteArray& utf8) {
-    QXmlStreamReader reader(XmlBytes::upToEncodingError(utf8));
-    return read(reader);
+    return read(XmlDocument(utf8));
 }

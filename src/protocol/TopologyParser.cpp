@@ -1,81 +1,90 @@
 #include "protocol/TopologyParser.h"
-#include "protocol/XmlBytes.h"
+#include "protocol/XmlDocument.h"
 
 #include <QUrl>
-#include <QXmlStreamReader>
 
+#include <cstring>
 #include <optional>
 
 namespace {
 
+bool is(const char* text, const char* expected) {
+    return std::strcmp(text, expected) == 0;
+}
+
 // The attributes of a ZoneGroupMember that decide whether and how it becomes a member,
 // gathered in one pass over its attributes.
 struct MemberAttributes {
-    std::optional<QStringView> uuid, location, zoneName;
+    const char* uuid = nullptr;
+    const char* location = nullptr;
+    const char* zoneName = nullptr;
     bool invisible = false;
     bool zoneBridge = false;
 };
 
 // The member an element describes, or nothing when it is not a visible speaker with a
 // usable Location.
-std::optional<TopologyParser::Member> memberOf(const QXmlStreamAttributes& attributes) {
+std::optional<TopologyParser::Member> memberOf(pugi::xml_node element) {
     MemberAttributes found;
-    for (const QXmlStreamAttribute& attribute : attributes) {
-        const QStringView name = attribute.qualifiedName();
-        const QStringView value = attribute.value();
-        if (name == QLatin1String("UUID"))
+    for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+        const char* name = attribute.name();
+        const char* value = attribute.value();
+        if (is(name, "UUID"))
             found.uuid = value;
-        else if (name == QLatin1String("Location"))
+        else if (is(name, "Location"))
             found.location = value;
-        else if (name == QLatin1String("ZoneName"))
+        else if (is(name, "ZoneName"))
             found.zoneName = value;
-        else if (name == QLatin1String("Invisible"))
-            found.invisible = value == QLatin1String("1");
-        else if (name == QLatin1String("IsZoneBridge"))
-            found.zoneBridge = value == QLatin1String("1");
+        else if (is(name, "Invisible"))
+            found.invisible = is(value, "1");
+        else if (is(name, "IsZoneBridge"))
+            found.zoneBridge = is(value, "1");
     }
     if (found.invisible || found.zoneBridge || !found.uuid || !found.location)
         return std::nullopt;
-    const QUrl url(found.location->toString(), QUrl::StrictMode);
+    const QUrl url(QString::fromUtf8(found.location), QUrl::StrictMode);
     if (!url.isValid())
         return std::nullopt;
     QString host = url.host();
     if (host.isEmpty())
         return std::nullopt;
-    QString uuid = found.uuid->toString();
-    QString name = found.zoneName ? found.zoneName->toString() : uuid;
+    QString uuid = QString::fromUtf8(found.uuid);
+    QString name = found.zoneName ? QString::fromUtf8(found.zoneName) : uuid;
     return TopologyParser::Member{std::move(uuid), std::move(name), std::move(host)};
 }
 
-QList<TopologyParser::Group> read(QXmlStreamReader& reader) {
-    reader.setNamespaceProcessing(false);
+struct TopologyReader {
     QList<TopologyParser::Group> groups;
-    while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QStringView name = reader.qualifiedName();
-        if (name == u"ZoneGroup") {
-            const QXmlStreamAttributes attributes = reader.attributes();
-            groups.append({attributes.value(QLatin1String("ID")).toString(),
-                           attributes.value(QLatin1String("Coordinator")).toString(),
+
+    void start(pugi::xml_node element) {
+        const char* name = element.name();
+        if (is(name, "ZoneGroup")) {
+            groups.append({QString::fromUtf8(element.attribute("ID").value()),
+                           QString::fromUtf8(element.attribute("Coordinator").value()),
                            {}});
-        } else if (name == u"ZoneGroupMember") {
-            std::optional<TopologyParser::Member> member = memberOf(reader.attributes());
+        } else if (is(name, "ZoneGroupMember")) {
+            std::optional<TopologyParser::Member> member = memberOf(element);
             if (member && !groups.isEmpty())
                 groups.last().members.append(std::move(*member));
         }
     }
-    return groups;
+    void text(const char*) {}
+    void end(pugi::xml_node) {}
+};
+
+QList<TopologyParser::Group> read(const XmlDocument& document) {
+    TopologyReader reader;
+    document.replay(reader);
+    return std::move(reader.groups);
 }
 
 } // namespace
 
 QList<TopologyParser::Group> TopologyParser::parse(const QString& text) {
-    QXmlStreamReader reader(text);
-    return read(reader);
+    return read(XmlDocument(text, XmlDocument::Reading::Tags));
 }
 
 QList<TopologyParser::Group> TopologyParser::parse(const QByteArray& utf8) {
-    QXmlStreamReader reader(XmlBytes::upToEncodingError(utf8));
-    return read(reader);
+    return read(XmlDocument(utf8, XmlDocument::Reading::Tags));
 }

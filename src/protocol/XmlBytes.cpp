@@ -1,31 +1,48 @@
 #include "protocol/XmlBytes.h"
 
+#include <QStringDecoder>
+
 #include <cstring>
+#include <optional>
 
 namespace {
 
-// Whether the document names an encoding other than UTF-8, by byte order mark or by its
-// XML declaration.
-bool declaresOtherEncoding(const QByteArray& bytes) {
-    if (bytes.startsWith("\xfe\xff") || bytes.startsWith("\xff\xfe"))
-        return true;
+bool hasOtherByteOrderMark(const QByteArray& bytes) {
+    return bytes.startsWith("\xfe\xff") || bytes.startsWith("\xff\xfe");
+}
+
+// The encoding named by the document's XML declaration, or nothing when it names none.
+std::optional<QByteArray> declaredEncoding(const QByteArray& bytes) {
     if (!bytes.startsWith("<?xml"))
-        return false;
+        return std::nullopt;
     const qsizetype end = bytes.indexOf("?>");
     if (end < 0)
-        return false;
+        return std::nullopt;
     const QByteArray declaration = bytes.left(end);
     const qsizetype key = declaration.indexOf("encoding");
     if (key < 0)
-        return false;
+        return std::nullopt;
     qsizetype quote = key + 8;
     while (quote < declaration.size() && declaration[quote] != '"' && declaration[quote] != '\'')
         ++quote;
     if (quote >= declaration.size())
-        return false;
+        return std::nullopt;
     const qsizetype close = declaration.indexOf(declaration[quote], quote + 1);
-    const QByteArray name = declaration.mid(quote + 1, close < 0 ? -1 : close - quote - 1).toLower();
-    return name != "utf-8" && name != "utf8";
+    return declaration.mid(quote + 1, close < 0 ? -1 : close - quote - 1);
+}
+
+bool isUtf8Name(const QByteArray& name) {
+    const QByteArray lower = name.toLower();
+    return lower == "utf-8" || lower == "utf8";
+}
+
+// Whether the document names an encoding other than UTF-8, by byte order mark or by its
+// XML declaration.
+bool declaresOtherEncoding(const QByteArray& bytes) {
+    if (hasOtherByteOrderMark(bytes))
+        return true;
+    const std::optional<QByteArray> name = declaredEncoding(bytes);
+    return name && !isUtf8Name(*name);
 }
 
 } // namespace
@@ -85,4 +102,19 @@ QByteArray XmlBytes::upToEncodingError(const QByteArray& bytes) {
     if (valid == bytes.size() || declaresOtherEncoding(bytes))
         return bytes;
     return bytes.left(valid);
+}
+
+QByteArray XmlBytes::toUtf8(const QByteArray& bytes) {
+    if (!declaresOtherEncoding(bytes))
+        return upToEncodingError(bytes);
+    QStringDecoder decoder;
+    if (hasOtherByteOrderMark(bytes)) {
+        decoder = QStringDecoder(QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf16));
+    } else {
+        decoder = QStringDecoder(declaredEncoding(bytes)->constData());
+    }
+    if (!decoder.isValid())
+        return {};
+    const QString text = decoder.decode(bytes);
+    return text.toUtf8();
 }
