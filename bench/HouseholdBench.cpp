@@ -193,9 +193,11 @@ void applyGroups32(benchmark::State& state) {
     if (state.range(0) != 0) {
         Clock::useManual();
         for (const SpeakerGroup& group : polled) {
-            probe.recentlyChanged().insert(group.id, Clock::now());
+            for (ChangedValue value : {ChangedValue::state, ChangedValue::volume, ChangedValue::mute})
+                probe.recentlyChanged().insert({value, group.id}, Clock::monotonic());
             for (const Room& room : group.rooms)
-                probe.recentlyChanged().insert(room.id, Clock::now());
+                for (ChangedValue value : {ChangedValue::roomVolume, ChangedValue::roomMute})
+                    probe.recentlyChanged().insert({value, room.id}, Clock::monotonic());
         }
     }
     for (auto _ : state)

@@ -25,7 +25,7 @@ protected:
 
 TEST_F(HouseholdEvents, TransportStateAppliesUnlessTheUserJustChangedIt) {
     Household& h = start();
-    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::state, u"G1"_s}, Clock::monotonic());
     Clock::advance(1s);
     event(u"A"_s, EventService::avTransport, {{u"TransportState"_s, u"STOPPED"_s}});
     EXPECT_EQ(g1().state, u"PAUSED_PLAYBACK"_s);
@@ -80,7 +80,8 @@ TEST_F(HouseholdEvents, GroupVolumeAndMute) {
         EXPECT_EQ(g1().muted, c.expectMuted);
     }
     // Within 2 s of a local change both fields are left alone; after it they apply.
-    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::volume, u"G1"_s}, Clock::monotonic());
+    probe().recentlyChanged().insert({ChangedValue::mute, u"G1"_s}, Clock::monotonic());
     Clock::advance(1500ms);
     event(u"A"_s, EventService::groupRenderingControl,
           {{u"GroupVolume"_s, u"70"_s}, {u"GroupMute"_s, u"0"_s}});
@@ -98,7 +99,7 @@ TEST_F(HouseholdEvents, RoomVolumeAndMute) {
     event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"44"_s}, {u"Mute"_s, u"1"_s}});
     EXPECT_EQ(g1().rooms[1].volume, 44);
     EXPECT_TRUE(g1().rooms[1].muted);
-    probe().recentlyChanged().insert(u"B"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::roomVolume, u"B"_s}, Clock::monotonic());
     event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"1"_s}});
     EXPECT_EQ(g1().rooms[1].volume, 44);
     QSignalSpy spy(&h, &Household::groupsChanged);

@@ -12,7 +12,7 @@
 struct HouseholdProbe {
     Household& h;
 
-    QHash<QString, QDateTime>& recentlyChanged() { return h.recentlyChanged_; }
+    QHash<ChangeKey, Clock::Instant>& recentlyChanged() { return h.recentlyChanged_; }
     const QHash<QString, std::shared_ptr<VolumeSender>>& volumeSenders() const { return h.volumeSenders_; }
     int& pendingChanges() { return h.pendingChanges_; }
     int& generation() { return h.generation_; }
