@@ -282,12 +282,14 @@ private:
     QCoro::Task<void> lookUpModel(Room room);
     static QCoro::Task<std::optional<QString>> modelOf(QString host);
 
-    // Merge, room order and the active group (HouseholdMerge.cpp). Groups read from the
-    // speakers by a poll that began at `polledSince` keep every published value that changed
-    // (locally or by an event) after that moment.
-    void applyGroups(const QList<SpeakerGroup>& fresh, std::optional<Clock::Instant> polledSince = {});
+    // Merge, room order and the active group (HouseholdMerge.cpp). Groups read by a poll that
+    // began when `changesBefore` changes had been counted keep every published value that
+    // changed (locally or by an event) after that.
+    void applyGroups(const QList<SpeakerGroup>& fresh, std::optional<quint64> changesBefore = {});
     bool recent(const ChangeKey& key, Clock::Instant cutoff) const;
-    bool changedSince(const ChangeKey& key, Clock::Instant since) const;
+    bool changedSince(const ChangeKey& key, quint64 changesBefore) const;
+    // Counts a change of the value under `key`, local or by an event.
+    void changed(const ChangeKey& key) { valueChanged_.insert(key, ++changeCount_); }
     // A group read from the topology, starting from what is shown of the group of the same id,
     // so that a read that fails keeps the last known value rather than a default.
     SpeakerGroup seeded(const SpeakerGroup& fresh) const;
@@ -327,6 +329,17 @@ private:
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
+    // The failure text of an operation made of several requests: the first failure, shown
+    // once every request has finished and the operation has started all of them (`closed`).
+    struct Outcome {
+        int pending = 0;
+        bool closed = false;
+        bool sent = false; // a request finished since the last report
+        std::exception_ptr failure;
+    };
+    void report(Outcome& outcome);
+    // `setMember`, reporting into `outcome` when one is given instead of to the error text.
+    QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on, std::shared_ptr<Outcome> outcome);
     // Shows the room in the target group (or a local group of its own); changes only `groups`.
     void moveLocally(const QString& roomID, const std::optional<QString>& targetID);
     void storePresets();
@@ -344,10 +357,11 @@ private:
     QMap<QString, QString> models_;
     QStringList roomOrder_;
     QStringList hosts_;
-    // Local changes, for the 2 s protection; and the last change of each value, local or by
-    // an event, that a poll begun before it must not undo. Both on the monotonic clock.
+    // Local changes on the monotonic clock, for the 2 s protection; and the number of the last
+    // change of each value, local or by an event, that a poll begun before it must not undo.
     QHash<ChangeKey, Clock::Instant> recentlyChanged_;
-    QHash<ChangeKey, Clock::Instant> valueChanged_;
+    QHash<ChangeKey, quint64> valueChanged_;
+    quint64 changeCount_ = 0;
     int pendingChanges_ = 0;
     int generation_ = 0;
     std::optional<QString> activeCoordinator_;

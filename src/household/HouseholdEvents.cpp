@@ -10,9 +10,9 @@ using namespace Qt::StringLiterals;
 
 void Household::handle(const Events::Target& target, const Fields& fields) {
     const Clock::Instant cutoff = Clock::monotonic() - Delays::recentChange;
-    // A value taken from an event counts as changed now: a poll already under way must not
+    // A value taken from an event is counted as a change: a poll already under way must not
     // put its older reading back.
-    const auto took = [this](const ChangeKey& key) { valueChanged_.insert(key, Clock::monotonic()); };
+    const auto took = [this](const ChangeKey& key) { changed(key); };
     const auto groupOf = [this](const QString& coordinator) -> qsizetype {
         for (qsizetype i = 0; i < groups_.size(); ++i)
             if (groups_.at(i).coordinatorID == coordinator)

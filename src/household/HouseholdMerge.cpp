@@ -52,9 +52,9 @@ bool Household::recent(const ChangeKey& key, Clock::Instant cutoff) const {
     return stamp != recentlyChanged_.cend() && *stamp > cutoff;
 }
 
-bool Household::changedSince(const ChangeKey& key, Clock::Instant since) const {
-    const auto stamp = valueChanged_.constFind(key);
-    return stamp != valueChanged_.cend() && *stamp > since;
+bool Household::changedSince(const ChangeKey& key, quint64 changesBefore) const {
+    const auto number = valueChanged_.constFind(key);
+    return number != valueChanged_.cend() && *number > changesBefore;
 }
 
 SpeakerGroup Household::seeded(const SpeakerGroup& fresh) const {
@@ -77,7 +77,7 @@ SpeakerGroup Household::seeded(const SpeakerGroup& fresh) const {
     return group;
 }
 
-void Household::applyGroups(const QList<SpeakerGroup>& fresh, std::optional<Clock::Instant> polledSince) {
+void Household::applyGroups(const QList<SpeakerGroup>& fresh, std::optional<quint64> changesBefore) {
     // New rooms join the room order by name, after every room already known; a room keeps
     // its place for good, even while it is away.
     QList<Room> unseen;
@@ -101,7 +101,7 @@ void Household::applyGroups(const QList<SpeakerGroup>& fresh, std::optional<Cloc
     // (here or by an event) after the poll that read the fresh value began.
     const auto held = [&](ChangedValue value, const QString& id) {
         const ChangeKey key{value, id};
-        return recent(key, cutoff) || (polledSince && changedSince(key, *polledSince));
+        return recent(key, cutoff) || (changesBefore && changedSince(key, *changesBefore));
     };
     QHash<QString, const SpeakerGroup*> published;
     for (const SpeakerGroup& group : groups_)
@@ -222,7 +222,7 @@ QCoro::Task<void> Household::reloadAfterWait(QString coordinator, quint64 ticket
     clearTrack(copy);
     const int generation = generation_;
     const quint64 applied = refreshesApplied_;
-    const Clock::Instant polledSince = Clock::monotonic();
+    const quint64 changesBefore = changeCount_;
     const SpeakerGroup polled = co_await pollOne(std::move(copy));
     if (!self)
         co_return;
@@ -236,5 +236,5 @@ QCoro::Task<void> Household::reloadAfterWait(QString coordinator, quint64 ticket
     if (target == list.end())
         co_return;
     *target = polled;
-    applyGroups(list, polledSince);
+    applyGroups(list, changesBefore);
 }

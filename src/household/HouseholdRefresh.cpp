@@ -140,7 +140,7 @@ QCoro::Task<void> Household::refresh() {
 
     // Every group is read at once, each starting from what is shown of it, so that a read that
     // fails keeps the last known value; the results keep the topology's order.
-    const Clock::Instant polledSince = Clock::monotonic();
+    const quint64 changesBefore = changeCount_;
     const auto pollHosts = std::make_shared<PollHosts>();
     std::vector<QCoro::Task<SpeakerGroup>> polls;
     polls.reserve(fresh->groups.size());
@@ -165,7 +165,7 @@ QCoro::Task<void> Household::refresh() {
         co_return;
     newestApplied_ = ticket;
     ++refreshesApplied_;
-    applyGroups(polled, polledSince);
+    applyGroups(polled, changesBefore);
     events_->sync(addresses());
     resubscribeReturned(fresh->bootSeqs, *pollHosts);
     storeGroups();
@@ -237,5 +237,9 @@ QCoro::Task<SpeakerGroup> Household::pollOne(SpeakerGroup group, std::shared_ptr
     const Poller poller = access_.poll;
     if (poller)
         co_return co_await poller(std::move(group));
-    co_return co_await loadState(std::move(group), hosts ? std::move(hosts) : std::make_shared<PollHosts>());
+    // Made apart from the co_await: g++ 12 mishandles a conditional expression inside one.
+    if (!hosts)
+        hosts = std::make_shared<PollHosts>();
+    QCoro::Task<SpeakerGroup> polling = loadState(std::move(group), std::move(hosts));
+    co_return co_await std::move(polling);
 }

@@ -41,9 +41,8 @@ QCoro::Task<void> transport(QString host, QString action, SOAP::Arguments args) 
 } // namespace
 
 void Household::stamp(const ChangeKey& key) {
-    const Clock::Instant now = Clock::monotonic();
-    recentlyChanged_.insert(key, now);
-    valueChanged_.insert(key, now);
+    recentlyChanged_.insert(key, Clock::monotonic());
+    changed(key);
 }
 
 qsizetype Household::groupIndex(const QString& id) const {

@@ -127,4 +127,56 @@ TEST_F(HouseholdEvents, TopologyChangesLeadToOneRefreshAfterTheLastOfThem) {
     EXPECT_EQ(asked.size(), 1);
 }
 
+// Each value has a protection key of its own: a volume change holds back volume events only.
+TEST_F(HouseholdEvents, AVolumeChangeLeavesTheTransportStateToEvents) {
+    Household& h = start();
+    h.setVolume(g1(), 40);
+    Clock::advance(1s);
+    event(u"A"_s, EventService::avTransport, {{u"TransportState"_s, u"STOPPED"_s}});
+    event(u"A"_s, EventService::groupRenderingControl,
+          {{u"GroupVolume"_s, u"25"_s}, {u"GroupMute"_s, u"1"_s}});
+    EXPECT_EQ(g1().state, u"STOPPED"_s);
+    EXPECT_EQ(g1().volume, 40);
+    EXPECT_TRUE(g1().muted);
+    h.setVolume(g1().rooms[1], 55); // a room: its volume only, not its mute
+    event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"5"_s}, {u"Mute"_s, u"1"_s}});
+    EXPECT_EQ(g1().rooms[1].volume, 55);
+    EXPECT_TRUE(g1().rooms[1].muted);
+}
+
+// The protection runs on the monotonic clock: setting the wall clock back an hour does not
+// stretch it.
+TEST_F(HouseholdEvents, TheProtectionIgnoresTheWallClock) {
+    Household& h = start();
+    h.setVolume(g1(), 40);
+    Clock::setWallClock(Clock::now().addSecs(-3600));
+    Clock::advance(1500ms);
+    event(u"A"_s, EventService::groupRenderingControl, {{u"GroupVolume"_s, u"25"_s}});
+    EXPECT_EQ(g1().volume, 40);
+    Clock::advance(1000ms);
+    event(u"A"_s, EventService::groupRenderingControl, {{u"GroupVolume"_s, u"25"_s}});
+    EXPECT_EQ(g1().volume, 25);
+}
+
+// An observer that changes the groups when told of the first value does not make the second
+// land in another group.
+TEST_F(HouseholdEvents, AnObserverThatRegroupsDoesNotMisdirectTheRestOfAnEvent) {
+    Household& h = start();
+    bool once = true;
+    QObject context;
+    QObject::connect(&h, &Household::groupsChanged, &context, [&] {
+        if (!std::exchange(once, false))
+            return;
+        QList<SpeakerGroup> reordered = h.groups();
+        std::swap(reordered[0], reordered[1]);
+        probe().setGroups(reordered);
+    });
+    event(u"A"_s, EventService::groupRenderingControl,
+          {{u"GroupVolume"_s, u"70"_s}, {u"GroupMute"_s, u"1"_s}});
+    for (const SpeakerGroup& g : h.groups()) {
+        EXPECT_EQ(g.muted, g.id == u"G1"_s) << g.id.toStdString();
+        EXPECT_EQ(g.volume == 70, g.id == u"G1"_s) << g.id.toStdString();
+    }
+}
+
 } // namespace

@@ -21,6 +21,7 @@ struct HouseholdProbe {
     const QHash<QString, QString>& lastTrack() const { return h.lastTrack_; }
     bool& pickedByUser() { return h.pickedByUser_; }
     const QSet<QString>& fetchingModels() const { return h.fetchingModels_; }
+    int refreshesRunning() const { return h.refreshesRunning_; }
 
     void setGroups(QList<SpeakerGroup> groups) { h.setGroups(std::move(groups)); }
     void setActive(const QString& coordinator) { h.setActiveCoordinator(coordinator); }
