@@ -2,6 +2,7 @@
 // hung reads, refreshes and re-polls that overlap, changes that arrive while a poll is on its
 // way, speakers that restart or fall silent, and households beyond the topology limit.
 #include "household/SimulatedHousehold.h"
+#include "protocol/QtPrinters.h"
 #include "support/SimHouseholdFaults.h"
 
 using namespace Qt::StringLiterals;
@@ -130,7 +131,7 @@ TEST_F(HouseholdFaults, APollNeverRevertsANewerChange) {
          }},
         {"local change, polled back after the 2 s protection",
          [](Household& h) {
-             h.setVolume(h.groups().first(), 35);
+             h.setVolume(SpeakerGroup(h.groups().first()), 35);
              Clock::advance(2500ms);
          }},
     };
