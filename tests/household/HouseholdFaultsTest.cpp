@@ -196,15 +196,27 @@ TEST_F(HouseholdFaults, SpeakersThatForgotTheirSubscriptionsAreSubscribedAgain) 
              test::run(household->refresh());
              sim::setHung(*simulator, host(2), false);
          }},
+        // Restarting, it refuses subscriptions for a while: each refresh tries again.
+        {"restart, then subscriptions refused for a while",
+         [this] {
+             sim::reboot(*simulator, host(2));
+             sim::setRefusingSubscriptions(*simulator, host(2), true);
+             test::run(household->refresh());
+             ASSERT_TRUE(test::waitUntil([&] { return household->events().inFlight().isEmpty(); }));
+             EXPECT_FALSE(household->events().healthy());
+             sim::setRefusingSubscriptions(*simulator, host(2), false);
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         start(simulated::household({u"Bad"_s, u"Flur"_s}, {{1, 2}}), {}, true);
         const qsizetype held = simulator->gena().subscriptions(host(2)).size();
         ASSERT_EQ(held, 1);
+        const bool told = household->events().healthy();
         c.lose();
         EXPECT_TRUE(simulator->gena().subscriptions(host(2)).isEmpty());
-        EXPECT_TRUE(household->events().healthy()); // nothing here tells
+        // Nothing here tells, unless a subscription was refused.
+        EXPECT_EQ(household->events().healthy(), told && !QByteArray(c.name).contains("refused"));
         test::run(household->refresh());
         EXPECT_TRUE(test::waitUntil([&] { return simulator->gena().subscriptions(host(2)).size() == held; }));
         EXPECT_TRUE(test::waitUntil([&] { return household->events().healthy(); }));
