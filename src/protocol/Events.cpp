@@ -334,7 +334,8 @@ void Events::sync(const QList<GroupAddresses>& groups) {
 }
 
 void Events::maintain() {
-    const QDateTime limit = Clock::now().addSecs(qint64(renewalMargin));
+    // On the monotonic clock: setting the wall clock back must not delay renewals.
+    const Clock::Instant limit = Clock::monotonic() + std::chrono::seconds(qint64(renewalMargin));
     const auto snapshot = active_;
     for (auto it = snapshot.cbegin(); it != snapshot.cend(); ++it) {
         const Target& target = it.key();
@@ -445,8 +446,9 @@ QCoro::Task<> Events::runSubscribe(Target target, QString callbackIP, quint16 po
         if (!self)
             co_return;
     } else if (grant) {
-        active_.insert(target,
-                       {grant->sid, Clock::now().addMSecs(qint64(grant->seconds * 1000)), callbackIP});
+        active_.insert(target, {grant->sid,
+                                Clock::monotonic() + std::chrono::milliseconds(qint64(grant->seconds * 1000)),
+                                callbackIP});
         qCInfo(logEvents, "Subscribed %s on %s → %s:%hu", qUtf8Printable(rawValue(target.service)),
                qUtf8Printable(target.host), qUtf8Printable(callbackIP), port);
     } else {
@@ -477,7 +479,7 @@ QCoro::Task<> Events::runRenew(Target target, Subscription subscription) {
     if (grant) {
         const auto entry = active_.find(target);
         if (entry != active_.end())
-            entry->expires = Clock::now().addMSecs(qint64(grant->seconds * 1000));
+            entry->expires = Clock::monotonic() + std::chrono::milliseconds(qint64(grant->seconds * 1000));
         co_return;
     }
     // The speaker no longer knows the subscription (it restarted, or it expired): start over.

@@ -58,9 +58,9 @@ public:
 
     // One subscription a speaker granted.
     struct Subscription {
-        QString sid;        // as the speaker gave it; empty when it gave none
-        QDateTime expires;  // local time of the reply plus the granted seconds
-        QString callbackIP; // the address the subscription's callback URL carries
+        QString sid;            // as the speaker gave it; empty when it gave none
+        Clock::Instant expires; // monotonic time of the reply plus the granted seconds
+        QString callbackIP;     // the address the subscription's callback URL carries
     };
 
     // What a successful SUBSCRIBE gave: the SID (empty when absent) and the granted seconds.
