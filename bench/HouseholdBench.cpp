@@ -13,6 +13,12 @@
 //   soapRoundTrip: one GetVolume call to one of the same speakers.
 //   applyGroups32: the merge of 16 polled groups into the published ones, without and with
 //     every group and room under the recent-change protection.
+//   firstStart32: a first start without stored hosts, where discovery reports the 32 players
+//     one after the other (5 ms apart, each report holding every player found so far): from
+//     construction until the household has been quiet for 3.5 s. Counters: requests (SOAP and
+//     GENA) the speakers received, the time to the first published model that holds every
+//     group, the process CPU time of the whole run (simulator included) and the subscriptions
+//     the speakers hold that the household does not know of.
 //   handle32: the event merge, per event, over a mix of transport (state plus an unchanged
 //     track), group volume and room volume events for every group and room; alone, and with
 //     an observer that keeps a copy of the groups as a view does (so each change copies).
@@ -20,16 +26,22 @@
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
 #include "platform/SettingsStore.h"
+#include "protocol/ServiceBrowser.h"
 #include "protocol/Soap.h"
 #include "support/Await.h"
 #include "support/HouseholdProbe.h"
+#include "support/SimGena.h"
 #include "support/SpeakerSimulator.h"
 #include "support/TestNet.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QLoggingCategory>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -195,15 +207,102 @@ void applyGroups32(benchmark::State& state) {
     if (state.range(0) != 0) {
         Clock::useManual();
         for (const SpeakerGroup& group : polled) {
-            probe.recentlyChanged().insert(group.id, Clock::now());
+            for (ChangedValue value : {ChangedValue::state, ChangedValue::volume, ChangedValue::mute})
+                probe.recentlyChanged().insert({value, group.id}, Clock::monotonic());
             for (const Room& room : group.rooms)
-                probe.recentlyChanged().insert(room.id, Clock::now());
+                for (ChangedValue value : {ChangedValue::roomVolume, ChangedValue::roomMute})
+                    probe.recentlyChanged().insert({value, room.id}, Clock::monotonic());
         }
     }
     for (auto _ : state)
         probe.apply(polled);
     Clock::useReal();
     state.SetLabel(state.range(0) != 0 ? "all protected" : "none protected");
+}
+
+// Reports the players as avahi does: the whole result set again at each new find.
+class GrowingBrowser : public ServiceBrowser {
+public:
+    void setResultsChangedHandler(ResultsChanged handler) override { handler_ = std::move(handler); }
+    void start(const QString& type, const QString& domain) override {
+        for (int n = 0; n < players; ++n)
+            QTimer::singleShot(5 * n, &context_, [this, type, domain, n] {
+                ServiceResult result{u"player%1"_s.arg(n), type, domain, 1,
+                                     TxtRecord{{"location", "http://" + host(n).toUtf8() +
+                                                                ":1400/xml/device_description.xml"}}};
+                results_.append(result);
+                handler_(results_);
+            });
+    }
+
+private:
+    ResultsChanged handler_;
+    QList<ServiceResult> results_;
+    QObject context_;
+};
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void firstStart32(benchmark::State& state) {
+    std::vector<double> firstComplete, cpu;
+    int requests = 0;
+    int orphans = 0;
+    for (auto _ : state) {
+        simulator->gena().forgetAll();
+        simulator->clearRequests();
+        TempSettings settings;
+        settings->setBool(HouseholdKeys::onboarded, true);
+        Household::SpeakerAccess access{
+            .topology = {},
+            .poll = {},
+            .model = [](QString) -> QCoro::Task<std::optional<QString>> { co_return u"Sonos One"_s; },
+            .browser = [] { return std::make_unique<GrowingBrowser>(); },
+        };
+        const double cpuStart = cpuSeconds();
+        const auto start = Steady::now();
+        std::optional<Steady::time_point> complete;
+        Household h(*settings, access);
+        QObject watch;
+        QObject::connect(&h, &Household::groupsChanged, &watch, [&] {
+            qsizetype rooms = 0;
+            for (const SpeakerGroup& group : h.groups())
+                rooms += group.rooms.size();
+            if (!complete && h.groups().size() == groupCount && rooms == players)
+                complete = Steady::now();
+        });
+        // Quiet: no request reached the speakers for 3.5 s (looked at every 100 ms, so that the
+        // looking costs little of the CPU measured).
+        qsizetype seen = -1;
+        auto lastChange = Steady::now();
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            const qsizetype now = simulator->requests().size();
+            if (now != seen) {
+                seen = now;
+                lastChange = Steady::now();
+            } else if (Steady::now() - lastChange > std::chrono::milliseconds(3500)) {
+                loop.quit();
+            }
+        });
+        poll.start(100);
+        loop.exec();
+        cpu.push_back(cpuSeconds() - cpuStart);
+        state.SetIterationTime(std::chrono::duration<double>(lastChange - start).count());
+        firstComplete.push_back(
+            complete ? std::chrono::duration<double, std::milli>(*complete - start).count() : -1);
+        requests = int(simulator->requests().size());
+        orphans = int(simulator->gena().subscriptions().size()) - int(h.events().active().size());
+    }
+    state.counters["requests"] = requests;
+    state.counters["first_complete_ms"] = median(firstComplete);
+    state.counters["cpu_s"] = median(cpu);
+    state.counters["orphaned_subscriptions"] = orphans;
 }
 
 void handle32(benchmark::State& state) {
@@ -273,6 +372,10 @@ int main(int argc, char** argv) {
         ->Arg(0)
         ->Arg(1)
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("firstStart32", firstStart32)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("handle32", handle32)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -8,7 +8,7 @@
 namespace {
 
 struct Pending {
-    QDateTime due;
+    Clock::Instant due;
     QPointer<QObject> context;
     bool hasContext = false;
     std::function<void()> fn;
@@ -18,6 +18,7 @@ struct Pending {
 struct State {
     bool manual = false;
     QDateTime manualNow;
+    Clock::Instant manualMonotonic;
     Clock::Id nextId = 1;
     std::map<Clock::Id, Pending> pending;
 };
@@ -52,11 +53,16 @@ QDateTime Clock::now() {
     return s.manual ? s.manualNow : QDateTime::currentDateTimeUtc();
 }
 
+Clock::Instant Clock::monotonic() {
+    auto& s = state();
+    return s.manual ? s.manualMonotonic : std::chrono::steady_clock::now();
+}
+
 Clock::Id Clock::schedule(std::chrono::milliseconds delay, QObject* context, std::function<void()> fn) {
     auto& s = state();
     const Id id = s.nextId++;
     Pending p;
-    p.due = now().addMSecs(delay.count());
+    p.due = monotonic() + delay;
     p.context = context;
     p.hasContext = context != nullptr;
     p.fn = std::move(fn);
@@ -97,6 +103,14 @@ void Clock::useManual(const QDateTime& start) {
         }
     s.manual = true;
     s.manualNow = start.toUTC();
+    // Manual monotonic time starts far from zero, so that stamps "long ago" stay representable.
+    s.manualMonotonic = Instant(std::chrono::hours(24 * 365));
+}
+
+void Clock::setWallClock(const QDateTime& wall) {
+    auto& s = state();
+    if (s.manual)
+        s.manualNow = wall.toUTC();
 }
 
 void Clock::useReal() {
@@ -117,11 +131,16 @@ void Clock::advance(std::chrono::milliseconds by) {
     auto& s = state();
     if (!s.manual)
         return;
-    const QDateTime target = s.manualNow.addMSecs(by.count());
+    // Monotonic time never goes back: a step back moves the wall clock alone.
+    if (by.count() < 0) {
+        s.manualNow = s.manualNow.addMSecs(by.count());
+        return;
+    }
+    const Instant target = s.manualMonotonic + by;
     // Fire due calls one at a time in due order; a call may schedule further ones.
     for (;;) {
         Id next = 0;
-        QDateTime nextDue;
+        Instant nextDue;
         for (const auto& [id, p] : s.pending)
             if (p.due <= target && (next == 0 || p.due < nextDue)) {
                 next = id;
@@ -129,11 +148,16 @@ void Clock::advance(std::chrono::milliseconds by) {
             }
         if (next == 0)
             break;
-        if (nextDue > s.manualNow)
-            s.manualNow = nextDue;
+        if (nextDue > s.manualMonotonic) {
+            s.manualNow = s.manualNow.addMSecs(
+                std::chrono::duration_cast<std::chrono::milliseconds>(nextDue - s.manualMonotonic).count());
+            s.manualMonotonic = nextDue;
+        }
         fire(next);
     }
-    s.manualNow = target;
+    s.manualNow = s.manualNow.addMSecs(
+        std::chrono::duration_cast<std::chrono::milliseconds>(target - s.manualMonotonic).count());
+    s.manualMonotonic = target;
 }
 
 int Clock::pendingCount() {

@@ -12,11 +12,17 @@
 // The one source of "now" and of delayed work. In the program it follows the wall clock and
 // Qt's timers; tests switch it to manual time and move it forward, which fires every delayed
 // call that falls due, in order, without sleeping.
+//
+// `now()` is the wall clock, for moments shown or stored as dates. Every duration and every
+// stamp that is compared with a later moment uses `monotonic()`, which setting the system
+// clock does not move.
 class Clock {
 public:
     using Id = std::uint64_t;
+    using Instant = std::chrono::steady_clock::time_point;
 
     static QDateTime now();
+    static Instant monotonic();
 
     // Runs `fn` on the main thread after `delay`, unless `context` is gone by then or the
     // returned id is cancelled first.
@@ -36,7 +42,12 @@ public:
     static void useManual(const QDateTime& start = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC));
     static void useReal();
     static bool isManual();
+    // Moves both clocks forward, firing what falls due on the way; a negative step moves the
+    // wall clock alone, as `setWallClock` does.
     static void advance(std::chrono::milliseconds by);
+    // Sets the wall clock alone, as a user or a time service setting the system clock does;
+    // monotonic time and delayed calls do not move.
+    static void setWallClock(const QDateTime& wall);
     static int pendingCount();
 };
 

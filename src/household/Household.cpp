@@ -50,7 +50,6 @@ Household::Household(SettingsStore& settings, const QList<SpeakerGroup>& demo,
 Household::~Household() = default;
 
 void Household::restore() {
-    favoritesLoadedAt_ = QDateTime::fromSecsSinceEpoch(std::numeric_limits<int>::min(), Qt::UTC);
     hosts_ = settings_.textList(Keys::knownHosts).value_or(QStringList());
     groupNames_ = settings_.textMap(Keys::groupNames).value_or(QMap<QString, QString>());
     models_ = settings_.textMap(Keys::roomModels).value_or(QMap<QString, QString>());
@@ -126,6 +125,12 @@ void Household::found(const QString& host) {
     settings_.setTextList(Keys::knownHosts, hosts_);
     if (!groups_.isEmpty() && live_)
         return;
+    // Discovery reports many hosts at once at a first start: while a refresh runs, they all
+    // lead to one more refresh after it, not to one each.
+    if (refreshesRunning_ > 0) {
+        refreshAfterRunning_ = true;
+        return;
+    }
     refresh();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "household/ChangeKey.h"
 #include "household/RoomPreset.h"
 #include "household/SpeakerGroup.h"
 #include "household/VolumeSender.h"
@@ -8,6 +9,7 @@
 #include "protocol/Events.h"
 #include "protocol/Favorite.h"
 #include "protocol/LeafParser.h"
+#include "protocol/Soap.h"
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>
@@ -211,6 +213,8 @@ public:
 
     // The topology of the speaker at host, read through the zone-group-state action.
     static QCoro::Task<QList<SpeakerGroup>> readTopology(QString host);
+    // A fresh group per topology group with a member, rooms at volume 0 and not muted.
+    static QList<SpeakerGroup> groupsOf(const QString& topology);
 
     // True for "PLAYING" and "TRANSITIONING", the two states that count as playing.
     static bool isPlaying(const QString& state);
@@ -243,16 +247,52 @@ private:
     void restore();
     void found(const QString& host);
 
-    // Refresh (HouseholdRefresh.cpp).
+    // Group state polling (HouseholdPolling.cpp). What the polls of one refresh learn of
+    // their hosts: which gave no answer (and are not asked again), which answered.
+    struct PollHosts {
+        QSet<QString> silent;
+        QSet<QString> answered;
+    };
+    static QCoro::Task<SpeakerGroup> loadState(SpeakerGroup group, std::shared_ptr<PollHosts> hosts);
+    static QCoro::Task<std::optional<bool>> eq(std::shared_ptr<PollHosts> hosts, QString host, QString type);
+    static QCoro::Task<std::optional<Fields>> tryCall(std::shared_ptr<PollHosts> hosts, QString host,
+                                                      Service service, QString action, SOAP::Arguments args);
+
+    // Refresh (HouseholdRefresh.cpp). Overlapping refreshes are counted; the result of one
+    // that started before the last applied one is dropped.
+    class RunningRefresh;
+    struct TopologyRead {
+        QList<SpeakerGroup> groups;
+        QHash<QString, qint64> bootSeqs; // by speaker UUID, when the document states them
+    };
+    QCoro::Task<TopologyRead> topologyOf(QString host);
+    void refreshEnded();
+    void resubscribeReturned(const QHash<QString, qint64>& bootSeqs, const PollHosts& hosts);
+    int refreshesRunning_ = 0;
+    bool refreshAfterRunning_ = false; // discovery found a host while a refresh ran
+    quint64 refreshesStarted_ = 0;
+    quint64 newestApplied_ = 0; // the start number of the newest refresh that applied
+    quint64 refreshesApplied_ = 0;
+    QHash<QString, qint64> bootSeqs_; // the last BootSeq seen of each speaker
+    QSet<QString> silentHosts_;       // hosts that gave no answer in the last poll that asked them
+
     QCoro::Task<void> run(std::function<QCoro::Task<void>()> operation);
     void fetchModels(const QList<Room>& rooms);
-    QCoro::Task<SpeakerGroup> pollOne(SpeakerGroup group);
+    QCoro::Task<SpeakerGroup> pollOne(SpeakerGroup group, std::shared_ptr<PollHosts> hosts = {});
     QCoro::Task<void> lookUpModel(Room room);
     static QCoro::Task<std::optional<QString>> modelOf(QString host);
 
-    // Merge, room order and the active group (HouseholdMerge.cpp).
-    void applyGroups(const QList<SpeakerGroup>& fresh);
-    bool recent(const QString& key, const QDateTime& cutoff) const;
+    // Merge, room order and the active group (HouseholdMerge.cpp). Groups read by a poll that
+    // began when `changesBefore` changes had been counted keep every published value that
+    // changed (locally or by an event) after that.
+    void applyGroups(const QList<SpeakerGroup>& fresh, std::optional<quint64> changesBefore = {});
+    bool recent(const ChangeKey& key, Clock::Instant cutoff) const;
+    bool changedSince(const ChangeKey& key, quint64 changesBefore) const;
+    // Counts a change of the value under `key`, local or by an event.
+    void changed(const ChangeKey& key) { valueChanged_.insert(key, ++changeCount_); }
+    // A group read from the topology, starting from what is shown of the group of the same id,
+    // so that a read that fails keeps the last known value rather than a default.
+    SpeakerGroup seeded(const SpeakerGroup& fresh) const;
     QList<SpeakerGroup> sorted(QList<SpeakerGroup> groups) const;
     void sortRooms(QList<Room>& rooms) const;
     qsizetype rank(const QString& roomID) const;
@@ -269,7 +309,7 @@ private:
 
     // ---- transport, volume and sound (private) ----
     // Records a local change of the value under `key` at the current time.
-    void stamp(const QString& key);
+    void stamp(const ChangeKey& key);
     // The index in `groups_` of the first group with this id; -1 when none.
     qsizetype groupIndex(const QString& id) const;
     // Where the room of that id stands: its group's and its own index, or nothing.
@@ -289,6 +329,17 @@ private:
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
+    // The failure text of an operation made of several requests: the first failure, shown
+    // once every request has finished and the operation has started all of them (`closed`).
+    struct Outcome {
+        int pending = 0;
+        bool closed = false;
+        bool sent = false; // a request finished since the last report
+        std::exception_ptr failure;
+    };
+    void report(Outcome& outcome);
+    // `setMember`, reporting into `outcome` when one is given instead of to the error text.
+    QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on, std::shared_ptr<Outcome> outcome);
     // Shows the room in the target group (or a local group of its own); changes only `groups`.
     void moveLocally(const QString& roomID, const std::optional<QString>& targetID);
     void storePresets();
@@ -306,7 +357,11 @@ private:
     QMap<QString, QString> models_;
     QStringList roomOrder_;
     QStringList hosts_;
-    QHash<QString, QDateTime> recentlyChanged_;
+    // Local changes on the monotonic clock, for the 2 s protection; and the number of the last
+    // change of each value, local or by an event, that a poll begun before it must not undo.
+    QHash<ChangeKey, Clock::Instant> recentlyChanged_;
+    QHash<ChangeKey, quint64> valueChanged_;
+    quint64 changeCount_ = 0;
     int pendingChanges_ = 0;
     int generation_ = 0;
     std::optional<QString> activeCoordinator_;
@@ -323,7 +378,7 @@ private:
     bool networkStarted_ = false;
     bool live_ = false;
     QSet<QString> fetchingModels_;
-    QDateTime favoritesLoadedAt_;
+    std::optional<Clock::Instant> favoritesLoadedAt_;
     bool applyingPreset_ = false;
 
     SpeakerAccess access_;

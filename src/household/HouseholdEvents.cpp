@@ -9,7 +9,10 @@
 using namespace Qt::StringLiterals;
 
 void Household::handle(const Events::Target& target, const Fields& fields) {
-    const QDateTime cutoff = Clock::now().addMSecs(-Delays::recentChange.count());
+    const Clock::Instant cutoff = Clock::monotonic() - Delays::recentChange;
+    // A value taken from an event is counted as a change: a poll already under way must not
+    // put its older reading back.
+    const auto took = [this](const ChangeKey& key) { changed(key); };
     const auto groupOf = [this](const QString& coordinator) -> qsizetype {
         for (qsizetype i = 0; i < groups_.size(); ++i)
             if (groups_.at(i).coordinatorID == coordinator)
@@ -23,8 +26,11 @@ void Household::handle(const Events::Target& target, const Fields& fields) {
         if (i < 0 || fields.isEmpty())
             return;
         const auto state = fields.constFind(u"TransportState"_s);
-        if (state != fields.cend() && *state != groups_.at(i).state && !recent(groups_.at(i).id, cutoff)) {
+        const ChangeKey stateKey{ChangedValue::state, groups_.at(i).id};
+        if (state != fields.cend() && *state != groups_.at(i).state && !recent(stateKey, cutoff)) {
             groups_[i].state = *state;
+            took(stateKey);
+            // Observers may change the list; `i` is not used after this.
             emit groupsChanged();
             pickActiveGroup();
         }
@@ -43,41 +49,51 @@ void Household::handle(const Events::Target& target, const Fields& fields) {
     }
     case EventService::groupRenderingControl: {
         const qsizetype i = groupOf(target.uuid);
-        if (i < 0 || recent(groups_.at(i).id, cutoff) || fields.isEmpty())
+        if (i < 0 || fields.isEmpty())
             return;
+        SpeakerGroup& group = groups_[i];
+        const ChangeKey volumeKey{ChangedValue::volume, group.id};
+        const ChangeKey muteKey{ChangedValue::mute, group.id};
+        bool changed = false;
         // A volume is taken as written, sign and all; one beyond the range of the model's
         // volume does not read (it would not fit).
         const auto volume = fields.constFind(u"GroupVolume"_s);
-        if (volume != fields.cend())
-            if (const auto value = DecimalInteger::readInt(*volume);
-                value && *value != groups_.at(i).volume) {
-                groups_[i].volume = *value;
-                emit groupsChanged();
+        if (volume != fields.cend() && !recent(volumeKey, cutoff))
+            if (const auto value = DecimalInteger::readInt(*volume); value && *value != group.volume) {
+                group.volume = *value;
+                took(volumeKey);
+                changed = true;
             }
         const auto mute = fields.constFind(u"GroupMute"_s);
-        if (mute != fields.cend() && (*mute == "1"_L1) != groups_.at(i).muted) {
-            groups_[i].muted = *mute == "1"_L1;
-            emit groupsChanged();
+        if (mute != fields.cend() && !recent(muteKey, cutoff) && (*mute == "1"_L1) != group.muted) {
+            group.muted = *mute == "1"_L1;
+            took(muteKey);
+            changed = true;
         }
+        // One notice after both values are in place: an observer may change the list.
+        if (changed)
+            emit groupsChanged();
         return;
     }
     case EventService::renderingControl: {
-        if (recent(target.uuid, cutoff))
-            return;
+        const ChangeKey volumeKey{ChangedValue::roomVolume, target.uuid};
+        const ChangeKey muteKey{ChangedValue::roomMute, target.uuid};
         const auto at = roomIndex(target.uuid);
         if (!at)
             return;
         Room* room = &groups_[at->first].rooms[at->second];
         bool changed = false;
         const auto volume = fields.constFind(u"Volume"_s);
-        if (volume != fields.cend())
+        if (volume != fields.cend() && !recent(volumeKey, cutoff))
             if (const auto value = DecimalInteger::readInt(*volume); value && *value != room->volume) {
                 room->volume = *value;
+                took(volumeKey);
                 changed = true;
             }
         const auto mute = fields.constFind(u"Mute"_s);
-        if (mute != fields.cend() && (*mute == "1"_L1) != room->muted) {
+        if (mute != fields.cend() && !recent(muteKey, cutoff) && (*mute == "1"_L1) != room->muted) {
             room->muted = *mute == "1"_L1;
+            took(muteKey);
             changed = true;
         }
         if (changed)

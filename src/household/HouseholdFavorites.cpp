@@ -93,10 +93,8 @@ QCoro::Task<void> Household::loadFavorites() {
     // The demo household (it has no discovery) never touches the network.
     if (!discovery_)
         co_return;
-    // Fresh enough. A time before the last load (the wall clock was set back) does not count
-    // as fresh, or the list would not be read again until the clock caught up.
-    const qint64 elapsed = favoritesLoadedAt_.msecsTo(Clock::now());
-    if (elapsed >= 0 && elapsed <= std::chrono::milliseconds(favoritesFresh).count())
+    // Fresh enough, on the monotonic clock: setting the wall clock changes nothing here.
+    if (favoritesLoadedAt_ && Clock::monotonic() - *favoritesLoadedAt_ <= favoritesFresh)
         co_return;
     const std::optional<SpeakerGroup> active = activeGroup();
     if (!active)
@@ -125,7 +123,7 @@ QCoro::Task<void> Household::loadFavorites() {
     if (result == reply.cend())
         co_return;
     favorites_ = FavoritesParser::parse(*result, host).mid(0, favoritesPage);
-    favoritesLoadedAt_ = Clock::now();
+    favoritesLoadedAt_ = Clock::monotonic();
     emit favoritesChanged();
 }
 

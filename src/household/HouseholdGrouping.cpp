@@ -19,6 +19,18 @@ QCoro::Task<void> sendMembership(QString host, QString action, SOAP::Arguments a
 } // namespace
 
 QCoro::Task<void> Household::setMember(Room room, SpeakerGroup group, bool on) {
+    co_await changeMember(std::move(room), std::move(group), on, nullptr);
+}
+
+void Household::report(Outcome& outcome) {
+    if (outcome.pending != 0 || !outcome.closed || !outcome.sent)
+        return;
+    outcome.sent = false;
+    setError(outcome.failure ? std::optional<QString>(failureText(outcome.failure)) : std::nullopt);
+}
+
+QCoro::Task<void> Household::changeMember(Room room, SpeakerGroup group, bool on,
+                                          std::shared_ptr<Outcome> outcome) {
     QPointer<Household> self(this);
     // A room alone in its group has nowhere to leave to.
     if (!on && group.rooms.size() <= 1)
@@ -69,14 +81,32 @@ QCoro::Task<void> Household::setMember(Room room, SpeakerGroup group, bool on) {
     } else {
         action = u"BecomeCoordinatorOfStandaloneGroup"_s;
     }
-    // Made apart from the co_await: g++ 12 destroys a lambda's captures twice inside one.
-    std::function<QCoro::Task<void>()> request = [host = room.host, action, args] {
-        return sendMembership(host, action, args);
-    };
-    QCoro::Task<void> sending = run(std::move(request));
-    co_await std::move(sending);
-    if (!self)
-        co_return;
+    if (outcome) {
+        // One request of several: its failure shows once all have finished.
+        ++outcome->pending;
+        outcome->sent = true;
+        std::exception_ptr failure;
+        try {
+            co_await sendMembership(room.host, action, args);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self)
+            co_return;
+        --outcome->pending;
+        if (failure && !outcome->failure)
+            outcome->failure = failure;
+        report(*outcome);
+    } else {
+        // Made apart from the co_await: g++ 12 destroys a lambda's captures twice inside one.
+        std::function<QCoro::Task<void>()> request = [host = room.host, action, args] {
+            return sendMembership(host, action, args);
+        };
+        QCoro::Task<void> sending = run(std::move(request));
+        co_await std::move(sending);
+        if (!self)
+            co_return;
+    }
 
     pendingChanges_ = std::max(0, pendingChanges_ - 1);
     if (pendingChanges_ != 0)
@@ -95,15 +125,23 @@ QCoro::Task<void> Household::joinAll() {
     const std::optional<SpeakerGroup> active = activeGroup();
     if (!active)
         co_return;
+    QPointer<Household> self(this);
     // All joins start at once, each with the same group value; the last to finish brings
-    // the one refresh.
+    // the one refresh. The first failure shows once every request has finished, so that a
+    // join that succeeds later does not wipe it.
+    const auto outcome = std::make_shared<Outcome>();
     std::vector<QCoro::Task<void>> joins;
     const QList<Room> rooms = allRooms();
     for (const Room& room : rooms)
         if (!active->holds(room.id))
-            joins.push_back(setMember(room, *active, true));
-    for (QCoro::Task<void>& join : joins)
+            joins.push_back(changeMember(room, *active, true, outcome));
+    outcome->closed = true;
+    report(*outcome);
+    for (QCoro::Task<void>& join : joins) {
         co_await std::move(join);
+        if (!self)
+            co_return;
+    }
 }
 
 void Household::moveLocally(const QString& roomID, const std::optional<QString>& targetID) {

@@ -13,6 +13,15 @@ namespace {
 
 constexpr qsizetype unranked = std::numeric_limits<qsizetype>::max();
 
+// A track without title, artist or art shows none rather than the previous track's.
+void clearTrack(SpeakerGroup& group) {
+    group.title.clear();
+    group.artist.clear();
+    group.artURL.reset();
+    group.spotifyURL.reset();
+    group.appleMusicURL.reset();
+}
+
 } // namespace
 
 qsizetype Household::rank(const QString& roomID) const {
@@ -38,12 +47,37 @@ QList<SpeakerGroup> Household::sorted(QList<SpeakerGroup> groups) const {
     return groups;
 }
 
-bool Household::recent(const QString& key, const QDateTime& cutoff) const {
+bool Household::recent(const ChangeKey& key, Clock::Instant cutoff) const {
     const auto stamp = recentlyChanged_.constFind(key);
     return stamp != recentlyChanged_.cend() && *stamp > cutoff;
 }
 
-void Household::applyGroups(const QList<SpeakerGroup>& fresh) {
+bool Household::changedSince(const ChangeKey& key, quint64 changesBefore) const {
+    const auto number = valueChanged_.constFind(key);
+    return number != valueChanged_.cend() && *number > changesBefore;
+}
+
+SpeakerGroup Household::seeded(const SpeakerGroup& fresh) const {
+    const auto shown = std::find_if(groups_.cbegin(), groups_.cend(),
+                                    [&](const SpeakerGroup& g) { return g.id == fresh.id; });
+    if (shown == groups_.cend())
+        return fresh;
+    SpeakerGroup group = *shown;
+    clearTrack(group);
+    group.coordinatorID = fresh.coordinatorID;
+    group.rooms = fresh.rooms;
+    for (Room& room : group.rooms) {
+        const auto before = std::find_if(shown->rooms.cbegin(), shown->rooms.cend(),
+                                         [&](const Room& r) { return r.id == room.id; });
+        if (before != shown->rooms.cend()) {
+            room.volume = before->volume;
+            room.muted = before->muted;
+        }
+    }
+    return group;
+}
+
+void Household::applyGroups(const QList<SpeakerGroup>& fresh, std::optional<quint64> changesBefore) {
     // New rooms join the room order by name, after every room already known; a room keeps
     // its place for good, even while it is away.
     QList<Room> unseen;
@@ -62,7 +96,13 @@ void Household::applyGroups(const QList<SpeakerGroup>& fresh) {
         settings_.setTextList(HouseholdKeys::roomOrder, roomOrder_);
     }
 
-    const QDateTime cutoff = Clock::now().addMSecs(-Delays::recentChange.count());
+    const Clock::Instant cutoff = Clock::monotonic() - Delays::recentChange;
+    // A value stays as shown while the user changed it within the last 2 s, or when it changed
+    // (here or by an event) after the poll that read the fresh value began.
+    const auto held = [&](ChangedValue value, const QString& id) {
+        const ChangeKey key{value, id};
+        return recent(key, cutoff) || (changesBefore && changedSince(key, *changesBefore));
+    };
     QHash<QString, const SpeakerGroup*> published;
     for (const SpeakerGroup& group : groups_)
         if (!published.contains(group.id))
@@ -73,33 +113,34 @@ void Household::applyGroups(const QList<SpeakerGroup>& fresh) {
     for (const SpeakerGroup& group : fresh) {
         SpeakerGroup result = group;
         if (const SpeakerGroup* old = published.value(group.id)) {
-            // Values the user changed within the last 2 s outrank what the speakers reported.
-            if (recent(group.id, cutoff)) {
+            // Newer values outrank what the speakers reported, each value on its own.
+            if (held(ChangedValue::state, group.id))
                 result.state = old->state;
+            if (held(ChangedValue::volume, group.id))
                 result.volume = old->volume;
+            if (held(ChangedValue::mute, group.id))
                 result.muted = old->muted;
-            }
-            if (recent(group.id + QStringLiteral(".seek"), cutoff)) {
+            if (held(ChangedValue::position, group.id)) {
                 result.position = old->position;
                 result.positionAt = old->positionAt;
             }
-            if (recent(group.id + QStringLiteral(".tvsound"), cutoff)) {
+            if (held(ChangedValue::tvSound, group.id)) {
                 result.nightMode = old->nightMode;
                 result.speechBoost = old->speechBoost;
             }
-            if (recent(group.id + QStringLiteral(".sleep"), cutoff)) {
+            if (held(ChangedValue::sleepTimer, group.id)) {
                 result.sleepRemaining = old->sleepRemaining;
                 result.sleepAt = old->sleepAt;
             }
             for (Room& room : result.rooms) {
-                if (!recent(room.id, cutoff))
-                    continue;
                 const auto before = std::find_if(old->rooms.cbegin(), old->rooms.cend(),
                                                  [&](const Room& r) { return r.id == room.id; });
-                if (before != old->rooms.cend()) {
+                if (before == old->rooms.cend())
+                    continue;
+                if (held(ChangedValue::roomVolume, room.id))
                     room.volume = before->volume;
+                if (held(ChangedValue::roomMute, room.id))
                     room.muted = before->muted;
-                }
             }
         }
         sortRooms(result.rooms);
@@ -177,19 +218,17 @@ QCoro::Task<void> Household::reloadAfterWait(QString coordinator, quint64 ticket
                                     [&](const SpeakerGroup& g) { return g.coordinatorID == coordinator; });
     if (group == groups_.cend())
         co_return;
-    // A track without title, artist or art shows none rather than the previous track's.
     SpeakerGroup copy = *group;
-    copy.title.clear();
-    copy.artist.clear();
-    copy.artURL.reset();
-    copy.spotifyURL.reset();
-    copy.appleMusicURL.reset();
+    clearTrack(copy);
     const int generation = generation_;
+    const quint64 applied = refreshesApplied_;
+    const quint64 changesBefore = changeCount_;
     const SpeakerGroup polled = co_await pollOne(std::move(copy));
     if (!self)
         co_return;
-    // A membership change began or happened meanwhile; its own refresh brings the state.
-    if (pendingChanges_ != 0 || generation_ != generation)
+    // A membership change began or happened meanwhile; its own refresh brings the state. A
+    // refresh that applied meanwhile brought newer membership than the copy polled here.
+    if (pendingChanges_ != 0 || generation_ != generation || refreshesApplied_ != applied)
         co_return;
     QList<SpeakerGroup> list = groups_;
     const auto target =
@@ -197,5 +236,5 @@ QCoro::Task<void> Household::reloadAfterWait(QString coordinator, quint64 ticket
     if (target == list.end())
         co_return;
     *target = polled;
-    applyGroups(list);
+    applyGroups(list, changesBefore);
 }

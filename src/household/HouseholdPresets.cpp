@@ -80,6 +80,9 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         co_return;
     applyingPreset_ = true;
     QPointer<Household> self(this);
+    // The changes run one after the other; the first failure shows once the last has finished,
+    // so that a later success does not wipe it.
+    const auto outcome = std::make_shared<Outcome>();
 
     // Only rooms the household holds now take part.
     QSet<QString> wanted;
@@ -124,7 +127,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
             co_return;
         }
         const Room alone = *room;
-        co_await setMember(alone, *group, false);
+        co_await changeMember(alone, *group, false, outcome);
         if (!self)
             co_return;
         chosen = alone.id;
@@ -147,7 +150,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         const std::optional<SpeakerGroup> current = target();
         if (!current || current->holds(room.id))
             continue;
-        co_await setMember(room, *current, true);
+        co_await changeMember(room, *current, true, outcome);
         if (!self)
             co_return;
     }
@@ -164,7 +167,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         // A room that has gone elsewhere meanwhile is no longer this group's to send away.
         if (!current->holds(room.id))
             continue;
-        co_await setMember(room, *current, false);
+        co_await changeMember(room, *current, false, outcome);
         if (!self)
             co_return;
     }
@@ -174,4 +177,6 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         pickedByUser_ = true;
     }
     applyingPreset_ = false;
+    outcome->closed = true;
+    report(*outcome);
 }

@@ -115,7 +115,7 @@ void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night,
             entry.nightMode = *night;
         if (speech)
             entry.speechBoost = *speech;
-        stamp(group.id + u".tvsound"_s);
+        stamp({ChangedValue::tvSound, group.id});
         setGroups(std::move(changed));
     }
     run([host = *group.tvHost, night, speech]() { return tvSound(host, night, speech); });

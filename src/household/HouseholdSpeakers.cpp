@@ -15,10 +15,12 @@ using namespace Qt::StringLiterals;
 QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
     const Fields reply = co_await SOAP::call(host, Service::zoneGroupTopology, u"GetZoneGroupState"_s, {});
     const auto state = reply.constFind(u"ZoneGroupState"_s);
+    co_return state == reply.cend() ? QList<SpeakerGroup>() : groupsOf(*state);
+}
+
+QList<SpeakerGroup> Household::groupsOf(const QString& topology) {
     QList<SpeakerGroup> groups;
-    if (state == reply.cend())
-        co_return groups;
-    for (const TopologyParser::Group& raw : TopologyParser::parse(*state)) {
+    for (const TopologyParser::Group& raw : TopologyParser::parse(topology)) {
         if (raw.members.isEmpty())
             continue;
         SpeakerGroup group{.id = raw.id, .coordinatorID = raw.coordinator, .rooms = {}};
@@ -27,7 +29,7 @@ QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
                 .id = member.uuid, .name = member.name, .host = member.host, .volume = 0, .muted = false});
         groups.append(std::move(group));
     }
-    co_return groups;
+    return groups;
 }
 
 QString Household::failureText(std::exception_ptr failure) {

@@ -40,8 +40,9 @@ QCoro::Task<void> transport(QString host, QString action, SOAP::Arguments args) 
 
 } // namespace
 
-void Household::stamp(const QString& key) {
-    recentlyChanged_.insert(key, Clock::now());
+void Household::stamp(const ChangeKey& key) {
+    recentlyChanged_.insert(key, Clock::monotonic());
+    changed(key);
 }
 
 qsizetype Household::groupIndex(const QString& id) const {
@@ -86,7 +87,7 @@ QCoro::Task<void> Household::togglePlay(SpeakerGroup group) {
         entry.position = withinTrack(p, entry.duration);
         entry.positionAt = now;
         entry.state = playing ? u"PAUSED_PLAYBACK"_s : u"PLAYING"_s;
-        stamp(group.id);
+        stamp({ChangedValue::state, group.id});
         setGroups(std::move(changed));
     }
 
@@ -111,7 +112,7 @@ QCoro::Task<void> Household::togglePlay(SpeakerGroup group) {
     if (const qsizetype again = groupIndex(group.id); again >= 0) {
         QList<SpeakerGroup> restored = groups_;
         restored[again].state = group.state;
-        stamp(group.id);
+        stamp({ChangedValue::state, group.id});
         setGroups(std::move(restored));
     }
     QString text;
@@ -159,7 +160,7 @@ void Household::seek(const SpeakerGroup& group, double seconds) {
         SpeakerGroup& entry = changed[live];
         entry.position = t;
         entry.positionAt = Clock::now();
-        stamp(group.id + u".seek"_s);
+        stamp({ChangedValue::position, group.id});
         setGroups(std::move(changed));
     }
     run([host = group.coordinator().host, target = hms(t)]() {
@@ -177,7 +178,7 @@ void Household::setSleepTimer(const SpeakerGroup& group, std::optional<int> minu
         SpeakerGroup& entry = changed[live];
         entry.sleepRemaining = remaining;
         entry.sleepAt = Clock::now();
-        stamp(group.id + u".sleep"_s);
+        stamp({ChangedValue::sleepTimer, group.id});
         setGroups(std::move(changed));
     }
     run([host = group.coordinator().host, duration = remaining ? hms(*remaining) : QString()]() {

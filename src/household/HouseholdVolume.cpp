@@ -66,7 +66,7 @@ void Household::setVolume(const SpeakerGroup& group, int volume) {
     if (const qsizetype live = groupIndex(group.id); live >= 0) {
         QList<SpeakerGroup> changed = groups_;
         changed[live].volume = volume;
-        stamp(group.id);
+        stamp({ChangedValue::volume, group.id});
         setGroups(std::move(changed));
     }
     sender(group.id)->send(volume,
@@ -79,10 +79,10 @@ void Household::setVolume(const Room& room, int volume) {
         SpeakerGroup& entry = changed[at->first];
         entry.rooms[at->second].volume = volume;
         entry.volume = meanVolume(entry.rooms);
-        stamp(entry.id);
+        stamp({ChangedValue::volume, entry.id});
         setGroups(std::move(changed));
     }
-    stamp(room.id);
+    stamp({ChangedValue::roomVolume, room.id});
     sender(room.id)->send(volume, [host = room.host](int value) { return roomVolume(host, value); });
 }
 
@@ -94,11 +94,11 @@ void Household::toggleMute(const SpeakerGroup& group) {
         entry.muted = mute;
         for (Room& room : entry.rooms)
             room.muted = mute;
-        stamp(group.id);
+        stamp({ChangedValue::mute, group.id});
         setGroups(std::move(changed));
     }
     for (const Room& room : group.rooms)
-        stamp(room.id);
+        stamp({ChangedValue::roomMute, room.id});
     run([host = group.coordinator().host, mute]() {
         return send(host, Service::groupRenderingControl, u"SetGroupMute"_s,
                     {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
@@ -113,7 +113,7 @@ void Household::toggleMute(const Room& room) {
         changed[at->first].rooms[at->second].muted = mute;
         setGroups(std::move(changed));
     }
-    stamp(room.id);
+    stamp({ChangedValue::roomMute, room.id});
     run([host = room.host, mute]() {
         return send(host, Service::renderingControl, u"SetMute"_s,
                     {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredMute"_s, flag(mute)}});

@@ -9,8 +9,8 @@
 #include "protocol/SonosError.h"
 #include "protocol/TransportError.h"
 
-#include <algorithm>
-
+#include <QCoro/QCoroSignal>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QSemaphore>
 
@@ -20,6 +20,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -336,7 +337,8 @@ void Events::sync(const QList<GroupAddresses>& groups) {
 }
 
 void Events::maintain() {
-    const QDateTime limit = Clock::now().addSecs(qint64(renewalMargin));
+    // On the monotonic clock: setting the wall clock back must not delay renewals.
+    const Clock::Instant limit = Clock::monotonic() + std::chrono::seconds(qint64(renewalMargin));
     const auto snapshot = active_;
     for (auto it = snapshot.cbegin(); it != snapshot.cend(); ++it) {
         const Target& target = it.key();
@@ -351,6 +353,56 @@ void Events::maintain() {
     for (const Target& target : std::as_const(desired_))
         if (!active_.contains(target))
             subscribe(target);
+}
+
+void Events::resubscribe(const QString& uuid) {
+    const QList<Target> current = active_.keys();
+    for (const Target& target : current)
+        if (target.uuid == uuid)
+            unsubscribe(target);
+    for (const Target& target : std::as_const(desired_))
+        if (target.uuid == uuid && !active_.contains(target))
+            subscribe(target);
+}
+
+QCoro::Task<std::optional<QString>> Events::readTopology(QString host) {
+    QPointer<Events> self(this);
+    const auto listening = port();
+    const auto callbackIP = lookup(host);
+    if (!listening || !callbackIP)
+        co_return std::nullopt;
+    const QString token = QStringLiteral("topology-read-%1").arg(++nextTopologyRead_);
+    const Target target{token, host, EventService::zoneGroupTopology};
+    topologyReads_.insert(token, {host, std::nullopt});
+    std::optional<Grant> grant;
+    try {
+        const QByteArray callback = "<http://" + callbackIP->toUtf8() + ':' + QByteArray::number(*listening) +
+                                    target.callbackPath().toUtf8() + '>';
+        const QList<QPair<QByteArray, QByteArray>> headers{{QByteArray("CALLBACK"), callback},
+                                                           {QByteArray("NT"), QByteArray("upnp:event")},
+                                                           {QByteArray("TIMEOUT"), QByteArray("Second-60")}};
+        grant = co_await send(QByteArray("SUBSCRIBE"), target, headers);
+    } catch (const std::exception& error) {
+        qCInfo(logEvents, "Topology read on %s failed: %s", qUtf8Printable(host),
+               qUtf8Printable(describe(error)));
+    }
+    if (!self)
+        co_return std::nullopt;
+    // The event may come before the reply or after it.
+    QDeadlineTimer deadline(Delays::requestTimeout);
+    while (grant && !topologyReads_.value(token).document && !deadline.hasExpired()) {
+        const auto arrived =
+            co_await qCoro(this, &Events::topologyArrived,
+                           std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 1)));
+        if (!self)
+            co_return std::nullopt;
+        if (!arrived)
+            break;
+    }
+    const std::optional<QString> document = topologyReads_.take(token).document;
+    if (grant)
+        cancel(target, grant->sid);
+    co_return document;
 }
 
 void Events::resubscribeAll() {
@@ -397,8 +449,9 @@ QCoro::Task<> Events::runSubscribe(Target target, QString callbackIP, quint16 po
         if (!self)
             co_return;
     } else if (grant) {
-        active_.insert(target,
-                       {grant->sid, Clock::now().addMSecs(qint64(grant->seconds * 1000)), callbackIP});
+        active_.insert(target, {grant->sid,
+                                Clock::monotonic() + std::chrono::milliseconds(qint64(grant->seconds * 1000)),
+                                callbackIP});
         qCInfo(logEvents, "Subscribed %s on %s → %s:%hu", qUtf8Printable(rawValue(target.service)),
                qUtf8Printable(target.host), qUtf8Printable(callbackIP), port);
     } else {
@@ -429,7 +482,7 @@ QCoro::Task<> Events::runRenew(Target target, Subscription subscription) {
     if (grant) {
         const auto entry = active_.find(target);
         if (entry != active_.end())
-            entry->expires = Clock::now().addMSecs(qint64(grant->seconds * 1000));
+            entry->expires = Clock::monotonic() + std::chrono::milliseconds(qint64(grant->seconds * 1000));
         co_return;
     }
     // The speaker no longer knows the subscription (it restarted, or it expired): start over.
@@ -476,6 +529,18 @@ void Events::received(const QString& path, const QString& remote, const std::opt
     const auto service = eventServiceFrom(pieces[1]);
     if (!service)
         return;
+    if (const auto read = topologyReads_.find(pieces[0]);
+        read != topologyReads_.end() && *service == EventService::zoneGroupTopology) {
+        if (read->host != remote || read->document)
+            return;
+        const Fields fields = flatten(body);
+        const auto document = fields.constFind(QStringLiteral("ZoneGroupState"));
+        if (document == fields.cend())
+            return;
+        read->document = *document;
+        emit topologyArrived(pieces[0]);
+        return;
+    }
     std::optional<Target> target;
     for (const Target& wanted : std::as_const(desired_))
         if (wanted.uuid == pieces[0] && wanted.service == *service && (!target || wanted.host == remote))

@@ -58,9 +58,9 @@ public:
 
     // One subscription a speaker granted.
     struct Subscription {
-        QString sid;        // as the speaker gave it; empty when it gave none
-        QDateTime expires;  // local time of the reply plus the granted seconds
-        QString callbackIP; // the address the subscription's callback URL carries
+        QString sid;            // as the speaker gave it; empty when it gave none
+        Clock::Instant expires; // monotonic time of the reply plus the granted seconds
+        QString callbackIP;     // the address the subscription's callback URL carries
     };
 
     // What a successful SUBSCRIBE gave: the SID (empty when absent) and the granted seconds.
@@ -88,11 +88,25 @@ public:
     void stop();
     // Every wanted target is subscribed and has delivered an event, and the server listens.
     bool healthy() const;
+    // The speaker `uuid` may hold none of its subscriptions any more (it restarted, or it did
+    // not answer for a while): cancels what is known of them and subscribes its wanted targets
+    // afresh.
+    void resubscribe(const QString& uuid);
+    // The topology document as the speaker at `host` sends it with the first event of a
+    // subscription of its own, made for this read and cancelled after it. Nothing when the
+    // server does not listen, the speaker refuses or no event comes within the time-out. For
+    // households whose topology the speakers no longer give as a control reply.
+    QCoro::Task<std::optional<QString>> readTopology(QString host);
 
     // Event intake: a NOTIFY as the event server received it.
     void received(const QString& path, const QString& remote, const std::optional<QString>& sid,
                   const QByteArray& body);
 
+signals:
+    // A topology read of `readTopology` got its event (under its own path piece `token`).
+    void topologyArrived(const QString& token);
+
+public:
     // Seam: the local address lookup (the real one is `localAddress`).
     void setAddressLookup(AddressLookup lookup) { lookup_ = std::move(lookup); }
 
@@ -137,6 +151,13 @@ private:
     QSet<QString> seen_;
     Clock::Id maintenance_ = 0;
     AddressLookup lookup_;
+    // Topology reads under way: path piece -> (speaker host, the document once it came).
+    struct TopologyRead {
+        QString host;
+        std::optional<QString> document;
+    };
+    QHash<QString, TopologyRead> topologyReads_;
+    quint64 nextTopologyRead_ = 0;
 };
 
 size_t qHash(const Events::Target& target, size_t seed = 0);

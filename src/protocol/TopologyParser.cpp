@@ -88,3 +88,23 @@ QList<TopologyParser::Group> TopologyParser::parse(const QString& text) {
 QList<TopologyParser::Group> TopologyParser::parse(const QByteArray& utf8) {
     return read(XmlDocument(utf8, XmlDocument::Reading::Tags));
 }
+
+QHash<QString, qint64> TopologyParser::bootSeqs(const QString& text) {
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(false);
+    QHash<QString, qint64> seqs;
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = reader.qualifiedName();
+        if (name != u"ZoneGroupMember" && name != u"Satellite")
+            continue;
+        const QXmlStreamAttributes attributes = reader.attributes();
+        bool ok = false;
+        const qint64 seq = attributes.value(QLatin1String("BootSeq")).toLongLong(&ok);
+        const QString uuid = attributes.value(QLatin1String("UUID")).toString();
+        if (ok && !uuid.isEmpty())
+            seqs.insert(uuid, seq);
+    }
+    return seqs;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -27,5 +28,8 @@ public:
 
     // The text is read as UTF-8 whatever its XML declaration names.
     static QList<Group> parse(const QString& text);
+    // The BootSeq of every speaker that states one (members of any kind and satellites), by
+    // UUID. A speaker raises it at each start.
+    static QHash<QString, qint64> bootSeqs(const QString& text);
     static QList<Group> parse(const QByteArray& utf8);
 };

@@ -32,6 +32,25 @@ TEST_F(ManualClock, AdvancingFiresDueCallsInOrderAndMovesNow) {
     EXPECT_EQ(start.msecsTo(Clock::now()), 1299);
 }
 
+// Setting the wall clock, or stepping it back, moves neither monotonic time nor the calls
+// that are due on it.
+TEST_F(ManualClock, TheWallClockMovesApartFromMonotonicTime) {
+    const Clock::Instant start = Clock::monotonic();
+    const QDateTime wall = Clock::now();
+    int calls = 0;
+    Clock::schedule(500ms, nullptr, [&] { ++calls; });
+    Clock::setWallClock(wall.addSecs(-3600));
+    Clock::advance(-10min);
+    EXPECT_EQ(Clock::now(), wall.addSecs(-4200));
+    EXPECT_EQ(Clock::monotonic(), start);
+    Clock::advance(499ms);
+    EXPECT_EQ(calls, 0);
+    Clock::advance(1ms);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(Clock::monotonic() - start, 500ms);
+    EXPECT_EQ(Clock::now(), wall.addSecs(-4200).addMSecs(500));
+}
+
 TEST_F(ManualClock, DebounceKeepsOnlyTheLatestCall) {
     QObject owner;
     Debounce debounce(&owner);

@@ -228,6 +228,21 @@ TEST_F(Grouping, JoinAllSendsEveryOutsideRoomToTheActiveGroupAtOnce) {
     EXPECT_EQ(speakersSay(), QStringList{u"A*+B+C+D+E+F"_s});
 }
 
+// The first failure of join-all stays once every join has finished, although a join that
+// succeeded ended after it.
+TEST_F(Grouping, JoinAllShowsItsFirstFailureOnceAllJoinsEnded) {
+    Household& h = start({}, 4);
+    probe().setActive(uuid(1));
+    simulator->setFault(host(2), u"SetAVTransportURI"_s, sim::Fault::upnp(u"402"_s));
+    simulator->setFault(host(3), u"SetAVTransportURI"_s, sim::Fault::delayed(100ms));
+    QStringList texts;
+    QObject::connect(&h, &Household::errorChanged, &h, [&] { texts.append(h.error().value_or(u"-"_s)); });
+    finish(h.joinAll());
+    EXPECT_EQ(membershipRequests().size(), 3);
+    EXPECT_EQ(h.error(), u"SetAVTransportURI failed (UPnP 402)"_s);
+    EXPECT_EQ(texts, QStringList{u"SetAVTransportURI failed (UPnP 402)"_s});
+}
+
 // A refresh never publishes a topology that a membership change has overtaken: not while a
 // change is in flight at its end, nor when a change began and finished while it read.
 TEST_F(Grouping, ARefreshOverlappingAChangeDoesNotUndoTheLocalPicture) {

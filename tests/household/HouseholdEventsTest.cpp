@@ -1,4 +1,8 @@
 #include "household/HouseholdFixture.h"
+#include "support/Await.h"
+#include "support/TestNet.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +22,22 @@ protected:
         return h;
     }
     const SpeakerGroup& g1() { return household->groups()[0]; }
+    // Local changes send their requests: to a loopback address where nothing listens, and the
+    // test waits for them to end.
+    void sendNowhere() {
+        QList<SpeakerGroup> groups = household->groups();
+        for (SpeakerGroup& g : groups)
+            for (Room& r : g.rooms)
+                r.host = test::loopback(2);
+        probe().setGroups(groups);
+    }
+    void TearDown() override {
+        const auto& senders = probe().volumeSenders();
+        EXPECT_TRUE(test::waitUntil([&] {
+            return std::none_of(senders.cbegin(), senders.cend(), [](const auto& s) { return s->busy(); });
+        }));
+        HouseholdFixture::TearDown();
+    }
     void event(const QString& uuid, EventService service, const Fields& fields) {
         probe().handle(target(uuid, service), fields);
     }
@@ -25,7 +45,7 @@ protected:
 
 TEST_F(HouseholdEvents, TransportStateAppliesUnlessTheUserJustChangedIt) {
     Household& h = start();
-    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::state, u"G1"_s}, Clock::monotonic());
     Clock::advance(1s);
     event(u"A"_s, EventService::avTransport, {{u"TransportState"_s, u"STOPPED"_s}});
     EXPECT_EQ(g1().state, u"PAUSED_PLAYBACK"_s);
@@ -80,7 +100,8 @@ TEST_F(HouseholdEvents, GroupVolumeAndMute) {
         EXPECT_EQ(g1().muted, c.expectMuted);
     }
     // Within 2 s of a local change both fields are left alone; after it they apply.
-    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::volume, u"G1"_s}, Clock::monotonic());
+    probe().recentlyChanged().insert({ChangedValue::mute, u"G1"_s}, Clock::monotonic());
     Clock::advance(1500ms);
     event(u"A"_s, EventService::groupRenderingControl,
           {{u"GroupVolume"_s, u"70"_s}, {u"GroupMute"_s, u"0"_s}});
@@ -98,7 +119,7 @@ TEST_F(HouseholdEvents, RoomVolumeAndMute) {
     event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"44"_s}, {u"Mute"_s, u"1"_s}});
     EXPECT_EQ(g1().rooms[1].volume, 44);
     EXPECT_TRUE(g1().rooms[1].muted);
-    probe().recentlyChanged().insert(u"B"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::roomVolume, u"B"_s}, Clock::monotonic());
     event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"1"_s}});
     EXPECT_EQ(g1().rooms[1].volume, 44);
     QSignalSpy spy(&h, &Household::groupsChanged);
@@ -124,6 +145,60 @@ TEST_F(HouseholdEvents, TopologyChangesLeadToOneRefreshAfterTheLastOfThem) {
     event(u"A"_s, EventService::zoneGroupTopology, {{u"Other"_s, u"x"_s}});
     Clock::advance(1s);
     EXPECT_EQ(asked.size(), 1);
+}
+
+// Each value has a protection key of its own: a volume change holds back volume events only.
+TEST_F(HouseholdEvents, AVolumeChangeLeavesTheTransportStateToEvents) {
+    Household& h = start();
+    sendNowhere();
+    h.setVolume(SpeakerGroup(g1()), 40); // a copy, as views pass it
+    Clock::advance(1s);
+    event(u"A"_s, EventService::avTransport, {{u"TransportState"_s, u"STOPPED"_s}});
+    event(u"A"_s, EventService::groupRenderingControl,
+          {{u"GroupVolume"_s, u"25"_s}, {u"GroupMute"_s, u"1"_s}});
+    EXPECT_EQ(g1().state, u"STOPPED"_s);
+    EXPECT_EQ(g1().volume, 40);
+    EXPECT_TRUE(g1().muted);
+    h.setVolume(Room(g1().rooms[1]), 55); // a room: its volume only, not its mute
+    event(u"B"_s, EventService::renderingControl, {{u"Volume"_s, u"5"_s}, {u"Mute"_s, u"1"_s}});
+    EXPECT_EQ(g1().rooms[1].volume, 55);
+    EXPECT_TRUE(g1().rooms[1].muted);
+}
+
+// The protection runs on the monotonic clock: setting the wall clock back an hour does not
+// stretch it.
+TEST_F(HouseholdEvents, TheProtectionIgnoresTheWallClock) {
+    Household& h = start();
+    sendNowhere();
+    h.setVolume(SpeakerGroup(g1()), 40); // a copy, as views pass it
+    Clock::setWallClock(Clock::now().addSecs(-3600));
+    Clock::advance(1500ms);
+    event(u"A"_s, EventService::groupRenderingControl, {{u"GroupVolume"_s, u"25"_s}});
+    EXPECT_EQ(g1().volume, 40);
+    Clock::advance(1000ms);
+    event(u"A"_s, EventService::groupRenderingControl, {{u"GroupVolume"_s, u"25"_s}});
+    EXPECT_EQ(g1().volume, 25);
+}
+
+// An observer that changes the groups when told of the first value does not make the second
+// land in another group.
+TEST_F(HouseholdEvents, AnObserverThatRegroupsDoesNotMisdirectTheRestOfAnEvent) {
+    Household& h = start();
+    bool once = true;
+    QObject context;
+    QObject::connect(&h, &Household::groupsChanged, &context, [&] {
+        if (!std::exchange(once, false))
+            return;
+        QList<SpeakerGroup> reordered = h.groups();
+        std::swap(reordered[0], reordered[1]);
+        probe().setGroups(reordered);
+    });
+    event(u"A"_s, EventService::groupRenderingControl,
+          {{u"GroupVolume"_s, u"70"_s}, {u"GroupMute"_s, u"1"_s}});
+    for (const SpeakerGroup& g : h.groups()) {
+        EXPECT_EQ(g.muted, g.id == u"G1"_s) << g.id.toStdString();
+        EXPECT_EQ(g.volume == 70, g.id == u"G1"_s) << g.id.toStdString();
+    }
 }
 
 } // namespace

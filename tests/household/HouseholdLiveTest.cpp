@@ -300,13 +300,15 @@ TEST_F(HouseholdLive, ALocalChangeOutranksThePollForTwoSeconds) {
             g.state = u"PAUSED_PLAYBACK"_s;
             g.volume = 80;
             g.muted = true;
-            probe.recentlyChanged().insert(g.id, Clock::now());
+            for (ChangedValue value : {ChangedValue::state, ChangedValue::volume, ChangedValue::mute})
+                probe.recentlyChanged().insert({value, g.id}, Clock::monotonic());
         }
         for (Room& r : g.rooms)
             if (r.id == uuid(4)) {
                 r.volume = 5;
                 r.muted = true;
-                probe.recentlyChanged().insert(r.id, Clock::now());
+                for (ChangedValue value : {ChangedValue::roomVolume, ChangedValue::roomMute})
+                    probe.recentlyChanged().insert({value, r.id}, Clock::monotonic());
             }
     }
     probe.setGroups(local);

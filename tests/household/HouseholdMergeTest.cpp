@@ -70,24 +70,35 @@ TEST_F(HouseholdMerge, RecentLocalChangesOutrankPolledValuesForTwoSeconds) {
     polled.title = u"new"_s;
 
     struct Case {
-        QString key;
+        ChangeKey key;
         std::function<void(const SpeakerGroup&, bool kept)> check;
     };
     const QList<Case> cases = {
-        {u"G1"_s,
+        {{ChangedValue::state, u"G1"_s},
          [](const SpeakerGroup& g, bool kept) {
              EXPECT_EQ(g.state, kept ? u"PLAYING"_s : u"STOPPED"_s);
-             EXPECT_EQ(g.volume, kept ? 30 : 5);
-             EXPECT_EQ(g.muted, kept);
-             EXPECT_EQ(g.position, 1); // not this key's field
+             EXPECT_EQ(g.volume, 5); // not this key's field
+             EXPECT_FALSE(g.muted);
          }},
-        {u"G1.seek"_s, [](const SpeakerGroup& g, bool kept) { EXPECT_EQ(g.position, kept ? 50 : 1); }},
-        {u"G1.tvsound"_s, [](const SpeakerGroup& g, bool kept) { EXPECT_EQ(g.nightMode, kept); }},
-        {u"G1.sleep"_s,
+        {{ChangedValue::volume, u"G1"_s},
+         [](const SpeakerGroup& g, bool kept) {
+             EXPECT_EQ(g.volume, kept ? 30 : 5);
+             EXPECT_EQ(g.state, u"STOPPED"_s);
+         }},
+        {{ChangedValue::mute, u"G1"_s},
+         [](const SpeakerGroup& g, bool kept) {
+             EXPECT_EQ(g.muted, kept);
+             EXPECT_EQ(g.position, 1);
+         }},
+        {{ChangedValue::position, u"G1"_s},
+         [](const SpeakerGroup& g, bool kept) { EXPECT_EQ(g.position, kept ? 50 : 1); }},
+        {{ChangedValue::tvSound, u"G1"_s},
+         [](const SpeakerGroup& g, bool kept) { EXPECT_EQ(g.nightMode, kept); }},
+        {{ChangedValue::sleepTimer, u"G1"_s},
          [](const SpeakerGroup& g, bool kept) {
              EXPECT_EQ(g.sleepRemaining, kept ? std::optional<double>(600) : std::nullopt);
          }},
-        {u"A"_s,
+        {{ChangedValue::roomVolume, u"A"_s},
          [](const SpeakerGroup& g, bool kept) {
              EXPECT_EQ(g.rooms[0].volume, kept ? 10 : 77);
              EXPECT_EQ(g.rooms[1].volume, 88);
@@ -95,16 +106,16 @@ TEST_F(HouseholdMerge, RecentLocalChangesOutrankPolledValuesForTwoSeconds) {
          }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.key.toStdString());
+        SCOPED_TRACE(int(c.key.value));
         probe().apply({local});
         probe().recentlyChanged().clear();
-        probe().recentlyChanged().insert(c.key, Clock::now());
+        probe().recentlyChanged().insert(c.key, Clock::monotonic());
         Clock::advance(1900ms);
         probe().apply({polled});
         c.check(published(u"G1"_s), true);
         EXPECT_EQ(published(u"G1"_s).title, u"new"_s); // never protected
         probe().apply({local});
-        probe().recentlyChanged().insert(c.key, Clock::now().addMSecs(-2100));
+        probe().recentlyChanged().insert(c.key, Clock::monotonic() - 2100ms);
         probe().apply({polled});
         c.check(published(u"G1"_s), false);
     }
@@ -113,8 +124,8 @@ TEST_F(HouseholdMerge, RecentLocalChangesOutrankPolledValuesForTwoSeconds) {
 TEST_F(HouseholdMerge, ARoomStampHoldsOnlyWithinTheSameGroup) {
     Household& h = make();
     probe().apply({group(u"G1"_s, {room(u"A"_s, u"a"_s, 10)})});
-    probe().recentlyChanged().insert(u"A"_s, Clock::now());
-    probe().recentlyChanged().insert(u"G1"_s, Clock::now());
+    probe().recentlyChanged().insert({ChangedValue::roomVolume, u"A"_s}, Clock::monotonic());
+    probe().recentlyChanged().insert({ChangedValue::state, u"G1"_s}, Clock::monotonic());
     probe().apply({group(u"G2"_s, {room(u"A"_s, u"a"_s, 60)}, u"PLAYING"_s)});
     ASSERT_EQ(h.groups().size(), 1);
     EXPECT_EQ(h.groups()[0].rooms[0].volume, 60);

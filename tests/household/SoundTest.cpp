@@ -206,13 +206,13 @@ TEST_F(Sound, TVSoundShowsAtOnceAndSendsNightModeThenSpeech) {
         h().setTVSound(tvGroup(), c.night, c.speech);
         EXPECT_EQ(group(3).nightMode, c.nightShown);
         EXPECT_EQ(group(3).speechBoost, c.speechShown);
-        EXPECT_EQ(stampOf(group(3).id + u".tvsound"_s), Clock::now());
+        EXPECT_EQ(stampOf({ChangedValue::tvSound, group(3).id}), Clock::monotonic());
         ASSERT_TRUE(waitForError(std::nullopt));
         EXPECT_EQ(argsSent(3, u"SetEQ"_s), c.sent);
         EXPECT_EQ(simulator->speaker(host(3)).room.nightMode, *c.nightShown);
         EXPECT_EQ(simulator->speaker(host(3)).room.dialogLevel, *c.speechShown);
     }
-    EXPECT_FALSE(stampOf(group(3).id)); // the TV sound key protects nothing else
+    EXPECT_FALSE(stampOf({ChangedValue::volume, group(3).id})); // the TV sound key protects nothing else
 }
 
 TEST_F(Sound, TVSoundDoesNothingForAGroupWithoutATVSpeaker) {
@@ -223,7 +223,7 @@ TEST_F(Sound, TVSoundDoesNothingForAGroupWithoutATVSpeaker) {
     h().setTVSound(living, true, true);
     QCoreApplication::processEvents();
     EXPECT_EQ(groupsChanged.count(), 0);
-    EXPECT_FALSE(stampOf(living.id + u".tvsound"_s));
+    EXPECT_FALSE(stampOf({ChangedValue::tvSound, living.id}));
     EXPECT_TRUE(simulator->requests().isEmpty());
     EXPECT_EQ(h().error(), u"kept"_s);
 }
@@ -235,7 +235,7 @@ TEST_F(Sound, TVSoundForAGroupNoLongerShownIsSentButChangesNothing) {
     h().setError(u"earlier"_s);
     h().setTVSound(gone, true, std::nullopt);
     EXPECT_EQ(groupsChanged.count(), 0);
-    EXPECT_FALSE(stampOf(gone.id + u".tvsound"_s));
+    EXPECT_FALSE(stampOf({ChangedValue::tvSound, gone.id}));
     ASSERT_TRUE(waitForError(std::nullopt));
     EXPECT_EQ(sent(3, u"SetEQ"_s).size(), 1);
     EXPECT_TRUE(simulator->speaker(host(3)).room.nightMode);

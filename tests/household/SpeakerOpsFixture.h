@@ -189,10 +189,10 @@ protected:
                 out.append(request.action);
         return out;
     }
-    std::optional<QDateTime> stampOf(const QString& key) {
+    std::optional<Clock::Instant> stampOf(const ChangeKey& key) {
         const auto& stamps = probe().recentlyChanged();
         const auto found = stamps.constFind(key);
-        return found == stamps.cend() ? std::nullopt : std::optional<QDateTime>(*found);
+        return found == stamps.cend() ? std::nullopt : std::optional<Clock::Instant>(*found);
     }
     // Waits until `count` requests of `action` reached speaker n.
     bool waitForRequests(int n, const QString& action, int count) {

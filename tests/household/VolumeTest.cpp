@@ -141,7 +141,7 @@ TEST_F(Volume, GroupVolumeShowsAtOnceAndSendsTheFirstAndTheNewestValue) {
         h().setVolume(living, v);
         EXPECT_EQ(group(1).volume, v);
     }
-    EXPECT_EQ(stampOf(living.id), Clock::now());
+    EXPECT_EQ(stampOf({ChangedValue::volume, living.id}), Clock::monotonic());
     EXPECT_EQ(group(1).rooms[0].volume, 31); // the rooms follow when the speakers report them
     ASSERT_TRUE(waitForRequests(1, u"SetGroupVolume"_s, 2));
     EXPECT_EQ(volumesSent(1, u"SetGroupVolume"_s), (QStringList{u"40"_s, u"50"_s}));
@@ -214,8 +214,8 @@ TEST_F(Volume, ARoomVolumeMovesItsGroupToTheMeanAndGoesToTheRoomsOwnHost) {
         EXPECT_EQ(room(1).volume, c.volume);
         EXPECT_EQ(room(2).volume, 31);
         EXPECT_EQ(group(1).volume, c.groupVolume);
-        EXPECT_EQ(stampOf(uuid(1)), Clock::now());
-        EXPECT_EQ(stampOf(group(1).id), Clock::now());
+        EXPECT_EQ(stampOf({ChangedValue::roomVolume, uuid(1)}), Clock::monotonic());
+        EXPECT_EQ(stampOf({ChangedValue::volume, group(1).id}), Clock::monotonic());
         ASSERT_TRUE(waitForRequests(1, u"SetVolume"_s, 1));
         // Sent as given, never clamped.
         EXPECT_EQ(argsSent(1, u"SetVolume"_s),
@@ -231,8 +231,8 @@ TEST_F(Volume, ARoomInNoGroupIsStillStampedAndSent) {
     away.id = u"RINCON_AWAY"_s;
     const QList<SpeakerGroup> before = h().groups();
     h().setVolume(away, 33);
-    EXPECT_EQ(stampOf(away.id), Clock::now());
-    EXPECT_FALSE(stampOf(group(4).id));
+    EXPECT_EQ(stampOf({ChangedValue::roomVolume, away.id}), Clock::monotonic());
+    EXPECT_FALSE(stampOf({ChangedValue::volume, group(4).id}));
     ASSERT_TRUE(test::waitUntil([&] { return simulator->speaker(host(4)).room.volume == 33; }));
     for (qsizetype i = 0; i < before.size(); ++i)
         EXPECT_EQ(h().groups()[i].volume, before[i].volume);
@@ -275,9 +275,9 @@ TEST_F(Volume, GroupMuteFlipsTheGroupAndAllItsRoomsAtOnce) {
         EXPECT_EQ(group(1).muted, !muted);
         for (const Room& r : group(1).rooms) {
             EXPECT_EQ(r.muted, !muted);
-            EXPECT_EQ(stampOf(r.id), Clock::now());
+            EXPECT_EQ(stampOf({ChangedValue::roomMute, r.id}), Clock::monotonic());
         }
-        EXPECT_EQ(stampOf(group(1).id), Clock::now());
+        EXPECT_EQ(stampOf({ChangedValue::mute, group(1).id}), Clock::monotonic());
         ASSERT_TRUE(waitForError(std::nullopt));
         EXPECT_EQ(argsSent(1, u"SetGroupMute"_s),
                   (QList<Args>{{{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, muted ? u"0"_s : u"1"_s}}}));
@@ -292,8 +292,8 @@ TEST_F(Volume, RoomMuteFlipsOnlyThatRoom) {
     EXPECT_TRUE(room(2).muted);
     EXPECT_FALSE(room(1).muted);
     EXPECT_FALSE(group(1).muted); // the group's own flag follows the speakers
-    EXPECT_EQ(stampOf(uuid(2)), Clock::now());
-    EXPECT_FALSE(stampOf(group(1).id));
+    EXPECT_EQ(stampOf({ChangedValue::roomMute, uuid(2)}), Clock::monotonic());
+    EXPECT_FALSE(stampOf({ChangedValue::mute, group(1).id}));
     ASSERT_TRUE(waitForError(std::nullopt));
     EXPECT_EQ(
         argsSent(2, u"SetMute"_s),

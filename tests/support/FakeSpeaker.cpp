@@ -102,6 +102,7 @@ QString zoneGroupState(const FakeHousehold& household) {
             text += QStringLiteral(" Invisible=\"1\"");
         if (speaker.zoneBridge)
             text += QStringLiteral(" IsZoneBridge=\"1\"");
+        text += QStringLiteral(" BootSeq=\"%1\"").arg(speaker.bootSeq);
         return text;
     };
     QString text = QStringLiteral("<ZoneGroupState><ZoneGroups>");

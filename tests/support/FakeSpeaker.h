@@ -57,6 +57,7 @@ struct FakeSpeaker {
     bool tv = false; // answers GetEQ for NightMode / DialogLevel
     bool invisible = false;
     bool zoneBridge = false;
+    int bootSeq = 1;        // stated in the topology; raised by each restart
     QStringList satellites; // uuids of speakers bound to this one (surrounds, sub)
     RoomState room;
     TransportState transport;

@@ -12,7 +12,7 @@
 struct HouseholdProbe {
     Household& h;
 
-    QHash<QString, QDateTime>& recentlyChanged() { return h.recentlyChanged_; }
+    QHash<ChangeKey, Clock::Instant>& recentlyChanged() { return h.recentlyChanged_; }
     const QHash<QString, std::shared_ptr<VolumeSender>>& volumeSenders() const { return h.volumeSenders_; }
     int& pendingChanges() { return h.pendingChanges_; }
     int& generation() { return h.generation_; }
@@ -21,6 +21,7 @@ struct HouseholdProbe {
     const QHash<QString, QString>& lastTrack() const { return h.lastTrack_; }
     bool& pickedByUser() { return h.pickedByUser_; }
     const QSet<QString>& fetchingModels() const { return h.fetchingModels_; }
+    int refreshesRunning() const { return h.refreshesRunning_; }
 
     void setGroups(QList<SpeakerGroup> groups) { h.setGroups(std::move(groups)); }
     void setActive(const QString& coordinator) { h.setActiveCoordinator(coordinator); }
