@@ -18,6 +18,10 @@ namespace Keys = HouseholdKeys;
 Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* parent)
     : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
       access_(std::move(access)) {
+    if (!access_.call)
+        access_.call = &SOAP::call;
+    if (!access_.interfaces)
+        access_.interfaces = &Network::systemInterfaces;
     restore();
     QPointer<Household> self(this);
     discovery_ = std::make_unique<Discovery>(
@@ -37,7 +41,12 @@ Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* par
 
 Household::Household(SettingsStore& settings, const QList<SpeakerGroup>& demo,
                      const QMap<QString, QString>& models, QObject* parent)
-    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()) {
+    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
+      demo_(true) {
+    access_.call = [](QString, Service, QString, SOAP::Arguments) -> QCoro::Task<Fields> {
+        co_return Fields();
+    };
+    access_.interfaces = [] { return std::optional<QList<Network::InterfaceAddress>>(); };
     models_ = models;
     for (const SpeakerGroup& group : demo)
         for (const Room& room : group.rooms)
@@ -110,7 +119,7 @@ void Household::setError(const std::optional<QString>& text) {
 // Start-up and discovery.
 
 void Household::startNetwork() {
-    if (networkStarted_)
+    if (networkStarted_ || demo_)
         return;
     networkStarted_ = true;
     if (discovery_)

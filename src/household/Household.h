@@ -8,6 +8,8 @@
 #include "protocol/Events.h"
 #include "protocol/Favorite.h"
 #include "protocol/LeafParser.h"
+#include "protocol/Network.h"
+#include "protocol/Soap.h"
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>
@@ -51,20 +53,32 @@ public:
     using TopologyReader = std::function<QCoro::Task<QList<SpeakerGroup>>(QString host)>;
     // How a speaker's model name is looked up; nothing on any failure.
     using ModelReader = std::function<QCoro::Task<std::optional<QString>>(QString host)>;
+    // How one control action goes to a speaker: the reply's fields, or a throw as SOAP::call
+    // throws. Every command the household's operations send, and every read they make on
+    // their own (favourites, zone attributes, room sound), goes through it.
+    using Caller = std::function<QCoro::Task<Fields>(QString host, Service service, QString action,
+                                                     SOAP::Arguments args)>;
+    // This machine's interface list (for the VPN hint of the failure texts); nothing when it
+    // cannot be read.
+    using InterfaceReader = std::function<std::optional<QList<Network::InterfaceAddress>>()>;
 
-    // Where the household reads from the speakers; an empty entry means the real speakers.
-    // Tests and benchmarks put fakes in place.
+    // Where the household reads from and writes to the speakers; an empty entry means the
+    // real speakers (and the system's interface list). Tests and benchmarks put fakes in place.
     struct SpeakerAccess {
         TopologyReader topology;
         Poller poll;
         ModelReader model;
         Discovery::BrowserFactory browser;
+        Caller call;
+        InterfaceReader interfaces;
     };
 
     // The household of a normal run: restores the stored state and, when onboarding is done,
     // starts the network side.
     explicit Household(SettingsStore& settings, SpeakerAccess access = {}, QObject* parent = nullptr);
-    // The household of render mode: demo data only, no stored keys, never any network.
+    // The household of render mode: demo data only. Its operations change the published
+    // values as usual, but its speaker calls do nothing, it never refreshes, discovers or
+    // subscribes, and it stores nothing in `settings`.
     Household(SettingsStore& settings, const QList<SpeakerGroup>& demo, const QMap<QString, QString>& models,
               QObject* parent = nullptr);
     ~Household() override;
@@ -140,7 +154,7 @@ public:
         friend bool operator==(const RoomSound&, const RoomSound&) = default;
     };
     // Reads bass, treble and loudness one after the other; nothing when any read fails.
-    static QCoro::Task<std::optional<RoomSound>> loadSound(Room room);
+    QCoro::Task<std::optional<RoomSound>> loadSound(Room room);
     // Bass and treble go through the room's senders; loudness is sent as it comes.
     void setBass(const Room& room, int level);
     void setTreble(const Room& room, int level);
@@ -217,7 +231,7 @@ public:
 
     // The text shown for a failed speaker request: one of the two reachability texts for a
     // request that got no answer at all, else the failure's own description.
-    static QString failureText(std::exception_ptr failure);
+    QString failureText(std::exception_ptr failure) const;
     // The failure of a host whose answer holds no usable topology; it reads like a speaker
     // that did not answer.
     static std::exception_ptr unusableReply(const QString& host);
@@ -327,4 +341,5 @@ private:
     bool applyingPreset_ = false;
 
     SpeakerAccess access_;
+    bool demo_ = false;
 };

@@ -71,7 +71,8 @@ void Household::deletePreset(const RoomPreset& preset) {
 }
 
 void Household::storePresets() {
-    settings_.setData(HouseholdKeys::roomPresets, RoomPreset::encodeList(presets_));
+    if (!demo_)
+        settings_.setData(HouseholdKeys::roomPresets, RoomPreset::encodeList(presets_));
 }
 
 QCoro::Task<void> Household::apply(RoomPreset preset) {

@@ -9,6 +9,9 @@
 #include <vector>
 
 QCoro::Task<void> Household::refresh() {
+    // The demo household shows its demo data and what its operations made of it.
+    if (demo_)
+        co_return;
     QPointer<Household> self(this);
     const int startGeneration = generation_;
     const QStringList hosts = hosts_;

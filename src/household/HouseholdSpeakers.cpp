@@ -30,12 +30,14 @@ QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
     co_return groups;
 }
 
-QString Household::failureText(std::exception_ptr failure) {
+QString Household::failureText(std::exception_ptr failure) const {
     try {
         if (failure)
             std::rethrow_exception(failure);
     } catch (const TransportError&) {
-        return Network::vpnActive() ? HouseholdTexts::unreachableVpn() : HouseholdTexts::unreachable();
+        const auto interfaces = access_.interfaces();
+        return interfaces && Network::vpnActiveIn(*interfaces) ? HouseholdTexts::unreachableVpn()
+                                                               : HouseholdTexts::unreachable();
     } catch (const SonosError& error) {
         return error.errorDescription.value_or(QString());
     } catch (const std::exception& error) {
