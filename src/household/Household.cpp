@@ -35,6 +35,7 @@ Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* par
         if (self)
             self->handle(target, fields);
     };
+    connect(events_.get(), &Events::subscriptionsChanged, this, &Household::updateSubscriptionsHealthy);
     if (settings_.boolValue(Keys::onboarded).value_or(false))
         startNetwork();
 }
@@ -88,8 +89,40 @@ void Household::restore() {
 // Publishing.
 
 void Household::setGroups(QList<SpeakerGroup> groups) {
+    const GroupChanges changes = GroupChanges::between(groups_, groups);
     groups_ = std::move(groups);
     emit groupsChanged();
+    if (!changes.isEmpty())
+        emit groupsUpdated(changes);
+}
+
+void Household::setLive(bool live) {
+    if (live_ == live)
+        return;
+    live_ = live;
+    emit liveChanged();
+}
+
+void Household::setApplyingPreset(bool applying) {
+    if (applyingPreset_ == applying)
+        return;
+    applyingPreset_ = applying;
+    emit applyingPresetChanged();
+}
+
+void Household::setVisible(bool visible) {
+    if (visible_ == visible)
+        return;
+    visible_ = visible;
+    emit visibleChanged();
+}
+
+void Household::updateSubscriptionsHealthy() {
+    const bool healthy = events_->healthy();
+    if (subscriptionsHealthy_ == healthy)
+        return;
+    subscriptionsHealthy_ = healthy;
+    emit subscriptionsHealthyChanged();
 }
 
 void Household::setActiveCoordinator(std::optional<QString> coordinator) {

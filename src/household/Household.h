@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "household/GroupChanges.h"
 #include "household/RoomPreset.h"
 #include "household/SpeakerGroup.h"
 #include "household/VolumeSender.h"
@@ -30,9 +31,12 @@ class SettingsStore;
 
 // The one observable model of the household, on the main thread. Views bind to the
 // published values through their change signals, which fire after every assignment, whether
-// or not the value changed. The household restores its last state from the settings store,
-// re-reads the topology and every group's state, merges events and carries out the speaker
-// operations.
+// or not the value changed. `groupsUpdated` says which groups an assignment changed, so a
+// view can update its rows in place (see core/ListReconciler.h); it is emitted after
+// `groupsChanged`, and only when something changed. The plain states below (`live`,
+// `applyingPreset`, `subscriptionsHealthy`, `visible`) notify when their value changes. The
+// household restores its last state from the settings store, re-reads the topology and every
+// group's state, merges events and carries out the speaker operations.
 class Household : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<SpeakerGroup> groups READ groups NOTIFY groupsChanged)
@@ -43,6 +47,10 @@ class Household : public QObject {
     Q_PROPERTY(QMap<QString, QString> models READ models NOTIFY modelsChanged)
     Q_PROPERTY(
         std::optional<QString> activeCoordinator READ activeCoordinator NOTIFY activeCoordinatorChanged)
+    Q_PROPERTY(bool live READ live NOTIFY liveChanged)
+    Q_PROPERTY(bool applyingPreset READ applyingPreset NOTIFY applyingPresetChanged)
+    Q_PROPERTY(bool subscriptionsHealthy READ subscriptionsHealthy NOTIFY subscriptionsHealthyChanged)
+    Q_PROPERTY(bool visible READ visible WRITE setVisible NOTIFY visibleChanged)
 
 public:
     // How one group's state is read from its speakers. The state polling below by default;
@@ -97,8 +105,13 @@ public:
     void setError(const std::optional<QString>& text);
 
     // Plain state that others read.
-    bool visible = false; // the panel is open; set by the application shell
+    // The panel is open; set by the application shell.
+    bool visible() const { return visible_; }
+    void setVisible(bool visible);
+    // A refresh has read the speakers since the start.
     bool live() const { return live_; }
+    // Every event subscription stands and has delivered its first event.
+    bool subscriptionsHealthy() const { return subscriptionsHealthy_; }
     bool networkStarted() const { return networkStarted_; }
     bool pickedByUser() const { return pickedByUser_; }
     const QStringList& roomOrder() const { return roomOrder_; }
@@ -244,6 +257,11 @@ signals:
     void groupNamesChanged();
     void modelsChanged();
     void activeCoordinatorChanged();
+    void groupsUpdated(const GroupChanges& changes);
+    void liveChanged();
+    void applyingPresetChanged();
+    void subscriptionsHealthyChanged();
+    void visibleChanged();
 
 private:
     friend struct HouseholdProbe; // tests look at and set the working state
@@ -252,6 +270,9 @@ private:
     void setGroups(QList<SpeakerGroup> groups);
     void setActiveCoordinator(std::optional<QString> coordinator);
     void setModels(QMap<QString, QString> models);
+    void setLive(bool live);
+    void setApplyingPreset(bool applying);
+    void updateSubscriptionsHealthy();
 
     // Start-up and discovery.
     void restore();
@@ -342,4 +363,6 @@ private:
 
     SpeakerAccess access_;
     bool demo_ = false;
+    bool visible_ = false;
+    bool subscriptionsHealthy_ = false;
 };

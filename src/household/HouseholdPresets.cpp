@@ -79,7 +79,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
     // One apply at a time; a second one meanwhile does nothing.
     if (applyingPreset_)
         co_return;
-    applyingPreset_ = true;
+    setApplyingPreset(true);
     QPointer<Household> self(this);
 
     // Only rooms the household holds now take part.
@@ -88,7 +88,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         if (preset.roomIDs.contains(room.id))
             wanted.insert(room.id);
     if (wanted.isEmpty()) {
-        applyingPreset_ = false;
+        setApplyingPreset(false);
         co_return;
     }
 
@@ -121,7 +121,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
                                : std::find_if(groups_.cbegin(), groups_.cend(),
                                               [&](const SpeakerGroup& g) { return g.holds(room->id); });
         if (group == groups_.cend()) {
-            applyingPreset_ = false;
+            setApplyingPreset(false);
             co_return;
         }
         const Room alone = *room;
@@ -174,5 +174,5 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         setActiveCoordinator(current->coordinatorID);
         pickedByUser_ = true;
     }
-    applyingPreset_ = false;
+    setApplyingPreset(false);
 }

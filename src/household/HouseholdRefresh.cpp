@@ -76,7 +76,7 @@ QCoro::Task<void> Household::refresh() {
         co_return;
 
     failedRefreshes_ = 0;
-    live_ = true;
+    setLive(true);
     if (errorFromRefresh_ && error_ &&
         (*error_ == HouseholdTexts::searching() || *error_ == HouseholdTexts::unreachable() ||
          *error_ == HouseholdTexts::unreachableVpn()))

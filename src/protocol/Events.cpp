@@ -268,6 +268,7 @@ void Events::stop() {
                                         "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
     }
     active_.clear();
+    emit subscriptionsChanged();
     if (cancellations.isEmpty())
         return;
 
@@ -328,6 +329,7 @@ void Events::sync(const QList<GroupAddresses>& groups) {
     for (const Target& target : std::as_const(desired_))
         if (!active_.contains(target))
             subscribe(target);
+    emit subscriptionsChanged();
 }
 
 void Events::maintain() {
@@ -401,6 +403,7 @@ QCoro::Task<> Events::runSubscribe(Target target, QString callbackIP, quint16 po
                    qUtf8Printable(target.host), qUtf8Printable(failure));
     }
     inFlight_.remove(target);
+    emit subscriptionsChanged();
 }
 
 void Events::renew(const Target& target, const Subscription& subscription) {
@@ -430,6 +433,7 @@ QCoro::Task<> Events::runRenew(Target target, Subscription subscription) {
     // The speaker no longer knows the subscription (it restarted, or it expired): start over.
     active_.remove(target);
     seen_.remove(subscription.sid);
+    emit subscriptionsChanged();
     subscribe(target);
 }
 
@@ -440,6 +444,7 @@ void Events::unsubscribe(const Target& target) {
     const QString sid = entry->sid;
     active_.erase(entry);
     seen_.remove(sid);
+    emit subscriptionsChanged();
     cancel(target, sid);
 }
 
@@ -477,8 +482,10 @@ void Events::received(const QString& path, const QString& remote, const std::opt
             target = wanted;
     if (!target || target->host != remote)
         return;
-    if (sid)
+    if (sid && !seen_.contains(*sid)) {
         seen_.insert(*sid);
+        emit subscriptionsChanged();
+    }
     const Fields fields = flatten(body);
     qCInfo(logEvents, "NOTIFY %s %s %s", qUtf8Printable(rawValue(target->service)),
            qUtf8Printable(target->host), qUtf8Printable(summary(fields)));
