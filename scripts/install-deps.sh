@@ -9,7 +9,7 @@ packages=(
   qcoro-qt6-dev
   libavahi-client-dev libavahi-glib-dev libglib2.0-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang clang-format libclang-rt-14-dev
+  clang clang-format clang-tidy libclang-rt-14-dev
   xvfb xdotool imagemagick trayer x11-utils
   iproute2 dbus avahi-daemon avahi-utils
   fonts-inter fonts-dejavu-core

@@ -36,6 +36,22 @@ struct Cancellation {
     QByteArray request;
 };
 
+// Waits until the socket is ready for `events` (or failed); false once `deadline` passed.
+bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, int(left.count()));
+        if (ready > 0)
+            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
 // Sends one request over a plain socket and waits for the first bytes of the answer, all
 // bounded by `deadline`. Runs on a thread of its own; touches nothing but its arguments.
 void sendBlocking(const Cancellation& cancellation, std::chrono::steady_clock::time_point deadline) {
@@ -47,22 +63,8 @@ void sendBlocking(const Cancellation& cancellation, std::chrono::steady_clock::t
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return;
-    const auto waitFor = [&](short events) {
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd entry{fd, events, 0};
-            const int ready = ::poll(&entry, 1, int(left.count()));
-            if (ready > 0)
-                return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-            if (ready < 0 && errno != EINTR)
-                return false;
-        }
-    };
     bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
-              (errno == EINPROGRESS && waitFor(POLLOUT));
+              (errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline));
     if (ok) {
         int error = 0;
         socklen_t length = sizeof error;
@@ -75,12 +77,12 @@ void sendBlocking(const Cancellation& cancellation, std::chrono::steady_clock::t
         if (n > 0)
             sent += n;
         else if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            ok = waitFor(POLLOUT);
+            ok = waitFor(fd, POLLOUT, deadline);
         else
             ok = false;
     }
     // The answer's status is of no interest; its arrival (or the peer closing) ends the wait.
-    if (ok && waitFor(POLLIN)) {
+    if (ok && waitFor(fd, POLLIN, deadline)) {
         char buffer[512];
         [[maybe_unused]] const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     }

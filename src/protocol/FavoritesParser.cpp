@@ -39,45 +39,57 @@ std::optional<Item> itemOf(const QString& id, const QHash<QString, QString>& cur
     return item;
 }
 
-} // namespace
-
-QList<Favorite> FavoritesParser::parse(const QString& didl, const QString& host) {
+// Collects the items of a DIDL-Lite text, element by element.
+struct ItemReader {
     QList<Item> items;
     QHash<QString, QString> current;
     QString id;
     QString text;
     bool inItem = false;
 
+    void start(const QXmlStreamReader& reader) {
+        if (reader.qualifiedName() == u"item") {
+            inItem = true;
+            current.clear();
+            const QXmlStreamAttributes attributes = reader.attributes();
+            id = attributes.hasAttribute(QLatin1String("id"))
+                     ? attributes.value(QLatin1String("id")).toString()
+                     : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        }
+        text.clear();
+    }
+
+    void end(const QXmlStreamReader& reader) {
+        if (reader.qualifiedName() == u"item") {
+            inItem = false;
+            if (std::optional<Item> item = itemOf(id, current))
+                items.append(std::move(*item));
+        } else if (inItem) {
+            QString name = reader.qualifiedName().toString();
+            if (!current.contains(name))
+                current.insert(std::move(name), text.trimmed());
+        }
+        text.clear();
+    }
+};
+
+} // namespace
+
+QList<Favorite> FavoritesParser::parse(const QString& didl, const QString& host) {
+    ItemReader read;
     QXmlStreamReader reader(didl);
     reader.setNamespaceProcessing(false);
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            if (reader.qualifiedName() == u"item") {
-                inItem = true;
-                current.clear();
-                const QXmlStreamAttributes attributes = reader.attributes();
-                id = attributes.hasAttribute(QLatin1String("id"))
-                         ? attributes.value(QLatin1String("id")).toString()
-                         : QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-            }
-            text.clear();
+            read.start(reader);
             break;
         case QXmlStreamReader::Characters:
             if (!reader.isCDATA())
-                text.append(reader.text());
+                read.text.append(reader.text());
             break;
         case QXmlStreamReader::EndElement:
-            if (reader.qualifiedName() == u"item") {
-                inItem = false;
-                if (std::optional<Item> item = itemOf(id, current))
-                    items.append(std::move(*item));
-            } else if (inItem) {
-                QString name = reader.qualifiedName().toString();
-                if (!current.contains(name))
-                    current.insert(std::move(name), text.trimmed());
-            }
-            text.clear();
+            read.end(reader);
             break;
         default:
             break;
@@ -86,8 +98,8 @@ QList<Favorite> FavoritesParser::parse(const QString& didl, const QString& host)
 
     // Relative artwork references (no host) point at the asked speaker.
     QList<Favorite> favorites;
-    favorites.reserve(items.size());
-    for (Item& item : items) {
+    favorites.reserve(read.items.size());
+    for (Item& item : read.items) {
         std::optional<QUrl>& art = item.favorite.artURL;
         if (art && art->host().isEmpty())
             art = urlOf(QStringLiteral("http://") + host + QStringLiteral(":1400") + item.artText);
