@@ -3,6 +3,7 @@
 #include "core/Delays.h"
 #include "core/Log.h"
 #include "core/RenderMode.h"
+#include "core/Tasks.h"
 #include "household/HouseholdKeys.h"
 #include "platform/SettingsStore.h"
 
@@ -158,7 +159,7 @@ void Household::startNetwork() {
     if (discovery_)
         discovery_->start();
     events_->start();
-    refresh();
+    Tasks::detach(refresh(), "first refresh");
 }
 
 void Household::found(const QString& host) {
@@ -168,7 +169,7 @@ void Household::found(const QString& host) {
     settings_.setTextList(Keys::knownHosts, hosts_);
     if (!groups_.isEmpty() && live_)
         return;
-    refresh();
+    Tasks::detach(refresh(), "refresh after a new host");
 }
 
 // Derived values.

@@ -1,5 +1,6 @@
 // A room's equaliser (bass, treble, loudness) and a group's TV sound (night mode, speech
 // enhancement). Bass, treble and loudness are not held by the household; TV sound is.
+#include "core/Tasks.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
 
@@ -99,11 +100,13 @@ void Household::setTreble(const Room& room, int value) {
 }
 
 void Household::setLoudness(const Room& room, bool on) {
-    run([call = access_.call, host = room.host, on]() {
-        return rendering(
-            call, host, u"SetLoudness"_s,
-            {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredLoudness"_s, flag(on)}});
-    });
+    Tasks::detach(run([call = access_.call, host = room.host, on]() {
+                      return rendering(call, host, u"SetLoudness"_s,
+                                       {{u"InstanceID"_s, u"0"_s},
+                                        {u"Channel"_s, u"Master"_s},
+                                        {u"DesiredLoudness"_s, flag(on)}});
+                  }),
+                  "loudness");
 }
 
 void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night, std::optional<bool> speech) {
@@ -119,7 +122,8 @@ void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night,
         stamp(group.id + u".tvsound"_s);
         setGroups(std::move(changed));
     }
-    run([call = access_.call, host = *group.tvHost, night, speech]() {
-        return tvSound(call, host, night, speech);
-    });
+    Tasks::detach(run([call = access_.call, host = *group.tvHost, night, speech]() {
+                      return tvSound(call, host, night, speech);
+                  }),
+                  "TV sound");
 }

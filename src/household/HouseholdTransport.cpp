@@ -3,6 +3,7 @@
 // AVTransport action to the group's coordinator.
 #include "core/Delays.h"
 #include "core/Log.h"
+#include "core/Tasks.h"
 #include "core/Texts.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
@@ -163,10 +164,12 @@ void Household::seek(const SpeakerGroup& group, double seconds) {
         stamp(group.id + u".seek"_s);
         setGroups(std::move(changed));
     }
-    run([call = access_.call, host = group.coordinator().host, target = hms(t)]() {
-        return transport(call, host, u"Seek"_s,
-                         {{u"InstanceID"_s, u"0"_s}, {u"Unit"_s, u"REL_TIME"_s}, {u"Target"_s, target}});
-    });
+    Tasks::detach(run([call = access_.call, host = group.coordinator().host, target = hms(t)]() {
+                      return transport(
+                          call, host, u"Seek"_s,
+                          {{u"InstanceID"_s, u"0"_s}, {u"Unit"_s, u"REL_TIME"_s}, {u"Target"_s, target}});
+                  }),
+                  "seek");
 }
 
 void Household::setSleepTimer(const SpeakerGroup& group, std::optional<int> minutes) {
@@ -181,9 +184,10 @@ void Household::setSleepTimer(const SpeakerGroup& group, std::optional<int> minu
         stamp(group.id + u".sleep"_s);
         setGroups(std::move(changed));
     }
-    run([call = access_.call, host = group.coordinator().host,
-         duration = remaining ? hms(*remaining) : QString()]() {
-        return transport(call, host, u"ConfigureSleepTimer"_s,
-                         {{u"InstanceID"_s, u"0"_s}, {u"NewSleepTimerDuration"_s, duration}});
-    });
+    Tasks::detach(run([call = access_.call, host = group.coordinator().host,
+                       duration = remaining ? hms(*remaining) : QString()]() {
+                      return transport(call, host, u"ConfigureSleepTimer"_s,
+                                       {{u"InstanceID"_s, u"0"_s}, {u"NewSleepTimerDuration"_s, duration}});
+                  }),
+                  "sleep timer");
 }

@@ -1,5 +1,6 @@
 // Volume and mute of a group and of a single room. Volumes travel through one coalescing
 // sender per key; mute toggles go out directly.
+#include "core/Tasks.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
 
@@ -102,10 +103,11 @@ void Household::toggleMute(const SpeakerGroup& group) {
     }
     for (const Room& room : group.rooms)
         stamp(room.id);
-    run([call = access_.call, host = group.coordinator().host, mute]() {
-        return send(call, host, Service::groupRenderingControl, u"SetGroupMute"_s,
-                    {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
-    });
+    Tasks::detach(run([call = access_.call, host = group.coordinator().host, mute]() {
+                      return send(call, host, Service::groupRenderingControl, u"SetGroupMute"_s,
+                                  {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
+                  }),
+                  "group mute");
 }
 
 void Household::toggleMute(const Room& room) {
@@ -117,8 +119,11 @@ void Household::toggleMute(const Room& room) {
         setGroups(std::move(changed));
     }
     stamp(room.id);
-    run([call = access_.call, host = room.host, mute]() {
-        return send(call, host, Service::renderingControl, u"SetMute"_s,
-                    {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredMute"_s, flag(mute)}});
-    });
+    Tasks::detach(run([call = access_.call, host = room.host, mute]() {
+                      return send(call, host, Service::renderingControl, u"SetMute"_s,
+                                  {{u"InstanceID"_s, u"0"_s},
+                                   {u"Channel"_s, u"Master"_s},
+                                   {u"DesiredMute"_s, flag(mute)}});
+                  }),
+                  "room mute");
 }
