@@ -40,14 +40,14 @@ TEST(GroupChanges, TellsAddedRemovedChangedAndReorderedGroupsApart) {
         {"from nothing", {}, {a, b}, {.added = {u"A"_s, u"B"_s}}},
         {"to nothing", {a, b}, {}, {.removed = {u"A"_s, u"B"_s}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const GroupChanges changes = GroupChanges::between(c.before, c.after);
-        EXPECT_EQ(changes.added, c.changes.added);
-        EXPECT_EQ(changes.removed, c.changes.removed);
-        EXPECT_EQ(changes.changed, c.changes.changed);
-        EXPECT_EQ(changes.reordered, c.changes.reordered);
-        EXPECT_EQ(changes.isEmpty(), c.changes.isEmpty());
+    for (const Case& one : cases) {
+        SCOPED_TRACE(one.what);
+        const GroupChanges changes = GroupChanges::between(one.before, one.after);
+        EXPECT_EQ(changes.added, one.changes.added);
+        EXPECT_EQ(changes.removed, one.changes.removed);
+        EXPECT_EQ(changes.changed, one.changes.changed);
+        EXPECT_EQ(changes.reordered, one.changes.reordered);
+        EXPECT_EQ(changes.isEmpty(), one.changes.isEmpty());
     }
 }
 
