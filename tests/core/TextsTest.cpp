@@ -1,5 +1,5 @@
-#include "core/RenderMode.h"
 #include "core/Texts.h"
+#include "core/RenderMode.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -16,9 +16,14 @@ TEST(Language, FirstPreferredLanguageDecides) {
         bool english;
     };
     const Case cases[] = {
-        {{u"de-DE"_s, u"en-US"_s}, false}, {{u"de"_s}, false},    {{u"de-CH"_s}, false},
-        {{u"en-GB"_s, u"de-DE"_s}, true},  {{u"fr-FR"_s}, true},  {{u"en-DE"_s}, true},
-        {{}, true},                        {{u"DE"_s}, true}, // the test is case-sensitive
+        {{u"de-DE"_s, u"en-US"_s}, false},
+        {{u"de"_s}, false},
+        {{u"de-CH"_s}, false},
+        {{u"en-GB"_s, u"de-DE"_s}, true},
+        {{u"fr-FR"_s}, true},
+        {{u"en-DE"_s}, true},
+        {{}, true},
+        {{u"DE"_s}, true}, // the test is case-sensitive
     };
     for (const auto& c : cases)
         EXPECT_EQ(Language::englishFor(c.languages), c.english) << c.languages.join(u',').toStdString();
