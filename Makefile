@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBER_WERROR=$(WERROR)
 
-.PHONY: deps configure build run test sanitize bench fuzz format format-check clean
+.PHONY: deps configure build run test tidy sanitize bench fuzz format format-check clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,6 +24,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# clang-tidy over the program's sources (.clang-tidy: the cognitive-complexity limit).
+tidy: build
+	@bash scripts/tidy.sh $(BUILD)
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

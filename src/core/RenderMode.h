@@ -1,16 +1,11 @@
 #pragma once
 
-#include <QHash>
-#include <QString>
-
-// The process-wide render-mode flag and the fixed German-to-English text table.
+// The process-wide render-mode flag. The text table it switches to English lives in
+// core/Texts.h.
 namespace RenderMode {
 
 // False from launch; render mode sets it once before it builds anything, nothing clears it.
 bool active();
 void setActive();
-
-// German source text to English text, built once on first use.
-const QHash<QString, QString>& english();
 
 } // namespace RenderMode

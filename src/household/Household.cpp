@@ -3,6 +3,7 @@
 #include "core/Delays.h"
 #include "core/Log.h"
 #include "core/RenderMode.h"
+#include "core/Tasks.h"
 #include "household/HouseholdKeys.h"
 #include "platform/SettingsStore.h"
 
@@ -18,6 +19,10 @@ namespace Keys = HouseholdKeys;
 Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* parent)
     : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
       access_(std::move(access)) {
+    if (!access_.call)
+        access_.call = &SOAP::call;
+    if (!access_.interfaces)
+        access_.interfaces = &Network::systemInterfaces;
     restore();
     QPointer<Household> self(this);
     discovery_ = std::make_unique<Discovery>(
@@ -31,13 +36,19 @@ Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* par
         if (self)
             self->handle(target, fields);
     };
+    connect(events_.get(), &Events::subscriptionsChanged, this, &Household::updateSubscriptionsHealthy);
     if (settings_.boolValue(Keys::onboarded).value_or(false))
         startNetwork();
 }
 
 Household::Household(SettingsStore& settings, const QList<SpeakerGroup>& demo,
                      const QMap<QString, QString>& models, QObject* parent)
-    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()) {
+    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
+      demo_(true) {
+    access_.call = [](QString, Service, QString, SOAP::Arguments) -> QCoro::Task<Fields> {
+        co_return Fields();
+    };
+    access_.interfaces = [] { return std::optional<QList<Network::InterfaceAddress>>(); };
     models_ = models;
     for (const SpeakerGroup& group : demo)
         for (const Room& room : group.rooms)
@@ -78,8 +89,40 @@ void Household::restore() {
 // Publishing.
 
 void Household::setGroups(QList<SpeakerGroup> groups) {
+    const GroupChanges changes = GroupChanges::between(groups_, groups);
     groups_ = std::move(groups);
     emit groupsChanged();
+    if (!changes.isEmpty())
+        emit groupsUpdated(changes);
+}
+
+void Household::setLive(bool live) {
+    if (live_ == live)
+        return;
+    live_ = live;
+    emit liveChanged();
+}
+
+void Household::setApplyingPreset(bool applying) {
+    if (applyingPreset_ == applying)
+        return;
+    applyingPreset_ = applying;
+    emit applyingPresetChanged();
+}
+
+void Household::setVisible(bool visible) {
+    if (visible_ == visible)
+        return;
+    visible_ = visible;
+    emit visibleChanged();
+}
+
+void Household::updateSubscriptionsHealthy() {
+    const bool healthy = events_->healthy();
+    if (subscriptionsHealthy_ == healthy)
+        return;
+    subscriptionsHealthy_ = healthy;
+    emit subscriptionsHealthyChanged();
 }
 
 void Household::setActiveCoordinator(std::optional<QString> coordinator) {
@@ -109,13 +152,13 @@ void Household::setError(const std::optional<QString>& text) {
 // Start-up and discovery.
 
 void Household::startNetwork() {
-    if (networkStarted_)
+    if (networkStarted_ || demo_)
         return;
     networkStarted_ = true;
     if (discovery_)
         discovery_->start();
     events_->start();
-    refresh();
+    Tasks::detach(refresh(), "first refresh");
 }
 
 void Household::found(const QString& host) {
@@ -131,7 +174,7 @@ void Household::found(const QString& host) {
         refreshAfterRunning_ = true;
         return;
     }
-    refresh();
+    Tasks::detach(refresh(), "refresh after a new host");
 }
 
 // Derived values.

@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "household/ChangeKey.h"
+#include "household/GroupChanges.h"
 #include "household/RoomPreset.h"
 #include "household/SpeakerGroup.h"
 #include "household/VolumeSender.h"
@@ -9,6 +10,7 @@
 #include "protocol/Events.h"
 #include "protocol/Favorite.h"
 #include "protocol/LeafParser.h"
+#include "protocol/Network.h"
 #include "protocol/Soap.h"
 
 #include <QCoro/QCoroTask>
@@ -30,9 +32,12 @@ class SettingsStore;
 
 // The one observable model of the household, on the main thread. Views bind to the
 // published values through their change signals, which fire after every assignment, whether
-// or not the value changed. The household restores its last state from the settings store,
-// re-reads the topology and every group's state, merges events and carries out the speaker
-// operations.
+// or not the value changed. `groupsUpdated` says which groups an assignment changed, so a
+// view can update its rows in place (see core/ListReconciler.h); it is emitted after
+// `groupsChanged`, and only when something changed. The plain states below (`live`,
+// `applyingPreset`, `subscriptionsHealthy`, `visible`) notify when their value changes. The
+// household restores its last state from the settings store, re-reads the topology and every
+// group's state, merges events and carries out the speaker operations.
 class Household : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<SpeakerGroup> groups READ groups NOTIFY groupsChanged)
@@ -43,6 +48,10 @@ class Household : public QObject {
     Q_PROPERTY(QMap<QString, QString> models READ models NOTIFY modelsChanged)
     Q_PROPERTY(
         std::optional<QString> activeCoordinator READ activeCoordinator NOTIFY activeCoordinatorChanged)
+    Q_PROPERTY(bool live READ live NOTIFY liveChanged)
+    Q_PROPERTY(bool applyingPreset READ applyingPreset NOTIFY applyingPresetChanged)
+    Q_PROPERTY(bool subscriptionsHealthy READ subscriptionsHealthy NOTIFY subscriptionsHealthyChanged)
+    Q_PROPERTY(bool visible READ visible WRITE setVisible NOTIFY visibleChanged)
 
 public:
     // How one group's state is read from its speakers. The state polling below by default;
@@ -53,20 +62,32 @@ public:
     using TopologyReader = std::function<QCoro::Task<QList<SpeakerGroup>>(QString host)>;
     // How a speaker's model name is looked up; nothing on any failure.
     using ModelReader = std::function<QCoro::Task<std::optional<QString>>(QString host)>;
+    // How one control action goes to a speaker: the reply's fields, or a throw as SOAP::call
+    // throws. Every command the household's operations send, and every read they make on
+    // their own (favourites, zone attributes, room sound), goes through it.
+    using Caller = std::function<QCoro::Task<Fields>(QString host, Service service, QString action,
+                                                     SOAP::Arguments args)>;
+    // This machine's interface list (for the VPN hint of the failure texts); nothing when it
+    // cannot be read.
+    using InterfaceReader = std::function<std::optional<QList<Network::InterfaceAddress>>()>;
 
-    // Where the household reads from the speakers; an empty entry means the real speakers.
-    // Tests and benchmarks put fakes in place.
+    // Where the household reads from and writes to the speakers; an empty entry means the
+    // real speakers (and the system's interface list). Tests and benchmarks put fakes in place.
     struct SpeakerAccess {
         TopologyReader topology;
         Poller poll;
         ModelReader model;
         Discovery::BrowserFactory browser;
+        Caller call;
+        InterfaceReader interfaces;
     };
 
     // The household of a normal run: restores the stored state and, when onboarding is done,
     // starts the network side.
     explicit Household(SettingsStore& settings, SpeakerAccess access = {}, QObject* parent = nullptr);
-    // The household of render mode: demo data only, no stored keys, never any network.
+    // The household of render mode: demo data only. Its operations change the published
+    // values as usual, but its speaker calls do nothing, it never refreshes, discovers or
+    // subscribes, and it stores nothing in `settings`.
     Household(SettingsStore& settings, const QList<SpeakerGroup>& demo, const QMap<QString, QString>& models,
               QObject* parent = nullptr);
     ~Household() override;
@@ -85,8 +106,13 @@ public:
     void setError(const std::optional<QString>& text);
 
     // Plain state that others read.
-    bool visible = false; // the panel is open; set by the application shell
+    // The panel is open; set by the application shell.
+    bool visible() const { return visible_; }
+    void setVisible(bool visible);
+    // A refresh has read the speakers since the start.
     bool live() const { return live_; }
+    // Every event subscription stands and has delivered its first event.
+    bool subscriptionsHealthy() const { return subscriptionsHealthy_; }
     bool networkStarted() const { return networkStarted_; }
     bool pickedByUser() const { return pickedByUser_; }
     const QStringList& roomOrder() const { return roomOrder_; }
@@ -142,7 +168,7 @@ public:
         friend bool operator==(const RoomSound&, const RoomSound&) = default;
     };
     // Reads bass, treble and loudness one after the other; nothing when any read fails.
-    static QCoro::Task<std::optional<RoomSound>> loadSound(Room room);
+    QCoro::Task<std::optional<RoomSound>> loadSound(Room room);
     // Bass and treble go through the room's senders; loudness is sent as it comes.
     void setBass(const Room& room, int level);
     void setTreble(const Room& room, int level);
@@ -221,7 +247,7 @@ public:
 
     // The text shown for a failed speaker request: one of the two reachability texts for a
     // request that got no answer at all, else the failure's own description.
-    static QString failureText(std::exception_ptr failure);
+    QString failureText(std::exception_ptr failure) const;
     // The failure of a host whose answer holds no usable topology; it reads like a speaker
     // that did not answer.
     static std::exception_ptr unusableReply(const QString& host);
@@ -234,6 +260,11 @@ signals:
     void groupNamesChanged();
     void modelsChanged();
     void activeCoordinatorChanged();
+    void groupsUpdated(const GroupChanges& changes);
+    void liveChanged();
+    void applyingPresetChanged();
+    void subscriptionsHealthyChanged();
+    void visibleChanged();
 
 private:
     friend struct HouseholdProbe; // tests look at and set the working state
@@ -242,6 +273,9 @@ private:
     void setGroups(QList<SpeakerGroup> groups);
     void setActiveCoordinator(std::optional<QString> coordinator);
     void setModels(QMap<QString, QString> models);
+    void setLive(bool live);
+    void setApplyingPreset(bool applying);
+    void updateSubscriptionsHealthy();
 
     // Start-up and discovery.
     void restore();
@@ -382,4 +416,7 @@ private:
     bool applyingPreset_ = false;
 
     SpeakerAccess access_;
+    bool demo_ = false;
+    bool visible_ = false;
+    bool subscriptionsHealthy_ = false;
 };

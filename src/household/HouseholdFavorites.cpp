@@ -44,7 +44,7 @@ std::optional<qint64> trackNumber(const Fields& reply) {
 
 // The requests that start a favourite, each awaited before the next; the first failure
 // ends the sequence and is passed on.
-QCoro::Task<void> startFavorite(QString host, Favorite favorite, QString queue) {
+QCoro::Task<void> startFavorite(Household::Caller call, QString host, Favorite favorite, QString queue) {
     // (Arguments are built apart from the calls: g++ 12 rejects a braced list inside co_await.)
     if (Household::isContainer(favorite)) {
         // The tracks go to the end of the queue; everything before them is then removed, so
@@ -54,28 +54,28 @@ QCoro::Task<void> startFavorite(QString host, Favorite favorite, QString queue) 
                                   {u"EnqueuedURIMetaData"_s, favorite.meta},
                                   {u"DesiredFirstTrackNumberEnqueued"_s, u"0"_s},
                                   {u"EnqueueAsNext"_s, u"0"_s}};
-        const Fields added = co_await SOAP::call(host, Service::avTransport, u"AddURIToQueue"_s, add);
+        const Fields added = co_await call(host, Service::avTransport, u"AddURIToQueue"_s, add);
         const std::optional<qint64> first = trackNumber(added);
         if (first && *first > 1) {
             const SOAP::Arguments remove{{u"InstanceID"_s, u"0"_s},
                                          {u"UpdateID"_s, u"0"_s},
                                          {u"StartingIndex"_s, u"1"_s},
                                          {u"NumberOfTracks"_s, QString::number(*first - 1)}};
-            co_await SOAP::call(host, Service::avTransport, u"RemoveTrackRangeFromQueue"_s, remove);
+            co_await call(host, Service::avTransport, u"RemoveTrackRangeFromQueue"_s, remove);
         }
         const SOAP::Arguments source{
             {u"InstanceID"_s, u"0"_s}, {u"CurrentURI"_s, queue}, {u"CurrentURIMetaData"_s, QString()}};
-        co_await SOAP::call(host, Service::avTransport, u"SetAVTransportURI"_s, source);
+        co_await call(host, Service::avTransport, u"SetAVTransportURI"_s, source);
         const SOAP::Arguments seek{
             {u"InstanceID"_s, u"0"_s}, {u"Unit"_s, u"TRACK_NR"_s}, {u"Target"_s, u"1"_s}};
-        co_await SOAP::call(host, Service::avTransport, u"Seek"_s, seek);
+        co_await call(host, Service::avTransport, u"Seek"_s, seek);
     } else {
         const SOAP::Arguments source{{u"InstanceID"_s, u"0"_s},
                                      {u"CurrentURI"_s, favorite.uri},
                                      {u"CurrentURIMetaData"_s, favorite.meta}};
-        co_await SOAP::call(host, Service::avTransport, u"SetAVTransportURI"_s, source);
+        co_await call(host, Service::avTransport, u"SetAVTransportURI"_s, source);
     }
-    co_await SOAP::call(host, Service::avTransport, u"Play"_s, playArgs);
+    co_await call(host, Service::avTransport, u"Play"_s, playArgs);
 }
 
 } // namespace
@@ -90,8 +90,8 @@ QString Household::queueURI(const SpeakerGroup& group) {
 }
 
 QCoro::Task<void> Household::loadFavorites() {
-    // The demo household (it has no discovery) never touches the network.
-    if (!discovery_)
+    // The demo household never touches the network.
+    if (demo_)
         co_return;
     // Fresh enough, on the monotonic clock: setting the wall clock changes nothing here.
     if (favoritesLoadedAt_ && Clock::monotonic() - *favoritesLoadedAt_ <= favoritesFresh)
@@ -110,7 +110,7 @@ QCoro::Task<void> Household::loadFavorites() {
                                  {u"SortCriteria"_s, QString()}};
     Fields reply;
     try {
-        reply = co_await SOAP::call(host, Service::contentDirectory, u"Browse"_s, browse);
+        reply = co_await access_.call(host, Service::contentDirectory, u"Browse"_s, browse);
     } catch (...) {
         // Silent: the old list stays and the next call asks again.
         qCInfo(logHousehold) << "favourites not loaded from" << host << ":"
@@ -128,15 +128,12 @@ QCoro::Task<void> Household::loadFavorites() {
 }
 
 QCoro::Task<void> Household::play(Favorite favorite, SpeakerGroup group) {
-    // The demo household (it has no discovery) never touches the network.
-    if (!discovery_)
-        co_return;
     QPointer<Household> self(this);
     const QString host = group.coordinator().host;
     const QString queue = queueURI(group);
     // The model is left alone: the new source shows through the refresh and the events.
-    QCoro::Task<void> sequence =
-        run([host, favorite, queue] { return startFavorite(host, favorite, queue); });
+    QCoro::Task<void> sequence = run(
+        [call = access_.call, host, favorite, queue] { return startFavorite(call, host, favorite, queue); });
     co_await std::move(sequence);
     if (!self)
         co_return;

@@ -12,8 +12,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // One membership request to a room's own speaker; the reply's fields are not read.
-QCoro::Task<void> sendMembership(QString host, QString action, SOAP::Arguments args) {
-    co_await SOAP::call(std::move(host), Service::avTransport, std::move(action), std::move(args));
+QCoro::Task<void> sendMembership(Household::Caller call, QString host, QString action, SOAP::Arguments args) {
+    co_await call(std::move(host), Service::avTransport, std::move(action), std::move(args));
 }
 
 } // namespace
@@ -87,7 +87,7 @@ QCoro::Task<void> Household::changeMember(Room room, SpeakerGroup group, bool on
         outcome->sent = true;
         std::exception_ptr failure;
         try {
-            co_await sendMembership(room.host, action, args);
+            co_await sendMembership(access_.call, room.host, action, args);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -99,8 +99,8 @@ QCoro::Task<void> Household::changeMember(Room room, SpeakerGroup group, bool on
         report(*outcome);
     } else {
         // Made apart from the co_await: g++ 12 destroys a lambda's captures twice inside one.
-        std::function<QCoro::Task<void>()> request = [host = room.host, action, args] {
-            return sendMembership(host, action, args);
+        std::function<QCoro::Task<void>()> request = [call = access_.call, host = room.host, action, args] {
+            return sendMembership(call, host, action, args);
         };
         QCoro::Task<void> sending = run(std::move(request));
         co_await std::move(sending);

@@ -1,4 +1,5 @@
 #include "core/Log.h"
+#include "core/Tasks.h"
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
 #include "household/HouseholdTexts.h"
@@ -53,7 +54,7 @@ void Household::refreshEnded() {
     // Only while it is still needed: the refresh that just ended may have read everything.
     if (groups_.isEmpty() || !live_)
         QMetaObject::invokeMethod(
-            this, [this] { refresh(); }, Qt::QueuedConnection);
+            this, [this] { Tasks::detach(refresh(), "refresh asked for meanwhile"); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<Household::TopologyRead> Household::topologyOf(QString host) {
@@ -70,7 +71,12 @@ QCoro::Task<Household::TopologyRead> Household::topologyOf(QString host) {
     co_return TopologyRead{groupsOf(*state), TopologyParser::bootSeqs(*state)};
 }
 
+// Above the complexity limit until the household is split into parts with their own state.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 QCoro::Task<void> Household::refresh() {
+    // The demo household shows its demo data and what its operations made of it.
+    if (demo_)
+        co_return;
     QPointer<Household> self(this);
     const RunningRefresh running(this);
     const quint64 ticket = ++refreshesStarted_;
@@ -153,7 +159,7 @@ QCoro::Task<void> Household::refresh() {
         co_return;
 
     failedRefreshes_ = 0;
-    live_ = true;
+    setLive(true);
     if (errorFromRefresh_ && error_ &&
         (*error_ == HouseholdTexts::searching() || *error_ == HouseholdTexts::unreachable() ||
          *error_ == HouseholdTexts::unreachableVpn()))

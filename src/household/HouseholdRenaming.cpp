@@ -17,15 +17,15 @@ bool isTrimmedAway(QChar c) {
 }
 
 // Writes the zone name; the icon, configuration and target room go back as the speaker has them.
-QCoro::Task<void> renameZone(QString host, QString name) {
+QCoro::Task<void> renameZone(Household::Caller call, QString host, QString name) {
     const Fields current =
-        co_await SOAP::call(host, Service::deviceProperties, u"GetZoneAttributes"_s, SOAP::Arguments());
+        co_await call(host, Service::deviceProperties, u"GetZoneAttributes"_s, SOAP::Arguments());
     // (Built apart from the call: g++ 12 rejects a braced list inside co_await.)
     const SOAP::Arguments attributes{{u"DesiredZoneName"_s, name},
                                      {u"DesiredIcon"_s, current.value(u"CurrentIcon"_s)},
                                      {u"DesiredConfiguration"_s, current.value(u"CurrentConfiguration"_s)},
                                      {u"DesiredTargetRoomName"_s, current.value(u"CurrentTargetRoomName"_s)}};
-    co_await SOAP::call(host, Service::deviceProperties, u"SetZoneAttributes"_s, attributes);
+    co_await call(host, Service::deviceProperties, u"SetZoneAttributes"_s, attributes);
 }
 
 } // namespace
@@ -53,22 +53,19 @@ QCoro::Task<void> Household::rename(SpeakerGroup group, QString name) {
     else
         groupNames_.insert(key, trimmed);
     emit groupNamesChanged();
-    // The demo household (it has no discovery) keeps its names to itself.
-    if (discovery_)
+    if (!demo_)
         settings_.setTextMap(HouseholdKeys::groupNames, groupNames_);
 }
 
 QCoro::Task<void> Household::rename(Room room, QString name) {
-    // The demo household (it has no discovery) never touches the network.
-    if (!discovery_)
-        co_return;
     const QString trimmed = trimmedName(name);
     if (trimmed.isEmpty() || trimmed.normalized(QString::NormalizationForm_C) ==
                                  room.name.normalized(QString::NormalizationForm_C))
         co_return;
     QPointer<Household> self(this);
     // The model keeps the old name until the refresh reads the new one from the topology.
-    QCoro::Task<void> sending = run([host = room.host, trimmed] { return renameZone(host, trimmed); });
+    QCoro::Task<void> sending =
+        run([call = access_.call, host = room.host, trimmed] { return renameZone(call, host, trimmed); });
     co_await std::move(sending);
     if (!self)
         co_return;

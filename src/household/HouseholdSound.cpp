@@ -1,5 +1,6 @@
 // A room's equaliser (bass, treble, loudness) and a group's TV sound (night mode, speech
 // enhancement). Bass, treble and loudness are not held by the household; TV sound is.
+#include "core/Tasks.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
 
@@ -41,22 +42,23 @@ QString flag(bool on) {
     return on ? u"1"_s : u"0"_s;
 }
 
-QCoro::Task<void> rendering(QString host, QString action, SOAP::Arguments args) {
-    co_await SOAP::call(std::move(host), Service::renderingControl, std::move(action), std::move(args));
+QCoro::Task<void> rendering(Household::Caller call, QString host, QString action, SOAP::Arguments args) {
+    co_await call(std::move(host), Service::renderingControl, std::move(action), std::move(args));
 }
 
 // Night mode first; a failure ends the operation before the speech request.
-QCoro::Task<void> tvSound(QString host, std::optional<bool> night, std::optional<bool> speech) {
+QCoro::Task<void> tvSound(Household::Caller call, QString host, std::optional<bool> night,
+                          std::optional<bool> speech) {
     const QString setEQ = u"SetEQ"_s;
     if (night) {
         const SOAP::Arguments args{
             {u"InstanceID"_s, u"0"_s}, {u"EQType"_s, u"NightMode"_s}, {u"DesiredValue"_s, flag(*night)}};
-        co_await rendering(host, setEQ, args);
+        co_await rendering(call, host, setEQ, args);
     }
     if (speech) {
         const SOAP::Arguments args{
             {u"InstanceID"_s, u"0"_s}, {u"EQType"_s, u"DialogLevel"_s}, {u"DesiredValue"_s, flag(*speech)}};
-        co_await rendering(host, setEQ, args);
+        co_await rendering(call, host, setEQ, args);
     }
 }
 
@@ -69,12 +71,12 @@ QCoro::Task<std::optional<Household::RoomSound>> Household::loadSound(Room room)
     const QString getBass = u"GetBass"_s;
     const QString getTreble = u"GetTreble"_s;
     const QString getLoudness = u"GetLoudness"_s;
+    // The seam is copied: the household may go while the reads are under way.
+    const Caller call = access_.call;
     try {
-        const Fields bass = co_await SOAP::call(room.host, Service::renderingControl, getBass, instanceArgs);
-        const Fields treble =
-            co_await SOAP::call(room.host, Service::renderingControl, getTreble, instanceArgs);
-        const Fields loudness =
-            co_await SOAP::call(room.host, Service::renderingControl, getLoudness, channelArgs);
+        const Fields bass = co_await call(room.host, Service::renderingControl, getBass, instanceArgs);
+        const Fields treble = co_await call(room.host, Service::renderingControl, getTreble, instanceArgs);
+        const Fields loudness = co_await call(room.host, Service::renderingControl, getLoudness, channelArgs);
         co_return RoomSound{.bass = level(bass, u"CurrentBass"_s),
                             .treble = level(treble, u"CurrentTreble"_s),
                             .loudness = loudness.value(u"CurrentLoudness"_s) == "1"_L1};
@@ -84,25 +86,27 @@ QCoro::Task<std::optional<Household::RoomSound>> Household::loadSound(Room room)
 }
 
 void Household::setBass(const Room& room, int value) {
-    sender(room.id + u".bass"_s)->send(value, [host = room.host](int v) {
-        return rendering(host, u"SetBass"_s,
+    sender(room.id + u".bass"_s)->send(value, [call = access_.call, host = room.host](int v) {
+        return rendering(call, host, u"SetBass"_s,
                          {{u"InstanceID"_s, u"0"_s}, {u"DesiredBass"_s, QString::number(v)}});
     });
 }
 
 void Household::setTreble(const Room& room, int value) {
-    sender(room.id + u".treble"_s)->send(value, [host = room.host](int v) {
-        return rendering(host, u"SetTreble"_s,
+    sender(room.id + u".treble"_s)->send(value, [call = access_.call, host = room.host](int v) {
+        return rendering(call, host, u"SetTreble"_s,
                          {{u"InstanceID"_s, u"0"_s}, {u"DesiredTreble"_s, QString::number(v)}});
     });
 }
 
 void Household::setLoudness(const Room& room, bool on) {
-    run([host = room.host, on]() {
-        return rendering(
-            host, u"SetLoudness"_s,
-            {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredLoudness"_s, flag(on)}});
-    });
+    Tasks::detach(run([call = access_.call, host = room.host, on]() {
+                      return rendering(call, host, u"SetLoudness"_s,
+                                       {{u"InstanceID"_s, u"0"_s},
+                                        {u"Channel"_s, u"Master"_s},
+                                        {u"DesiredLoudness"_s, flag(on)}});
+                  }),
+                  "loudness");
 }
 
 void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night, std::optional<bool> speech) {
@@ -118,5 +122,8 @@ void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night,
         stamp({ChangedValue::tvSound, group.id});
         setGroups(std::move(changed));
     }
-    run([host = *group.tvHost, night, speech]() { return tvSound(host, night, speech); });
+    Tasks::detach(run([call = access_.call, host = *group.tvHost, night, speech]() {
+                      return tvSound(call, host, night, speech);
+                  }),
+                  "TV sound");
 }

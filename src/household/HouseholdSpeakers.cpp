@@ -32,12 +32,14 @@ QList<SpeakerGroup> Household::groupsOf(const QString& topology) {
     return groups;
 }
 
-QString Household::failureText(std::exception_ptr failure) {
+QString Household::failureText(std::exception_ptr failure) const {
     try {
         if (failure)
             std::rethrow_exception(failure);
     } catch (const TransportError&) {
-        return Network::vpnActive() ? HouseholdTexts::unreachableVpn() : HouseholdTexts::unreachable();
+        const auto interfaces = access_.interfaces();
+        return interfaces && Network::vpnActiveIn(*interfaces) ? HouseholdTexts::unreachableVpn()
+                                                               : HouseholdTexts::unreachable();
     } catch (const SonosError& error) {
         return error.errorDescription.value_or(QString());
     } catch (const std::exception& error) {

@@ -10,7 +10,8 @@ inline QString searching() {
     return L(QStringLiteral("Suche Sonos-Speaker …"));
 }
 inline QString unreachable() {
-    return L(QStringLiteral("Speaker nicht erreichbar. Ist der Mac im selben WLAN, nicht im Gäste-WLAN?"));
+    return L(
+        QStringLiteral("Speaker nicht erreichbar. Ist dieser Computer im selben WLAN, nicht im Gäste-WLAN?"));
 }
 inline QString unreachableVpn() {
     return L(QStringLiteral("Speaker nicht erreichbar. Ein aktives VPN blockiert oft das lokale Netz."));

@@ -3,6 +3,7 @@
 // AVTransport action to the group's coordinator.
 #include "core/Delays.h"
 #include "core/Log.h"
+#include "core/Tasks.h"
 #include "core/Texts.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
@@ -34,8 +35,8 @@ double withinTrack(double seconds, const std::optional<double>& duration) {
     return t;
 }
 
-QCoro::Task<void> transport(QString host, QString action, SOAP::Arguments args) {
-    co_await SOAP::call(std::move(host), Service::avTransport, std::move(action), std::move(args));
+QCoro::Task<void> transport(Household::Caller call, QString host, QString action, SOAP::Arguments args) {
+    co_await call(std::move(host), Service::avTransport, std::move(action), std::move(args));
 }
 
 } // namespace
@@ -92,9 +93,10 @@ QCoro::Task<void> Household::togglePlay(SpeakerGroup group) {
     }
 
     // The request is made first and awaited apart: g++ 12 mishandles literals inside co_await.
-    QCoro::Task<void> request = playing ? transport(group.coordinator().host, u"Pause"_s, instanceArgs)
-                                        : transport(group.coordinator().host, u"Play"_s,
-                                                    {{u"InstanceID"_s, u"0"_s}, {u"Speed"_s, u"1"_s}});
+    QCoro::Task<void> request =
+        playing ? transport(access_.call, group.coordinator().host, u"Pause"_s, instanceArgs)
+                : transport(access_.call, group.coordinator().host, u"Play"_s,
+                            {{u"InstanceID"_s, u"0"_s}, {u"Speed"_s, u"1"_s}});
     std::exception_ptr failure;
     try {
         co_await std::move(request);
@@ -131,9 +133,9 @@ QCoro::Task<void> Household::skip(SpeakerGroup group, bool forward) {
         co_return;
     QPointer<Household> self(this);
     // The operation and its task are made apart from the co_await: g++ 12 mishandles both inside it.
-    std::function<QCoro::Task<void>()> step = [host = group.coordinator().host,
+    std::function<QCoro::Task<void>()> step = [call = access_.call, host = group.coordinator().host,
                                                action = forward ? u"Next"_s : u"Previous"_s]() {
-        return transport(host, action, instanceArgs);
+        return transport(call, host, action, instanceArgs);
     };
     QCoro::Task<void> reported = run(std::move(step));
     co_await std::move(reported);
@@ -163,10 +165,12 @@ void Household::seek(const SpeakerGroup& group, double seconds) {
         stamp({ChangedValue::position, group.id});
         setGroups(std::move(changed));
     }
-    run([host = group.coordinator().host, target = hms(t)]() {
-        return transport(host, u"Seek"_s,
-                         {{u"InstanceID"_s, u"0"_s}, {u"Unit"_s, u"REL_TIME"_s}, {u"Target"_s, target}});
-    });
+    Tasks::detach(run([call = access_.call, host = group.coordinator().host, target = hms(t)]() {
+                      return transport(
+                          call, host, u"Seek"_s,
+                          {{u"InstanceID"_s, u"0"_s}, {u"Unit"_s, u"REL_TIME"_s}, {u"Target"_s, target}});
+                  }),
+                  "seek");
 }
 
 void Household::setSleepTimer(const SpeakerGroup& group, std::optional<int> minutes) {
@@ -181,8 +185,10 @@ void Household::setSleepTimer(const SpeakerGroup& group, std::optional<int> minu
         stamp({ChangedValue::sleepTimer, group.id});
         setGroups(std::move(changed));
     }
-    run([host = group.coordinator().host, duration = remaining ? hms(*remaining) : QString()]() {
-        return transport(host, u"ConfigureSleepTimer"_s,
-                         {{u"InstanceID"_s, u"0"_s}, {u"NewSleepTimerDuration"_s, duration}});
-    });
+    Tasks::detach(run([call = access_.call, host = group.coordinator().host,
+                       duration = remaining ? hms(*remaining) : QString()]() {
+                      return transport(call, host, u"ConfigureSleepTimer"_s,
+                                       {{u"InstanceID"_s, u"0"_s}, {u"NewSleepTimerDuration"_s, duration}});
+                  }),
+                  "sleep timer");
 }

@@ -1,5 +1,6 @@
 // Volume and mute of a group and of a single room. Volumes travel through one coalescing
 // sender per key; mute toggles go out directly.
+#include "core/Tasks.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
 
@@ -12,26 +13,27 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QCoro::Task<void> groupVolume(QString host, int volume) {
+QCoro::Task<void> groupVolume(Household::Caller call, QString host, int volume) {
     // The snapshot tells the speaker how the members stand to each other, so that the new
     // group volume scales them all alike. No snapshot, no volume.
     // Arguments are made before each co_await: g++ 12 mishandles braced lists inside it.
     const SOAP::Arguments snapshot{{u"InstanceID"_s, u"0"_s}};
-    co_await SOAP::call(host, Service::groupRenderingControl, u"SnapshotGroupVolume"_s, snapshot);
+    co_await call(host, Service::groupRenderingControl, u"SnapshotGroupVolume"_s, snapshot);
     const SOAP::Arguments set{{u"InstanceID"_s, u"0"_s}, {u"DesiredVolume"_s, QString::number(volume)}};
-    co_await SOAP::call(host, Service::groupRenderingControl, u"SetGroupVolume"_s, set);
+    co_await call(host, Service::groupRenderingControl, u"SetGroupVolume"_s, set);
 }
 
-QCoro::Task<void> roomVolume(QString host, int volume) {
+QCoro::Task<void> roomVolume(Household::Caller call, QString host, int volume) {
     const SOAP::Arguments args{{u"InstanceID"_s, u"0"_s},
                                {u"Channel"_s, u"Master"_s},
                                {u"DesiredVolume"_s, QString::number(volume)}};
-    co_await SOAP::call(std::move(host), Service::renderingControl, u"SetVolume"_s, args);
+    co_await call(std::move(host), Service::renderingControl, u"SetVolume"_s, args);
 }
 
 // One request whose reply is not read.
-QCoro::Task<void> send(QString host, Service service, QString action, SOAP::Arguments args) {
-    co_await SOAP::call(std::move(host), service, std::move(action), std::move(args));
+QCoro::Task<void> send(Household::Caller call, QString host, Service service, QString action,
+                       SOAP::Arguments args) {
+    co_await call(std::move(host), service, std::move(action), std::move(args));
 }
 
 QString flag(bool on) {
@@ -56,7 +58,7 @@ std::shared_ptr<VolumeSender> Household::sender(const QString& key) {
     QPointer<Household> self(this);
     auto made = VolumeSender::create([self](std::exception_ptr failure) {
         if (self)
-            self->setError(failureText(failure));
+            self->setError(self->failureText(failure));
     });
     volumeSenders_.insert(key, made);
     return made;
@@ -69,8 +71,9 @@ void Household::setVolume(const SpeakerGroup& group, int volume) {
         stamp({ChangedValue::volume, group.id});
         setGroups(std::move(changed));
     }
-    sender(group.id)->send(volume,
-                           [host = group.coordinator().host](int value) { return groupVolume(host, value); });
+    sender(group.id)->send(volume, [call = access_.call, host = group.coordinator().host](int value) {
+        return groupVolume(call, host, value);
+    });
 }
 
 void Household::setVolume(const Room& room, int volume) {
@@ -83,7 +86,8 @@ void Household::setVolume(const Room& room, int volume) {
         setGroups(std::move(changed));
     }
     stamp({ChangedValue::roomVolume, room.id});
-    sender(room.id)->send(volume, [host = room.host](int value) { return roomVolume(host, value); });
+    sender(room.id)->send(
+        volume, [call = access_.call, host = room.host](int value) { return roomVolume(call, host, value); });
 }
 
 void Household::toggleMute(const SpeakerGroup& group) {
@@ -99,10 +103,11 @@ void Household::toggleMute(const SpeakerGroup& group) {
     }
     for (const Room& room : group.rooms)
         stamp({ChangedValue::roomMute, room.id});
-    run([host = group.coordinator().host, mute]() {
-        return send(host, Service::groupRenderingControl, u"SetGroupMute"_s,
-                    {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
-    });
+    Tasks::detach(run([call = access_.call, host = group.coordinator().host, mute]() {
+                      return send(call, host, Service::groupRenderingControl, u"SetGroupMute"_s,
+                                  {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
+                  }),
+                  "group mute");
 }
 
 void Household::toggleMute(const Room& room) {
@@ -114,8 +119,11 @@ void Household::toggleMute(const Room& room) {
         setGroups(std::move(changed));
     }
     stamp({ChangedValue::roomMute, room.id});
-    run([host = room.host, mute]() {
-        return send(host, Service::renderingControl, u"SetMute"_s,
-                    {{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Master"_s}, {u"DesiredMute"_s, flag(mute)}});
-    });
+    Tasks::detach(run([call = access_.call, host = room.host, mute]() {
+                      return send(call, host, Service::renderingControl, u"SetMute"_s,
+                                  {{u"InstanceID"_s, u"0"_s},
+                                   {u"Channel"_s, u"Master"_s},
+                                   {u"DesiredMute"_s, flag(mute)}});
+                  }),
+                  "room mute");
 }

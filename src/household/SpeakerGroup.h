@@ -13,9 +13,10 @@
 #include <optional>
 
 // One group of rooms playing together, with its transport and track state. Identified by
-// `id`; deliberately not comparable as a whole: code matches groups by `id` or
-// `coordinatorID`. A group for a new topology group is built from its first three fields,
-// every other field keeping the value it has before the group's state is read:
+// `id`: code that looks for the same group matches `id` (or `coordinatorID`); `==` compares
+// the whole value, so a view can tell whether a group it shows changed at all. A group for a new topology
+// group is built from its first three fields, every other field keeping the value it has before the group's
+// state is read:
 //   SpeakerGroup{.id = groupID, .coordinatorID = coordinator, .rooms = members}
 // A published group always has at least one room.
 struct SpeakerGroup {
@@ -43,6 +44,8 @@ struct SpeakerGroup {
     std::optional<double> duration{};       // seconds; absent for streams
     std::optional<double> sleepRemaining{}; // seconds, as measured at sleepAt
     QDateTime sleepAt = Clock::now();
+
+    friend bool operator==(const SpeakerGroup&, const SpeakerGroup&) = default;
 
     // The room whose id is coordinatorID, else the first room. For a group without rooms
     // (which is never published) it is an empty Room rather than undefined behaviour.

@@ -40,6 +40,22 @@ struct Cancellation {
     QByteArray request;
 };
 
+// Waits until the socket is ready for `events` (or failed); false once `deadline` passed.
+bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, int(left.count()));
+        if (ready > 0)
+            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
 // Sends one request over a plain socket and waits for the first bytes of the answer, all
 // bounded by `deadline`. Runs on a thread of its own; touches nothing but its arguments.
 void sendBlocking(const Cancellation& cancellation, std::chrono::steady_clock::time_point deadline) {
@@ -51,22 +67,8 @@ void sendBlocking(const Cancellation& cancellation, std::chrono::steady_clock::t
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return;
-    const auto waitFor = [&](short events) {
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd entry{fd, events, 0};
-            const int ready = ::poll(&entry, 1, int(left.count()));
-            if (ready > 0)
-                return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-            if (ready < 0 && errno != EINTR)
-                return false;
-        }
-    };
     bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
-              (errno == EINPROGRESS && waitFor(POLLOUT));
+              (errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline));
     if (ok) {
         int error = 0;
         socklen_t length = sizeof error;
@@ -79,12 +81,12 @@ void sendBlocking(const Cancellation& cancellation, std::chrono::steady_clock::t
         if (n > 0)
             sent += n;
         else if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            ok = waitFor(POLLOUT);
+            ok = waitFor(fd, POLLOUT, deadline);
         else
             ok = false;
     }
     // The answer's status is of no interest; its arrival (or the peer closing) ends the wait.
-    if (ok && waitFor(POLLIN)) {
+    if (ok && waitFor(fd, POLLIN, deadline)) {
         char buffer[512];
         [[maybe_unused]] const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     }
@@ -274,6 +276,7 @@ void Events::stop() {
                                         "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
     }
     active_.clear();
+    emit subscriptionsChanged();
     if (cancellations.isEmpty())
         return;
 
@@ -334,6 +337,7 @@ void Events::sync(const QList<GroupAddresses>& groups) {
     for (const Target& target : std::as_const(desired_))
         if (!active_.contains(target))
             subscribe(target);
+    emit subscriptionsChanged();
 }
 
 void Events::maintain() {
@@ -459,6 +463,7 @@ QCoro::Task<> Events::runSubscribe(Target target, QString callbackIP, quint16 po
                    qUtf8Printable(target.host), qUtf8Printable(failure));
     }
     inFlight_.remove(target);
+    emit subscriptionsChanged();
 }
 
 void Events::renew(const Target& target, const Subscription& subscription) {
@@ -488,6 +493,7 @@ QCoro::Task<> Events::runRenew(Target target, Subscription subscription) {
     // The speaker no longer knows the subscription (it restarted, or it expired): start over.
     active_.remove(target);
     seen_.remove(subscription.sid);
+    emit subscriptionsChanged();
     subscribe(target);
 }
 
@@ -498,6 +504,7 @@ void Events::unsubscribe(const Target& target) {
     const QString sid = entry->sid;
     active_.erase(entry);
     seen_.remove(sid);
+    emit subscriptionsChanged();
     cancel(target, sid);
 }
 
@@ -547,8 +554,10 @@ void Events::received(const QString& path, const QString& remote, const std::opt
             target = wanted;
     if (!target || target->host != remote)
         return;
-    if (sid)
+    if (sid && !seen_.contains(*sid)) {
         seen_.insert(*sid);
+        emit subscriptionsChanged();
+    }
     const Fields fields = flatten(body);
     qCInfo(logEvents, "NOTIFY %s %s %s", qUtf8Printable(rawValue(target->service)),
            qUtf8Printable(target->host), qUtf8Printable(summary(fields)));

@@ -132,6 +132,11 @@ public:
     static QCoro::Task<Grant> send(QByteArray method, Target target,
                                    QList<QPair<QByteArray, QByteArray>> headers);
 
+signals:
+    // The wanted targets, the subscriptions or their first events changed: healthy() may
+    // answer otherwise now.
+    void subscriptionsChanged();
+
 private:
     void subscribe(const Target& target);
     void renew(const Target& target, const Subscription& subscription);

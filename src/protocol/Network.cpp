@@ -1,14 +1,10 @@
 #include "protocol/Network.h"
 
-#include <atomic>
-
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <sys/socket.h>
 
 namespace {
-
-std::atomic<Network::InterfaceSource> interfaceSource{nullptr};
 
 // Tunnel interface names. "wg" is WireGuard, the usual VPN on Linux; without it an active
 // WireGuard tunnel would never be named as the likely cause of unreachable speakers.
@@ -49,12 +45,7 @@ std::optional<QList<Network::InterfaceAddress>> Network::systemInterfaces() {
     return entries;
 }
 
-void Network::setInterfaceSource(InterfaceSource source) {
-    interfaceSource.store(source);
-}
-
 bool Network::vpnActive() {
-    const InterfaceSource source = interfaceSource.load();
-    const std::optional<QList<InterfaceAddress>> entries = source ? source() : systemInterfaces();
+    const std::optional<QList<InterfaceAddress>> entries = systemInterfaces();
     return entries && vpnActiveIn(*entries);
 }

@@ -17,17 +17,12 @@ struct InterfaceAddress {
 
 // Whether a VPN tunnel is up with an IPv4 address: an interface named utun*, ipsec*, ppp*,
 // tap*, tun* or wg* (WireGuard) that is up and has an IPv4 address. Worked out anew on each
-// call from the current interface list; false when that list cannot be read or is empty.
+// call from the system's interface list; false when that list cannot be read or is empty.
+// Code that must be testable takes the list through an injected reader and uses vpnActiveIn.
 bool vpnActive();
 
 // The rule of vpnActive() over a given interface list.
 bool vpnActiveIn(const QList<InterfaceAddress>& entries);
-
-// Where vpnActive() reads its interface list: the system's by default. A source answers
-// nothing when the list cannot be read. Tests put their own in place; nullptr restores the
-// system's.
-using InterfaceSource = std::optional<QList<InterfaceAddress>> (*)();
-void setInterfaceSource(InterfaceSource source);
 
 // The system's interface address list (getifaddrs), or nothing when it cannot be read.
 std::optional<QList<InterfaceAddress>> systemInterfaces();

@@ -90,21 +90,23 @@ QList<TopologyParser::Group> TopologyParser::parse(const QByteArray& utf8) {
 }
 
 QHash<QString, qint64> TopologyParser::bootSeqs(const QString& text) {
-    QXmlStreamReader reader(text);
-    reader.setNamespaceProcessing(false);
-    QHash<QString, qint64> seqs;
-    while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QStringView name = reader.qualifiedName();
-        if (name != u"ZoneGroupMember" && name != u"Satellite")
-            continue;
-        const QXmlStreamAttributes attributes = reader.attributes();
-        bool ok = false;
-        const qint64 seq = attributes.value(QLatin1String("BootSeq")).toLongLong(&ok);
-        const QString uuid = attributes.value(QLatin1String("UUID")).toString();
-        if (ok && !uuid.isEmpty())
-            seqs.insert(uuid, seq);
-    }
-    return seqs;
+    // Every member and satellite with a number as its BootSeq and a UUID.
+    struct BootSeqReader {
+        QHash<QString, qint64> seqs;
+        void start(pugi::xml_node element) {
+            const char* name = element.name();
+            if (!is(name, "ZoneGroupMember") && !is(name, "Satellite"))
+                return;
+            bool ok = false;
+            const qint64 seq = QByteArray(element.attribute("BootSeq").value()).toLongLong(&ok);
+            const char* uuid = element.attribute("UUID").value();
+            if (ok && *uuid != '\0')
+                seqs.insert(QString::fromUtf8(uuid), seq);
+        }
+        void text(const char*) {}
+        void end(pugi::xml_node) {}
+    };
+    BootSeqReader reader;
+    XmlDocument(text, XmlDocument::Reading::Tags).replay(reader);
+    return std::move(reader.seqs);
 }

@@ -47,6 +47,41 @@ bool declaresOtherEncoding(const QByteArray& bytes) {
 
 } // namespace
 
+namespace {
+
+// The length of the well-formed multi-byte sequence at data[i] (lead byte 0x80 or above), or 0.
+qsizetype sequenceLength(const unsigned char* data, qsizetype i, qsizetype size) {
+    const unsigned char lead = data[i];
+    qsizetype length = 0;
+    unsigned char low = 0x80, high = 0xbf; // allowed range of the second byte
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        if (lead == 0xe0)
+            low = 0xa0; // no overlong forms
+        else if (lead == 0xed)
+            high = 0x9f; // no surrogates
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        if (lead == 0xf0)
+            low = 0x90;
+        else if (lead == 0xf4)
+            high = 0x8f; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + length > size || data[i + 1] < low || data[i + 1] > high)
+        return 0;
+    for (qsizetype k = 2; k < length; ++k) {
+        if (data[i + k] < 0x80 || data[i + k] > 0xbf)
+            return 0;
+    }
+    return length;
+}
+
+} // namespace
+
 qsizetype XmlBytes::validUtf8Length(const QByteArray& bytes) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype size = bytes.size();
@@ -62,36 +97,13 @@ qsizetype XmlBytes::validUtf8Length(const QByteArray& bytes) {
         }
         if (i >= size)
             break;
-        const unsigned char lead = data[i];
-        if (lead < 0x80) {
+        if (data[i] < 0x80) {
             ++i;
             continue;
         }
-        qsizetype length = 0;
-        unsigned char low = 0x80, high = 0xbf; // allowed range of the second byte
-        if (lead >= 0xc2 && lead <= 0xdf) {
-            length = 2;
-        } else if (lead >= 0xe0 && lead <= 0xef) {
-            length = 3;
-            if (lead == 0xe0)
-                low = 0xa0; // no overlong forms
-            else if (lead == 0xed)
-                high = 0x9f; // no surrogates
-        } else if (lead >= 0xf0 && lead <= 0xf4) {
-            length = 4;
-            if (lead == 0xf0)
-                low = 0x90;
-            else if (lead == 0xf4)
-                high = 0x8f; // nothing above U+10FFFF
-        } else {
+        const qsizetype length = sequenceLength(data, i, size);
+        if (length == 0)
             return i;
-        }
-        if (i + length > size || data[i + 1] < low || data[i + 1] > high)
-            return i;
-        for (qsizetype k = 2; k < length; ++k) {
-            if (data[i + k] < 0x80 || data[i + k] > 0xbf)
-                return i;
-        }
         i += length;
     }
     return size;

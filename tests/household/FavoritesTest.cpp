@@ -197,23 +197,13 @@ TEST_F(Favorites, LoadKeepsToItsLimitsAndToTheClockThatWentBack) {
     EXPECT_EQ(simulator->requests(QString(), u"Browse"_s).size(), 2);
 }
 
-TEST_F(Favorites, WithoutGroupsOrAsTheDemoHouseholdNothingIsSent) {
+// (The demo household of render mode sends nothing either: DemoHouseholdTest.)
+TEST_F(Favorites, WithoutGroupsNothingIsSent) {
     simulator = std::make_unique<sim::SpeakerSimulator>(twoGroups());
     sim::installFavoritesActions(*simulator);
     household = std::make_unique<Household>(*settings); // knows no speaker, has no groups
     test::run(household->loadFavorites());
     EXPECT_TRUE(simulator->requests().isEmpty());
-
-    // The demo household of render mode has groups on real-looking hosts and never uses them.
-    SpeakerGroup demo{.id = u"D"_s, .coordinatorID = uuid(1), .rooms = {}};
-    demo.rooms = {Room{.id = uuid(1), .name = u"Küche"_s, .host = host(1), .volume = 20, .muted = false}};
-    Household shown(*settings, {demo}, {});
-    test::run(shown.loadFavorites());
-    Clock::advance(1s);
-    test::run(shown.play(favorite(radioUri), demo));
-    test::run(shown.play(favorite(playlistUri), demo));
-    EXPECT_TRUE(simulator->requests().isEmpty());
-    EXPECT_TRUE(shown.favorites().isEmpty());
 }
 
 TEST(FavoriteKind, ContainersAreTellByTheirUriOrTheirMetadata) {
@@ -437,10 +427,7 @@ TEST_F(Favorites, AnUnreachableCoordinatorShowsTheReachabilityText) {
     // The refresh reached the other speakers; the favourite's own failure still shows.
     EXPECT_EQ(h.error(), HouseholdTexts::unreachable());
 
-    Network::setInterfaceSource([]() -> std::optional<QList<Network::InterfaceAddress>> {
-        return QList<Network::InterfaceAddress>{{u"tun0"_s, 0x1 | 0x40, 2}};
-    });
-    ASSERT_TRUE(Network::vpnActive());
+    interfaces.vpn = true;
     QCoro::Task<void> again = playUntilWait(favorite(playlistUri), living());
     EXPECT_EQ(h.error(), HouseholdTexts::unreachableVpn());
     finish(std::move(again));

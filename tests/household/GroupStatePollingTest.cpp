@@ -2,6 +2,7 @@
 #include "household/Household.h"
 
 #include "support/Await.h"
+#include "support/QtPrinters.h"
 #include "support/SpeakerSimulator.h"
 #include "support/TestNet.h"
 
@@ -15,11 +16,6 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
-
-// Readable failure messages for texts.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

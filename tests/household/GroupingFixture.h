@@ -6,11 +6,8 @@
 #include "core/Delays.h"
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
-#include "protocol/Network.h"
 #include "support/Await.h"
-#include "support/HouseholdProbe.h"
-#include "support/SpeakerSimulator.h"
-#include "support/TestNet.h"
+#include "support/LiveHousehold.h"
 
 #include <QCoro/QCoroTask>
 
@@ -23,94 +20,32 @@ namespace grouping {
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
+inline const test::SpeakerNumbers numbers{u"RINCON_GRP"_s, 2};
 inline QString host(int n) {
-    return test::loopback(n + 1);
+    return numbers.host(n);
 }
 inline QString uuid(int n) {
-    return u"RINCON_GRP%1"_s.arg(n);
+    return numbers.uuid(n);
 }
 // Room n is called by the n-th letter, so the name order the household learns is 1, 2, 3 ...
 inline QString roomName(int n) {
     return QString(QChar(u'A' + n - 1));
 }
 
-inline bool vpnUp = false;
-inline std::optional<QList<Network::InterfaceAddress>> interfaces() {
-    if (!vpnUp)
-        return QList<Network::InterfaceAddress>{};
-    return QList<Network::InterfaceAddress>{{u"tun0"_s, 0x1 | 0x40, 2}}; // IFF_UP | IFF_RUNNING, AF_INET
-}
-
 // Speakers 1..count; each list of `layout` is a group led by its first speaker, every speaker
 // left out is a group of its own.
 inline sim::FakeHousehold speakers(const QList<QList<int>>& layout, int count) {
-    sim::FakeHousehold household;
-    QSet<int> placed;
-    for (int n = 1; n <= count; ++n) {
-        sim::FakeSpeaker speaker;
-        speaker.host = host(n);
-        speaker.uuid = uuid(n);
-        speaker.zoneName = roomName(n);
-        household.speakers.append(speaker);
-    }
-    for (const QList<int>& members : layout) {
-        sim::FakeGroup group{uuid(members.first()) + u":1"_s, uuid(members.first()), {}};
-        for (int n : members) {
-            group.members.append(uuid(n));
-            placed.insert(n);
-        }
-        household.groups.append(group);
-    }
+    QStringList names;
     for (int n = 1; n <= count; ++n)
-        if (!placed.contains(n))
-            household.groups.append({uuid(n) + u":1"_s, uuid(n), {uuid(n)}});
-    return household;
+        names.append(roomName(n));
+    return numbers.household(names, layout, true);
 }
 
-// Groups as "A*+B+C": room names in the group's order, the coordinator marked.
-inline QStringList describe(const QList<SpeakerGroup>& groups) {
-    QStringList out;
-    for (const SpeakerGroup& group : groups) {
-        QStringList names;
-        for (const Room& room : group.rooms)
-            names.append(room.name + (room.id == group.coordinatorID ? u"*"_s : QString()));
-        out.append(names.join(u'+'));
-    }
-    return out;
-}
+using test::describe;
 
-// The simulated speakers' own grouping in the same form, groups sorted.
-inline QStringList describe(const sim::FakeHousehold& household) {
-    QStringList out;
-    for (const sim::FakeGroup& group : household.groups) {
-        QStringList names;
-        for (const QString& member : group.members) {
-            const sim::FakeSpeaker* speaker = household.speakerByUuid(member);
-            names.append((speaker ? speaker->zoneName : member) +
-                         (member == group.coordinator ? u"*"_s : QString()));
-        }
-        names.sort();
-        out.append(names.join(u'+'));
-    }
-    out.sort();
-    return out;
-}
-
-class GroupingLive : public ::testing::Test {
+class GroupingLive : public test::LiveHousehold {
 protected:
-    void SetUp() override {
-        Clock::useManual();
-        vpnUp = false;
-        Network::setInterfaceSource(&interfaces);
-    }
-    void TearDown() override {
-        household.reset();
-        // Lets every task still waiting on the clock see that its household is gone.
-        Clock::advance(60s);
-        Clock::useReal();
-        simulator.reset();
-        Network::setInterfaceSource(nullptr);
-    }
+    void SetUp() override { Clock::useManual(); }
 
     // The speakers, and a household that has read them once; the request log starts empty.
     Household& start(const QList<QList<int>>& layout, int count) {
@@ -120,7 +55,6 @@ protected:
         QStringList hosts;
         for (int n = count; n >= 1; --n)
             hosts.append(host(n));
-        settings->setTextList(HouseholdKeys::knownHosts, hosts);
         Household::SpeakerAccess access{
             .topology = [this](QString from) -> QCoro::Task<QList<SpeakerGroup>> {
                 QList<SpeakerGroup> groups = co_await Household::readTopology(from);
@@ -139,29 +73,24 @@ protected:
             },
             .model = [](QString) -> QCoro::Task<std::optional<QString>> { co_return u"Sonos One"_s; },
             .browser = {},
+            .call = {},
+            .interfaces = {},
         };
-        household = std::make_unique<Household>(*settings, access);
-        test::run(household->refresh());
-        simulator->clearRequests();
-        return *household;
+        return readHousehold(hosts, std::move(access));
     }
-
-    HouseholdProbe probe() { return HouseholdProbe{*household}; }
 
     // The group whose coordinator is speaker n, as shown now.
     SpeakerGroup groupOf(int n) const {
-        for (const SpeakerGroup& group : household->groups())
-            if (group.coordinatorID == uuid(n))
-                return group;
-        ADD_FAILURE() << "no group led by " << n;
-        return {};
+        const std::optional<SpeakerGroup> group = test::groupLedBy(*household, uuid(n));
+        if (!group)
+            ADD_FAILURE() << "no group led by " << n;
+        return group.value_or(SpeakerGroup());
     }
     Room roomOf(int n) const {
-        for (const Room& room : household->allRooms())
-            if (room.id == uuid(n))
-                return room;
-        ADD_FAILURE() << "no room " << n;
-        return {};
+        const std::optional<Room> room = test::roomWithID(*household, uuid(n));
+        if (!room)
+            ADD_FAILURE() << "no room " << n;
+        return room.value_or(Room());
     }
     QStringList shown() const { return describe(household->groups()); }
     QStringList speakersSay() const { return describe(simulator->household()); }
@@ -208,9 +137,6 @@ protected:
         }
     }
 
-    TempSettings settings;
-    std::unique_ptr<sim::SpeakerSimulator> simulator;
-    std::unique_ptr<Household> household;
     bool holdTopology = false;
 };
 

@@ -188,7 +188,7 @@ TEST_F(Grouping, AFailedJoinShowsItsTextAndIsFollowedByTheSameRefresh) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Household& h = start({}, 3);
-        vpnUp = c.vpn;
+        interfaces.vpn = c.vpn;
         if (c.offline)
             simulator->setOffline(host(1), true);
         else
@@ -203,7 +203,7 @@ TEST_F(Grouping, AFailedJoinShowsItsTextAndIsFollowedByTheSameRefresh) {
         EXPECT_EQ(topologyReads(), 1);
         EXPECT_EQ(shown(), (QStringList{u"A*"_s, u"B*"_s, u"C*"_s}));
 
-        vpnUp = false;
+        interfaces.vpn = false;
         finish(h.setMember(roomOf(3), groupOf(2), true));
         EXPECT_FALSE(h.error());
         EXPECT_EQ(shown(), (QStringList{u"A*"_s, u"B*+C"_s}));

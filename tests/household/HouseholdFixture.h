@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "support/FakeInterfaces.h"
 #include "support/HouseholdProbe.h"
 
 #include <QCoro/QCoroTask>
@@ -44,8 +45,8 @@ inline ServiceResult announced(const QString& host) {
                          .txt = TxtRecord{TxtEntry{"location", location}}};
 }
 
-// A household over a private settings file on manual time, with fake speaker access that
-// counts what it is asked and never touches the network.
+// A household over a private settings file on manual time, with fake speaker reads that
+// count what they are asked and never touch the network.
 class HouseholdFixture : public ::testing::Test {
 protected:
     void SetUp() override { Clock::useManual(); }
@@ -78,6 +79,8 @@ protected:
             .browser = [this]() -> std::unique_ptr<ServiceBrowser> {
                 return std::make_unique<FakeBrowser>(browse);
             },
+            .call = {},
+            .interfaces = interfaces.reader(),
         };
         household = std::make_unique<Household>(*settings, access);
         return *household;
@@ -85,6 +88,7 @@ protected:
     HouseholdProbe probe() { return HouseholdProbe{*household}; }
 
     TempSettings settings;
+    FakeInterfaces interfaces;
     std::unique_ptr<Household> household;
     QList<SpeakerGroup> topology;
     QStringList asked;

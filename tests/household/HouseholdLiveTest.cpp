@@ -3,13 +3,10 @@
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
 #include "household/HouseholdTexts.h"
-#include "protocol/Network.h"
-#include "protocol/QtPrinters.h"
 #include "protocol/Soap.h"
 #include "support/Await.h"
-#include "support/HouseholdProbe.h"
-#include "support/SpeakerSimulator.h"
-#include "support/TestNet.h"
+#include "support/LiveHousehold.h"
+#include "support/QtPrinters.h"
 
 #include <QSignalSpy>
 
@@ -25,69 +22,36 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::optional<QList<Network::InterfaceAddress>> noVpn() {
-    return QList<Network::InterfaceAddress>{};
-}
-
+const test::SpeakerNumbers numbers{u"RINCON_SIM"_s, 2};
 QString host(int n) {
-    return test::loopback(n + 1);
+    return numbers.host(n);
 }
 QString uuid(int n) {
-    return u"RINCON_SIM%1"_s.arg(n);
+    return numbers.uuid(n);
 }
 
 // Six speakers in three groups: a TV pair, a playing pair and a stopped pair.
 sim::FakeHousehold sixSpeakers() {
-    const QStringList names = {u"Wohnzimmer"_s, u"Küche"_s,         u"Bad"_s,
-                               u"Flur"_s,       u"Arbeitszimmer"_s, u"Garten"_s};
-    sim::FakeHousehold household;
-    for (int n = 1; n <= 6; ++n) {
-        sim::FakeSpeaker speaker;
-        speaker.host = host(n);
-        speaker.uuid = uuid(n);
-        speaker.zoneName = names[n - 1];
-        household.speakers.append(speaker);
-    }
+    sim::FakeHousehold household =
+        numbers.household({u"Wohnzimmer"_s, u"Küche"_s, u"Bad"_s, u"Flur"_s, u"Arbeitszimmer"_s, u"Garten"_s},
+                          {{1, 2}, {3, 4}, {5, 6}});
     household.speakers[0].tv = true;
     household.speakers[0].modelName = u"Sonos Arc"_s;
     household.speakers[0].transport.state = u"PLAYING"_s;
     household.speakers[0].transport.trackUri = u"x-sonos-htastream:"_s + uuid(1) + u":spdif"_s;
     household.speakers[2].transport.state = u"PLAYING"_s;
     household.speakers[2].transport.trackUri = u"x-file-cifs://nas/song.mp3"_s;
-    household.groups = {{uuid(1) + u":1"_s, uuid(1), {uuid(1), uuid(2)}},
-                        {uuid(3) + u":2"_s, uuid(3), {uuid(3), uuid(4)}},
-                        {uuid(5) + u":3"_s, uuid(5), {uuid(5), uuid(6)}}};
     return household;
 }
 
-class HouseholdLive : public ::testing::Test {
+class HouseholdLive : public test::LiveHousehold {
 protected:
     void SetUp() override {
-        Network::setInterfaceSource(&noVpn);
         simulator = std::make_unique<sim::SpeakerSimulator>(sixSpeakers());
         // The newest host first: the TV speaker, then the others.
         settings->setTextList(HouseholdKeys::knownHosts, {host(1), host(3), host(5)});
     }
-    // Model lookups run on after a refresh; they end before their speakers or household go.
-    void settle() {
-        if (household) {
-            EXPECT_TRUE(
-                test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
-        }
-    }
-    void TearDown() override {
-        settle();
-        household.reset();
-        Network::setInterfaceSource(nullptr);
-        if (Clock::isManual())
-            Clock::useReal();
-    }
-    Household& make() {
-        settle();
-        household.reset();
-        household = std::make_unique<Household>(*settings);
-        return *household;
-    }
+    Household& make() { return makeHousehold(); }
     void refresh() { test::run(household->refresh()); }
     QStringList groupMembers() const {
         QStringList out;
@@ -114,10 +78,6 @@ protected:
                 return r;
         throw std::runtime_error("no published room of that name");
     }
-
-    TempSettings settings;
-    std::unique_ptr<sim::SpeakerSimulator> simulator;
-    std::unique_ptr<Household> household;
 };
 
 TEST_F(HouseholdLive, RefreshReadsTheHouseholdAndFollowsARegroupingFromOutside) {

@@ -17,25 +17,12 @@ std::exception_ptr refused501() {
     return std::make_exception_ptr(SonosError(u"GetZoneGroupState failed (UPnP 501)"_s, u"501"_s));
 }
 
-bool vpnUp = false;
-std::optional<QList<Network::InterfaceAddress>> interfaces() {
-    if (!vpnUp)
-        return QList<Network::InterfaceAddress>{};
-    return QList<Network::InterfaceAddress>{{u"tun0"_s, 0x1 | 0x40, 2}}; // IFF_UP | IFF_RUNNING, AF_INET
-}
-
 class HouseholdRefresh : public HouseholdFixture {
 protected:
     void SetUp() override {
         HouseholdFixture::SetUp();
-        vpnUp = false;
-        Network::setInterfaceSource(&interfaces);
         settings->setTextList(HouseholdKeys::knownHosts, {u"h2"_s, u"h1"_s});
         topology = {group(u"G1"_s, {room(u"A"_s, u"a"_s)}), group(u"G2"_s, {room(u"B"_s, u"b"_s)})};
-    }
-    void TearDown() override {
-        Network::setInterfaceSource(nullptr);
-        HouseholdFixture::TearDown();
     }
     void refresh() { test::run(household->refresh()); }
 };
@@ -79,7 +66,7 @@ TEST_F(HouseholdRefresh, FailureTextsOfAHouseholdThatWasNeverLive) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         failing = {{u"h2"_s, refused501()}, {u"h1"_s, c.last}};
-        vpnUp = c.vpn;
+        interfaces.vpn = c.vpn;
         household.reset();
         Household& h = make();
         refresh();
@@ -88,7 +75,7 @@ TEST_F(HouseholdRefresh, FailureTextsOfAHouseholdThatWasNeverLive) {
     }
     // Hosts that answer with no usable group read like speakers that did not answer.
     failing.clear();
-    vpnUp = false;
+    interfaces.vpn = false;
     topology.clear();
     household.reset();
     Household& h = make();

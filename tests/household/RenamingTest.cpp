@@ -237,21 +237,6 @@ TEST_F(Renaming, AFailureShowsItsTextAndStillRefreshes) {
     }
 }
 
-TEST_F(Renaming, TheDemoHouseholdRenamesNothingOnTheSpeakersNorInTheSettings) {
-    simulator = std::make_unique<sim::SpeakerSimulator>(sixRooms());
-    sim::installFavoritesActions(*simulator);
-    const QList<Room> rooms = {
-        Room{.id = uuid(1), .name = u"Küche"_s, .host = host(1), .volume = 20, .muted = false},
-        Room{.id = uuid(2), .name = u"Bad"_s, .host = host(2), .volume = 20, .muted = false}};
-    SpeakerGroup solo{.id = u"D1"_s, .coordinatorID = uuid(1), .rooms = {rooms[0]}};
-    SpeakerGroup pair{.id = u"D2"_s, .coordinatorID = uuid(1), .rooms = rooms};
-    Household demo(*settings, {solo}, {});
-    test::run(demo.rename(solo, u"Esszimmer"_s));
-    test::run(demo.rename(rooms[1], u"Badezimmer"_s));
-    test::run(demo.rename(pair, u"Oben"_s));
-    EXPECT_EQ(demo.displayName(pair), u"Oben"_s);
-    EXPECT_TRUE(simulator->requests().isEmpty());
-    EXPECT_FALSE(settings->contains(HouseholdKeys::groupNames));
-}
+// (The demo household renames nothing on the speakers nor in the settings: DemoHouseholdTest.)
 
 } // namespace

@@ -5,13 +5,10 @@
 #include "core/Clock.h"
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
-#include "protocol/Network.h"
 #include "support/Await.h"
-#include "support/HouseholdProbe.h"
+#include "support/LiveHousehold.h"
 #include "support/SimFavorites.h"
 #include "support/SimGena.h"
-#include "support/SpeakerSimulator.h"
-#include "support/TestNet.h"
 
 #include <QSignalSpy>
 
@@ -19,42 +16,24 @@
 
 #include <chrono>
 #include <memory>
+#include <stdexcept>
 
 using namespace std::chrono_literals;
 
 namespace simulated {
 
-inline std::optional<QList<Network::InterfaceAddress>> noVpn() {
-    return QList<Network::InterfaceAddress>{};
-}
-
+inline const test::SpeakerNumbers numbers{QStringLiteral("RINCON_SIM"), 2};
 inline QString host(int n) {
-    return test::loopback(n + 1);
+    return numbers.host(n);
 }
 inline QString uuid(int n) {
-    return QStringLiteral("RINCON_SIM%1").arg(n);
+    return numbers.uuid(n);
 }
 
 // Speakers 1..names.size() with the given names; groups given as lists of speaker numbers,
 // the first of each list its coordinator.
 inline sim::FakeHousehold household(const QStringList& names, const QList<QList<int>>& groups) {
-    sim::FakeHousehold fake;
-    for (int n = 1; n <= names.size(); ++n) {
-        sim::FakeSpeaker speaker;
-        speaker.host = host(n);
-        speaker.uuid = uuid(n);
-        speaker.zoneName = names[n - 1];
-        fake.speakers.append(speaker);
-    }
-    for (const QList<int>& members : groups) {
-        sim::FakeGroup group{uuid(members.first()) + QStringLiteral(":%1").arg(fake.groups.size() + 1),
-                             uuid(members.first()),
-                             {}};
-        for (int n : members)
-            group.members.append(uuid(n));
-        fake.groups.append(group);
-    }
-    return fake;
+    return numbers.household(names, groups);
 }
 
 // The actions and arguments that reached one speaker, in order, leaving out the reads of a
@@ -78,21 +57,9 @@ inline QList<QPair<QString, QList<QPair<QString, QString>>>> commands(const sim:
     return out;
 }
 
-class SimulatedHousehold : public ::testing::Test {
+class SimulatedHousehold : public test::LiveHousehold {
 protected:
-    void SetUp() override {
-        Clock::useManual();
-        Network::setInterfaceSource(&noVpn);
-    }
-    void TearDown() override {
-        settle();
-        household.reset();
-        // Lets every waiting task see that its household is gone and end.
-        Clock::advance(60s);
-        Clock::useReal();
-        simulator.reset();
-        Network::setInterfaceSource(nullptr);
-    }
+    void SetUp() override { Clock::useManual(); }
 
     // Starts the speakers, with the favourite and renaming actions, and makes a household that
     // knows the first speaker's host and has read the household once; with `events`, it also
@@ -100,34 +67,25 @@ protected:
     Household& start(sim::FakeHousehold fake, sim::Containers containers = {}, bool events = false) {
         simulator = std::make_unique<sim::SpeakerSimulator>(std::move(fake));
         sim::installFavoritesActions(*simulator, std::move(containers));
+        if (!events)
+            return readHousehold({host(1)});
         settings->setTextList(HouseholdKeys::knownHosts, {host(1)});
-        household = std::make_unique<Household>(*settings);
-        if (events)
-            household->events().start();
+        makeHousehold();
+        household->events().start();
         test::run(household->refresh());
         EXPECT_TRUE(household->live());
-        if (events) {
-            EXPECT_TRUE(test::waitUntil([&] { return household->events().healthy(); }));
-            // The first events make every group read again (after 0.3 s) and the topology read
-            // anew (after 0.5 s); both are over before the test goes on.
-            QSignalSpy applied(household.get(), &Household::groupsChanged);
-            Clock::advance(300ms);
-            EXPECT_TRUE(test::waitUntil([&] { return applied.count() >= household->groups().size(); }));
-            settings->setData(HouseholdKeys::lastGroups, "pending");
-            Clock::advance(200ms);
-            EXPECT_TRUE(
-                test::waitUntil([&] { return settings->data(HouseholdKeys::lastGroups) != "pending"; }));
-        }
+        EXPECT_TRUE(test::waitUntil([&] { return household->events().healthy(); }));
+        // The first events make every group read again (after 0.3 s) and the topology read
+        // anew (after 0.5 s); both are over before the test goes on.
+        QSignalSpy applied(household.get(), &Household::groupsChanged);
+        Clock::advance(300ms);
+        EXPECT_TRUE(test::waitUntil([&] { return applied.count() >= household->groups().size(); }));
+        settings->setData(HouseholdKeys::lastGroups, "pending");
+        Clock::advance(200ms);
+        EXPECT_TRUE(test::waitUntil([&] { return settings->data(HouseholdKeys::lastGroups) != "pending"; }));
         settle();
         simulator->clearRequests();
         return *household;
-    }
-    // Model lookups run on after a refresh; they end before their speakers or household go.
-    void settle() {
-        if (household) {
-            EXPECT_TRUE(
-                test::waitUntil([&] { return HouseholdProbe{*household}.fetchingModels().isEmpty(); }));
-        }
     }
     const SpeakerGroup& groupOf(const QString& coordinator) const {
         for (const SpeakerGroup& g : household->groups())
@@ -138,10 +96,6 @@ protected:
     int refreshes() const {
         return int(simulator->requests(QString(), QStringLiteral("GetZoneGroupState")).size());
     }
-
-    TempSettings settings;
-    std::unique_ptr<sim::SpeakerSimulator> simulator;
-    std::unique_ptr<Household> household;
 };
 
 } // namespace simulated

@@ -9,7 +9,7 @@ namespace {
 
 class Sound : public SpeakerOps {
 protected:
-    std::optional<Household::RoomSound> load(int n) { return test::run(Household::loadSound(room(n))); }
+    std::optional<Household::RoomSound> load(int n) { return test::run(h().loadSound(room(n))); }
     // Sets the text speaker n gives for `field` in its reply to `action`; nothing leaves it out.
     void reply(int n, const QString& action, const QString& field, std::optional<QString> text) {
         simulator->update([&](sim::FakeHousehold& fake) {
@@ -164,7 +164,8 @@ TEST_F(Sound, LoudnessIsSentAsItComesAndReportsThroughTheErrorText) {
 
     simulator->setOffline(host(2), true);
     h().setLoudness(room(2), false);
-    ASSERT_TRUE(waitForError(u"Speakers unreachable. Is the Mac on the same Wi-Fi, not a guest network?"_s));
+    ASSERT_TRUE(
+        waitForError(u"Speakers unreachable. Is this computer on the same Wi-Fi, not a guest network?"_s));
 }
 
 TEST_F(Sound, TVSoundShowsAtOnceAndSendsNightModeThenSpeech) {

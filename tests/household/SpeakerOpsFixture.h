@@ -6,18 +6,12 @@
 #include "core/Clock.h"
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
-#include "protocol/Network.h"
 #include "support/Await.h"
-#include "support/HouseholdProbe.h"
+#include "support/LiveHousehold.h"
 #include "support/SimGena.h"
 #include "support/SimTransport.h"
-#include "support/SpeakerSimulator.h"
-#include "support/TestNet.h"
 
 #include <gtest/gtest.h>
-
-#include <net/if.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -34,17 +28,10 @@ using Args = QList<QPair<QString, QString>>;
 // under way (the HTTP client sends it again when its connection closes) must not reach them.
 inline int firstAddress = 2;
 inline QString host(int n) {
-    return test::loopback(firstAddress + n - 1);
+    return test::SpeakerNumbers{u"RINCON_OPS"_s, firstAddress}.host(n);
 }
 inline QString uuid(int n) {
-    return u"RINCON_OPS%1"_s.arg(n);
-}
-
-inline std::optional<QList<Network::InterfaceAddress>> noVpn() {
-    return QList<Network::InterfaceAddress>{};
-}
-inline std::optional<QList<Network::InterfaceAddress>> vpnUp() {
-    return QList<Network::InterfaceAddress>{{u"tun0"_s, IFF_UP | IFF_RUNNING, AF_INET}};
+    return test::SpeakerNumbers{u"RINCON_OPS"_s, firstAddress}.uuid(n);
 }
 
 inline QList<sim::QueueItem> queue(int tracks) {
@@ -59,15 +46,8 @@ inline QList<sim::QueueItem> queue(int tracks) {
 // Four speakers: Wohnzimmer and Küche play a queue together (volumes 40 and 31); Bad is a
 // TV speaker on its own, paused on the TV input; Flur stands alone with nothing loaded.
 inline sim::FakeHousehold fourSpeakers() {
-    const QStringList names = {u"Wohnzimmer"_s, u"Küche"_s, u"Bad"_s, u"Flur"_s};
-    sim::FakeHousehold household;
-    for (int n = 1; n <= 4; ++n) {
-        sim::FakeSpeaker speaker;
-        speaker.host = host(n);
-        speaker.uuid = uuid(n);
-        speaker.zoneName = names[n - 1];
-        household.speakers.append(speaker);
-    }
+    sim::FakeHousehold household = test::SpeakerNumbers{u"RINCON_OPS"_s, firstAddress}.household(
+        {u"Wohnzimmer"_s, u"Küche"_s, u"Bad"_s, u"Flur"_s}, {{1, 2}, {3}, {4}});
     sim::FakeSpeaker& living = household.speakers[0];
     living.room.volume = 40;
     living.transport.queue = queue(3);
@@ -81,39 +61,27 @@ inline sim::FakeHousehold fourSpeakers() {
     bath.tv = true;
     bath.transport.state = u"PAUSED_PLAYBACK"_s;
     bath.transport.trackUri = u"x-sonos-htastream:"_s + uuid(3) + u":spdif"_s;
-    household.groups = {{uuid(1) + u":1"_s, uuid(1), {uuid(1), uuid(2)}},
-                        {uuid(3) + u":2"_s, uuid(3), {uuid(3)}},
-                        {uuid(4) + u":3"_s, uuid(4), {uuid(4)}}};
     return household;
 }
 
-class SpeakerOps : public ::testing::Test {
+class SpeakerOps : public test::LiveHousehold {
 protected:
     void SetUp() override {
         firstAddress += 4;
         ASSERT_LE(firstAddress + 3, 254);
         Clock::useManual();
-        Network::setInterfaceSource(&noVpn);
         simulator = std::make_unique<sim::SpeakerSimulator>(fourSpeakers());
         sim::installTransportActions(*simulator);
-        settings->setTextList(HouseholdKeys::knownHosts, {host(1)});
-        household = std::make_unique<Household>(*settings);
-        test::run(household->refresh());
+        readHousehold({host(1)});
         ASSERT_EQ(household->groups().size(), 3);
-        simulator->clearRequests();
     }
     void TearDown() override {
         // Work still under way ends before its household and speakers go.
         if (household) {
-            EXPECT_TRUE(test::waitUntil([&] { return probe().fetchingModels().isEmpty(); }));
             EXPECT_TRUE(test::waitUntil([&] { return sendersIdle(); }));
             EXPECT_TRUE(test::waitUntil([&] { return household->events().inFlight().isEmpty(); }));
         }
-        household.reset();
-        // Lets every waiting task see that its household is gone and end.
-        Clock::advance(60s);
-        Clock::useReal();
-        Network::setInterfaceSource(nullptr);
+        LiveHousehold::TearDown();
     }
 
     Household& h() { return *household; }
@@ -146,20 +114,16 @@ protected:
         const auto& senders = probe().volumeSenders();
         return std::none_of(senders.cbegin(), senders.cend(), [](const auto& s) { return s->busy(); });
     }
-    HouseholdProbe probe() { return HouseholdProbe{*household}; }
-
     // The published group coordinated by speaker n.
     SpeakerGroup group(int n) const {
-        for (const SpeakerGroup& g : household->groups())
-            if (g.coordinatorID == uuid(n))
-                return g;
+        if (auto found = test::groupLedBy(*household, uuid(n)))
+            return *std::move(found);
         throw std::runtime_error("no such group");
     }
     // Speaker n's room as published.
     Room room(int n) const {
-        for (const Room& r : household->allRooms())
-            if (r.id == uuid(n))
-                return r;
+        if (auto found = test::roomWithID(*household, uuid(n)))
+            return *std::move(found);
         throw std::runtime_error("no such room");
     }
     // Replaces the published group coordinated by speaker n.
@@ -202,10 +166,6 @@ protected:
     bool waitForError(const std::optional<QString>& text) {
         return test::waitUntil([&] { return household->error() == text; });
     }
-
-    TempSettings settings;
-    std::unique_ptr<sim::SpeakerSimulator> simulator;
-    std::unique_ptr<Household> household;
 };
 
 } // namespace ops

@@ -127,11 +127,11 @@ TEST_F(Transport, AFailedToggleRestoresTheStateAndShowsItsText) {
         {"other fault", [this] { simulator->setFault(host(4), u"Play"_s, sim::Fault::upnp(u"402"_s)); },
          u"Play failed (UPnP 402)"_s},
         {"offline", [this] { simulator->setOffline(host(4), true); },
-         u"Speakers unreachable. Is the Mac on the same Wi-Fi, not a guest network?"_s},
+         u"Speakers unreachable. Is this computer on the same Wi-Fi, not a guest network?"_s},
         {"offline behind a VPN",
          [this] {
              simulator->setOffline(host(4), true);
-             Network::setInterfaceSource(&vpnUp);
+             interfaces.vpn = true;
          },
          u"Speakers unreachable. An active VPN often blocks the local network."_s},
     };
@@ -153,7 +153,7 @@ TEST_F(Transport, AFailedToggleRestoresTheStateAndShowsItsText) {
 
         simulator->clearFaults();
         simulator->setOffline(host(4), false);
-        Network::setInterfaceSource(&noVpn);
+        interfaces.vpn = false;
     }
     // The text goes through the lookup: the German source while German is in use.
     EXPECT_EQ(L(u"Nichts geladen. Starte Musik in Spotify oder der Sonos-App."_s),
@@ -304,7 +304,8 @@ TEST_F(Transport, TheSleepTimerShowsItsRemainderAndSendsItsDuration) {
     // A failure shows its text and leaves the optimistic remainder.
     simulator->setOffline(host(1), true);
     h().setSleepTimer(group(1), 30);
-    ASSERT_TRUE(waitForError(u"Speakers unreachable. Is the Mac on the same Wi-Fi, not a guest network?"_s));
+    ASSERT_TRUE(
+        waitForError(u"Speakers unreachable. Is this computer on the same Wi-Fi, not a guest network?"_s));
     EXPECT_EQ(group(1).sleepRemaining, 1800);
 }
 

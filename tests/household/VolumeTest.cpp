@@ -249,11 +249,12 @@ TEST_F(Volume, VolumeFailuresShowTheirTextWhichOnlyAMuteClears) {
 
     simulator->setOffline(host(3), true);
     h().setVolume(group(3), 10);
-    ASSERT_TRUE(waitForError(u"Speakers unreachable. Is the Mac on the same Wi-Fi, not a guest network?"_s));
-    Network::setInterfaceSource(&vpnUp);
+    ASSERT_TRUE(
+        waitForError(u"Speakers unreachable. Is this computer on the same Wi-Fi, not a guest network?"_s));
+    interfaces.vpn = true;
     h().setVolume(room(3), 10);
     ASSERT_TRUE(waitForError(u"Speakers unreachable. An active VPN often blocks the local network."_s));
-    Network::setInterfaceSource(&noVpn);
+    interfaces.vpn = false;
     simulator->setOffline(host(3), false);
 
     h().toggleMute(room(4));

@@ -1,5 +1,6 @@
 #include "protocol/Discovery.h"
 #include "protocol/AvahiBrowser.h"
+#include "support/QtPrinters.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -9,11 +10,6 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
-
-// Readable failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -45,21 +45,6 @@ TEST(Network, VpnRuleOverInterfaceLists) {
         EXPECT_EQ(Network::vpnActiveIn(c.entries), c.active) << c.what;
 }
 
-namespace {
-std::optional<QList<InterfaceAddress>> fakeEntries;
-} // namespace
-
-TEST(Network, VpnActiveReadsTheSourceAnewOnEveryCall) {
-    Network::setInterfaceSource([] { return fakeEntries; });
-    fakeEntries = std::nullopt;
-    EXPECT_FALSE(Network::vpnActive()) << "unreadable list";
-    fakeEntries = QList<InterfaceAddress>{{"wg0", up, AF_INET}};
-    EXPECT_TRUE(Network::vpnActive());
-    fakeEntries = QList<InterfaceAddress>{{"wg0", 0, AF_INET}};
-    EXPECT_FALSE(Network::vpnActive()) << "the tunnel went down";
-    Network::setInterfaceSource(nullptr);
-}
-
 TEST(Network, SystemListHasTheLoopbackInterface) {
     const std::optional<QList<InterfaceAddress>> entries = Network::systemInterfaces();
     ASSERT_TRUE(entries.has_value());
