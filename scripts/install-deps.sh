@@ -12,6 +12,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   xvfb xdotool imagemagick trayer x11-utils
   iproute2 dbus avahi-daemon avahi-utils
+  xdg-utils traceroute
   fonts-inter fonts-dejavu-core
 )
 

@@ -23,3 +23,13 @@ QString L(const QString& german) {
         return german;
     return RenderMode::english().value(german, german);
 }
+
+QString fillPlaceholders(QString text, const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        const qsizetype at = text.indexOf(QLatin1String("%@"));
+        if (at < 0)
+            break;
+        text.replace(at, 2, argument);
+    }
+    return text;
+}

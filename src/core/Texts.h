@@ -14,3 +14,7 @@ bool englishFor(const QStringList& uiLanguages);
 // The text to show for a German source text: its English form while English is in use and
 // the table holds it, else the text unchanged.
 QString L(const QString& german);
+
+// Fills a looked-up text: each argument in turn replaces the first "%@" still in the text,
+// searched from its start; arguments left over when none remains are dropped.
+QString fillPlaceholders(QString text, const QStringList& arguments);
