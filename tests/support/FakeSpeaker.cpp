@@ -102,6 +102,8 @@ QString zoneGroupState(const FakeHousehold& household) {
             text += QStringLiteral(" Invisible=\"1\"");
         if (speaker.zoneBridge)
             text += QStringLiteral(" IsZoneBridge=\"1\"");
+        for (auto it = speaker.topologyAttributes.cbegin(); it != speaker.topologyAttributes.cend(); ++it)
+            text += QStringLiteral(" %1=\"%2\"").arg(it.key(), xmlEscape(it.value()));
         return text;
     };
     QString text = QStringLiteral("<ZoneGroupState><ZoneGroups>");
@@ -124,7 +126,8 @@ QString zoneGroupState(const FakeHousehold& household) {
         }
         text += QStringLiteral("</ZoneGroup>");
     }
-    text += QStringLiteral("</ZoneGroups><VanishedDevices></VanishedDevices></ZoneGroupState>");
+    text += QStringLiteral("</ZoneGroups><VanishedDevices>") + household.vanishedDevices +
+            QStringLiteral("</VanishedDevices></ZoneGroupState>");
     return text;
 }
 
