@@ -58,8 +58,10 @@ QCoro::Task<std::optional<QString>> runTool(QString name, QStringList arguments)
     const QString program = environment().tools ? name : ToolRunner::find(name);
     if (program.isEmpty())
         co_return std::nullopt;
-    std::optional<QByteArray> output =
-        co_await ToolRun{runner(), program, std::move(arguments), environment().toolGuard, std::nullopt};
+    // A named awaitable: the runner writes into it after the suspension, and g++ 12 may end
+    // a temporary in a co_await expression too early.
+    ToolRun run{runner(), program, std::move(arguments), environment().toolGuard, std::nullopt};
+    std::optional<QByteArray> output = co_await run;
     if (!output)
         co_return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
