@@ -77,12 +77,59 @@ QList<QPair<QString, QMap<QString, QString>>> HealthCheck::missing(const Memory&
     return out;
 }
 
+int HealthCheck::compareNames(const QString& a, const QString& b) {
+    // Runs of digits compare by their value, the text between them by the locale's order
+    // without regard to case: "Bad 2" before "Bad 10", as in a file list. Done by hand, since
+    // the collator's numeric mode depends on how Qt was built.
+    static thread_local QCollator collator = [] {
+        QCollator c{QLocale()};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digitsA = isDigit(a[i]);
+        const bool digitsB = isDigit(b[j]);
+        qsizetype endA = i;
+        while (endA < a.size() && isDigit(a[endA]) == digitsA)
+            ++endA;
+        qsizetype endB = j;
+        while (endB < b.size() && isDigit(b[endB]) == digitsB)
+            ++endB;
+        const QStringView runA = QStringView(a).sliced(i, endA - i);
+        const QStringView runB = QStringView(b).sliced(j, endB - j);
+        int order = 0;
+        if (digitsA && digitsB) {
+            // By value: without leading zeros the longer run is the larger number.
+            qsizetype za = 0;
+            while (za + 1 < runA.size() && runA[za] == QLatin1Char('0'))
+                ++za;
+            qsizetype zb = 0;
+            while (zb + 1 < runB.size() && runB[zb] == QLatin1Char('0'))
+                ++zb;
+            const QStringView va = runA.sliced(za);
+            const QStringView vb = runB.sliced(zb);
+            order = va.size() != vb.size() ? (va.size() < vb.size() ? -1 : 1) : va.compare(vb);
+        } else {
+            order = collator.compare(runA, runB);
+        }
+        if (order != 0)
+            return order < 0 ? -1 : 1;
+        i = endA;
+        j = endB;
+    }
+    if (i < a.size())
+        return 1;
+    if (j < b.size())
+        return -1;
+    return 0;
+}
+
 void HealthCheck::sortSpeakers(QList<HealthSpeaker>& speakers) {
-    QCollator collator{QLocale()};
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(speakers.begin(), speakers.end(), [&](const HealthSpeaker& a, const HealthSpeaker& b) {
-        const int byName = collator.compare(a.name, b.name);
+        const int byName = compareNames(a.name, b.name);
         if (byName != 0)
             return byName < 0;
         return a.model.value_or(QString()) < b.model.value_or(QString());

@@ -60,6 +60,8 @@ public:
     static QStringList hostsToAsk(const QStringList& roomHosts, const QStringList& knownHosts, const Memory& memory);
     // Stable sort by name (numbers by value, the locale's order, case ignored), then model.
     static void sortSpeakers(QList<HealthSpeaker>& speakers);
+    // The name order of that sort: negative, zero or positive.
+    static int compareNames(const QString& a, const QString& b);
 
     static constexpr qint64 freshSeconds = 600;
 
