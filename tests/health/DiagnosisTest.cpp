@@ -2,6 +2,8 @@
 
 #include "core/Texts.h"
 
+#include "protocol/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -11,6 +11,8 @@
 
 #include <QTemporaryDir>
 
+#include "protocol/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,6 +1,8 @@
 #include "health/HealthReport.h"
 #include "health/IPv4.h"
 
+#include "protocol/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace {

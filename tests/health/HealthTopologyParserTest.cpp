@@ -1,5 +1,7 @@
 #include "health/HealthTopologyParser.h"
 
+#include "protocol/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace {

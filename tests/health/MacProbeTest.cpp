@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "protocol/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;

@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 
+#include "protocol/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
