@@ -93,7 +93,8 @@ QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString a
     const std::optional<HttpResponse> response =
         co_await send(request, "POST", SOAP::envelope(service, action, args), Delays::requestTimeout,
                       std::chrono::hours(1), cancel);
-    if (!response || response->status != 200)
+    // An answer that came in after the cancel is not read: nobody wants it any more.
+    if (!response || response->status != 200 || (cancel && cancel->cancelled()))
         co_return std::nullopt;
     co_return LeafParser::parse(response->body);
 }
