@@ -38,7 +38,8 @@ struct Buffer {
         char digits[24];
         int n = 0;
         bool negative = value < 0;
-        unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+        unsigned long long v =
+            negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
         do {
             digits[n++] = static_cast<char>('0' + v % 10);
             v /= 10;

@@ -15,7 +15,7 @@ QString text(const QString& german, const QStringList& arguments = {}) {
 
 HealthIssue issue(QString id, HealthLevel level, QString title, QString detail, QStringList speakers = {},
                   bool quiet = false) {
-    return HealthIssue{std::move(id), level, std::move(title), std::move(detail), std::nullopt,
+    return HealthIssue{std::move(id),       level, std::move(title), std::move(detail), std::nullopt,
                        std::move(speakers), quiet};
 }
 
@@ -28,19 +28,21 @@ void unreachable(const QList<HealthSpeaker>& speakers, QList<HealthIssue>& out) 
         if (s.reachable)
             continue;
         if (s.inSystem) {
-            out.append(issue(QStringLiteral("blocked-") + s.id, HealthLevel::problem,
-                             text(QStringLiteral("„%@“ ist für diesen Computer nicht erreichbar"), {s.name}),
-                             text(QStringLiteral("Sonos meldet ihn als verbunden, aber dein Computer kommt nicht an "
-                                                 "ihn heran. Oft trennt der Router Geräte voneinander, etwa im "
-                                                 "Gast-WLAN.")),
-                             {s.id}));
+            out.append(
+                issue(QStringLiteral("blocked-") + s.id, HealthLevel::problem,
+                      text(QStringLiteral("„%@“ ist für diesen Computer nicht erreichbar"), {s.name}),
+                      text(QStringLiteral("Sonos meldet ihn als verbunden, aber dein Computer kommt nicht an "
+                                          "ihn heran. Oft trennt der Router Geräte voneinander, etwa im "
+                                          "Gast-WLAN.")),
+                      {s.id}));
         } else {
-            HealthIssue offline = issue(
-                QStringLiteral("offline-") + s.id, HealthLevel::problem,
-                text(QStringLiteral("„%@“ antwortet nicht"), {s.name}),
-                text(QStringLiteral("Er war schon einmal da, ist jetzt aber nicht im Netz. Ist er am Strom? Nach "
-                                    "einem Neustart braucht er etwa eine Minute.")),
-                {s.id});
+            HealthIssue offline =
+                issue(QStringLiteral("offline-") + s.id, HealthLevel::problem,
+                      text(QStringLiteral("„%@“ antwortet nicht"), {s.name}),
+                      text(QStringLiteral(
+                          "Er war schon einmal da, ist jetzt aber nicht im Netz. Ist er am Strom? Nach "
+                          "einem Neustart braucht er etwa eine Minute.")),
+                      {s.id});
             offline.forgettable = s.id;
             out.append(offline);
         }
@@ -107,29 +109,32 @@ void firmware(const QList<HealthSpeaker>& speakers, QList<HealthIssue>& out) {
         names.append(quoted(s->name));
         ids.append(s->id);
     }
-    out.append(issue(QStringLiteral("firmware"), HealthLevel::warning,
-                     text(QStringLiteral("Unterschiedliche Software-Stände")),
-                     text(QStringLiteral("%@ läuft nicht auf %@ wie die anderen. Ein Update in der Sonos-App unter "
-                                         "Einstellungen › System bringt alle auf denselben Stand."),
-                          {names.join(QStringLiteral(", ")), label.value_or(majority)}),
-                     ids));
+    out.append(
+        issue(QStringLiteral("firmware"), HealthLevel::warning,
+              text(QStringLiteral("Unterschiedliche Software-Stände")),
+              text(QStringLiteral("%@ läuft nicht auf %@ wie die anderen. Ein Update in der Sonos-App unter "
+                                  "Einstellungen › System bringt alle auf denselben Stand."),
+                   {names.join(QStringLiteral(", ")), label.value_or(majority)}),
+              ids));
 }
 
 void connections(const QList<HealthSpeaker>& speakers, QList<HealthIssue>& out) {
     for (const HealthSpeaker& s : speakers)
         if (s.reachable && s.latency && *s.latency >= weakLatency)
-            out.append(issue(QStringLiteral("weak-") + s.id, HealthLevel::warning,
-                             text(QStringLiteral("Schwache Verbindung bei „%@“"), {s.name}),
-                             text(QStringLiteral("Er antwortet langsam. Näher am Router oder per LAN-Kabel läuft er "
-                                                 "stabiler.")),
-                             {s.id}));
+            out.append(
+                issue(QStringLiteral("weak-") + s.id, HealthLevel::warning,
+                      text(QStringLiteral("Schwache Verbindung bei „%@“"), {s.name}),
+                      text(QStringLiteral("Er antwortet langsam. Näher am Router oder per LAN-Kabel läuft er "
+                                          "stabiler.")),
+                      {s.id}));
     for (const HealthSpeaker& s : speakers)
         if (s.reachable && s.behindExtender && (!s.latency || *s.latency < weakLatency))
-            out.append(issue(QStringLiteral("extender-") + s.id, HealthLevel::warning,
-                             text(QStringLiteral("„%@“ hängt an einem Repeater"), {s.name}),
-                             text(QStringLiteral("Das geht, ist aber anfälliger für Aussetzer. Direkt am Router oder "
-                                                 "per Kabel ist er verlässlicher.")),
-                             {s.id}));
+            out.append(issue(
+                QStringLiteral("extender-") + s.id, HealthLevel::warning,
+                text(QStringLiteral("„%@“ hängt an einem Repeater"), {s.name}),
+                text(QStringLiteral("Das geht, ist aber anfälliger für Aussetzer. Direkt am Router oder "
+                                    "per Kabel ist er verlässlicher.")),
+                {s.id}));
 }
 
 void offeredUpdate(const QList<HealthSpeaker>& speakers, const std::optional<HealthUpdate>& update,
@@ -157,25 +162,28 @@ QList<HealthIssue> issues(const QList<HealthSpeaker>& speakers, const MacNetwork
                           const std::optional<HealthUpdate>& update) {
     QList<HealthIssue> out;
     if (speakers.isEmpty())
-        out.append(issue(QStringLiteral("none"), HealthLevel::problem, text(QStringLiteral("Keine Lautsprecher gefunden")),
-                         text(QStringLiteral("Tamber erreicht keinen Sonos-Lautsprecher. Ist dieser Computer im "
-                                             "selben WLAN wie dein Sonos-System?"))));
+        out.append(issue(
+            QStringLiteral("none"), HealthLevel::problem, text(QStringLiteral("Keine Lautsprecher gefunden")),
+            text(QStringLiteral("Tamber erreicht keinen Sonos-Lautsprecher. Ist dieser Computer im "
+                                "selben WLAN wie dein Sonos-System?"))));
     unreachable(speakers, out);
     subnets(speakers, mac, out);
     firmware(speakers, out);
     connections(speakers, out);
     offeredUpdate(speakers, update, out);
     if (mac.doubleNAT.value_or(false))
-        out.append(issue(QStringLiteral("nat"), HealthLevel::warning, text(QStringLiteral("Zwei Router hintereinander")),
-                         text(QStringLiteral("Hinter deinem Router sitzt noch einer (Double NAT). Solange Computer und "
-                                             "Lautsprecher am selben hängen, ist das meist egal. Bei Aussetzern einen "
-                                             "der beiden in den Bridge-Modus stellen.")),
-                         {}, true));
+        out.append(issue(
+            QStringLiteral("nat"), HealthLevel::warning, text(QStringLiteral("Zwei Router hintereinander")),
+            text(QStringLiteral("Hinter deinem Router sitzt noch einer (Double NAT). Solange Computer und "
+                                "Lautsprecher am selben hängen, ist das meist egal. Bei Aussetzern einen "
+                                "der beiden in den Bridge-Modus stellen.")),
+            {}, true));
     if (mac.vpn)
-        out.append(issue(QStringLiteral("vpn"), HealthLevel::warning, text(QStringLiteral("VPN aktiv")),
-                         text(QStringLiteral("Ein VPN leitet oft auch das Heimnetz um. Fehlen Lautsprecher, trenn "
-                                             "das VPN kurz.")),
-                         {}, true));
+        out.append(
+            issue(QStringLiteral("vpn"), HealthLevel::warning, text(QStringLiteral("VPN aktiv")),
+                  text(QStringLiteral("Ein VPN leitet oft auch das Heimnetz um. Fehlen Lautsprecher, trenn "
+                                      "das VPN kurz.")),
+                  {}, true));
     std::stable_sort(out.begin(), out.end(),
                      [](const HealthIssue& a, const HealthIssue& b) { return a.level > b.level; });
     return out;

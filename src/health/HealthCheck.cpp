@@ -63,8 +63,8 @@ QStringList HealthCheck::hostsToAsk(const QStringList& roomHosts, const QStringL
     return hosts;
 }
 
-QList<QPair<QString, QMap<QString, QString>>> HealthCheck::missing(const Memory& memory, const QString& household,
-                                                                   const QSet<QString>& listed) {
+QList<QPair<QString, QMap<QString, QString>>>
+HealthCheck::missing(const Memory& memory, const QString& household, const QSet<QString>& listed) {
     QList<QPair<QString, QMap<QString, QString>>> out;
     for (auto it = memory.cbegin(); it != memory.cend(); ++it) {
         if (listed.contains(it.key()) || it->isEmpty())
@@ -152,7 +152,8 @@ QCoro::Task<void> HealthCheck::check(bool deep) {
     QStringList roomHosts;
     for (const Room& room : rooms)
         roomHosts.append(room.host);
-    const QStringList hosts = hostsToAsk(roomHosts, settings_.textList(HouseholdKeys::knownHosts).value_or(QStringList{}), known_);
+    const QStringList hosts =
+        hostsToAsk(roomHosts, settings_.textList(HouseholdKeys::knownHosts).value_or(QStringList{}), known_);
     const std::optional<bool> keptNAT = report_ ? report_->mac.doubleNAT : std::nullopt;
     const std::optional<HealthReport> previous = report_;
 

@@ -54,10 +54,11 @@ public:
     void forget(const QString& id);
 
     // The remembered entries of `household` that the topology does not list, in memory order.
-    static QList<QPair<QString, QMap<QString, QString>>> missing(const Memory& memory, const QString& household,
-                                                                 const QSet<QString>& listed);
+    static QList<QPair<QString, QMap<QString, QString>>>
+    missing(const Memory& memory, const QString& household, const QSet<QString>& listed);
     // Hosts to ask: room hosts in order, then known hosts, then remembered hosts, each once.
-    static QStringList hostsToAsk(const QStringList& roomHosts, const QStringList& knownHosts, const Memory& memory);
+    static QStringList hostsToAsk(const QStringList& roomHosts, const QStringList& knownHosts,
+                                  const Memory& memory);
     // Stable sort by name (numbers by value, the locale's order, case ignored), then model.
     static void sortSpeakers(QList<HealthSpeaker>& speakers);
     // The name order of that sort: negative, zero or positive.

@@ -139,15 +139,19 @@ QString HealthReport::supportSummary(const QLocale& locale) const {
     QStringList kinds;
     for (const HealthIssue& issue : issues)
         kinds.append(issue.kind());
-    lines.append(QStringLiteral("Hinweise: ") + (kinds.isEmpty() ? QStringLiteral("keine") : kinds.join(QStringLiteral(", "))));
+    lines.append(QStringLiteral("Hinweise: ") +
+                 (kinds.isEmpty() ? QStringLiteral("keine") : kinds.join(QStringLiteral(", "))));
     lines.append(QStringLiteral("Update: ") +
                  (update ? update->display.value_or(update->version) : QStringLiteral("keins")));
     const QString network = mac.wifi        ? QStringLiteral("WLAN")
                             : mac.interface ? QStringLiteral("LAN")
                                             : QStringLiteral("kein Netz");
-    const QString nat = !mac.doubleNAT ? QStringLiteral("?") : *mac.doubleNAT ? QStringLiteral("ja") : QStringLiteral("nein");
+    const QString nat = !mac.doubleNAT   ? QStringLiteral("?")
+                        : *mac.doubleNAT ? QStringLiteral("ja")
+                                         : QStringLiteral("nein");
     lines.append(QStringLiteral("Computer: ") + network + QStringLiteral(", VPN ") +
-                 (mac.vpn ? QStringLiteral("an") : QStringLiteral("aus")) + QStringLiteral(", Double NAT ") + nat);
+                 (mac.vpn ? QStringLiteral("an") : QStringLiteral("aus")) + QStringLiteral(", Double NAT ") +
+                 nat);
     for (const HealthSpeaker& speaker : speakers)
         lines.append(speakerLine(speaker));
     return lines.join(QLatin1Char('\n'));

@@ -32,8 +32,8 @@ struct HealthSpeaker {
     HealthLink link = HealthLink::unknown;
     std::optional<std::int64_t> channelMHz;
     bool behindExtender = false;
-    bool inSystem = true;  // false for a remembered speaker added back
-    bool reachable = false; // answered this check's device-description probe
+    bool inSystem = true;          // false for a remembered speaker added back
+    bool reachable = false;        // answered this check's device-description probe
     std::optional<double> latency; // median answer time in seconds
 
     // The Wi-Fi channel number of channelMHz; nothing for none, zero or below.

@@ -86,7 +86,8 @@ HealthSpeaker speakerFromTopology(const QHash<QString, QString>& attributes, con
     else if (mode == QStringLiteral("1"))
         speaker.link = HealthLink::wifi;
     else if (mode == QStringLiteral("0"))
-        speaker.link = value("WifiEnabled") == QStringLiteral("0") ? HealthLink::unknown : HealthLink::sonosNet;
+        speaker.link =
+            value("WifiEnabled") == QStringLiteral("0") ? HealthLink::unknown : HealthLink::sonosNet;
     else
         speaker.link = HealthLink::unknown;
     if (speaker.link != HealthLink::ethernet)

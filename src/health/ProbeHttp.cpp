@@ -57,7 +57,8 @@ QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArra
     QObject::connect(&idleTimer, &QTimer::timeout, reply, &QNetworkReply::abort);
     QObject::connect(&totalTimer, &QTimer::timeout, reply, &QNetworkReply::abort);
     QObject::connect(reply, &QNetworkReply::uploadProgress, &idleTimer, [&idleTimer] { idleTimer.start(); });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &idleTimer, [&idleTimer] { idleTimer.start(); });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, &idleTimer,
+                     [&idleTimer] { idleTimer.start(); });
     QMetaObject::Connection cancelled;
     if (cancel)
         cancelled = QObject::connect(cancel, &ProbeCancel::triggered, reply, &QNetworkReply::abort);

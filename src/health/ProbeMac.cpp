@@ -74,10 +74,12 @@ QCoro::Task<std::optional<QString>> runTool(QString name, QStringList arguments)
 QCoro::Task<std::optional<bool>> doubleNAT() {
     const QString destination = environment().natDestination;
     // traceroute where it is installed, else tracepath (hop lines "2:" instead of "2").
-    const bool haveTraceroute = environment().tools || !ToolRunner::find(QStringLiteral("traceroute")).isEmpty();
+    const bool haveTraceroute =
+        environment().tools || !ToolRunner::find(QStringLiteral("traceroute")).isEmpty();
     QString tool = QStringLiteral("traceroute");
-    QStringList arguments = {QStringLiteral("-n"), QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-q"),
-                             QStringLiteral("1"),  QStringLiteral("-w"), QStringLiteral("2"), destination};
+    QStringList arguments = {QStringLiteral("-n"), QStringLiteral("-m"), QStringLiteral("2"),
+                             QStringLiteral("-q"), QStringLiteral("1"),  QStringLiteral("-w"),
+                             QStringLiteral("2"),  destination};
     if (!haveTraceroute) {
         tool = QStringLiteral("tracepath");
         arguments = {QStringLiteral("-n"), QStringLiteral("-m"), QStringLiteral("2"), destination};
@@ -129,8 +131,8 @@ QMap<QString, QPair<QString, QString>> addressTable(const QList<InterfaceEntry>&
 
 bool isTunnel(const QString& name) {
     // The tunnels of other systems and Linux's own: WireGuard, Tailscale, IP-in-IP and GRE.
-    static const char* const prefixes[] = {"utun", "ipsec", "ppp", "tun", "tap", "gif", "stf",
-                                           "wg",   "tailscale", "vti", "gre", "sit"};
+    static const char* const prefixes[] = {"utun", "ipsec", "ppp",       "tun", "tap", "gif",
+                                           "stf",  "wg",    "tailscale", "vti", "gre", "sit"};
     for (const char* prefix : prefixes)
         if (name.startsWith(QLatin1String(prefix)))
             return true;
@@ -172,7 +174,8 @@ std::optional<QList<InterfaceEntry>> systemInterfaces() {
         if (!address || address->sa_family != AF_INET)
             return std::nullopt;
         char buffer[NI_MAXHOST] = {};
-        if (getnameinfo(address, sizeof(sockaddr_in), buffer, sizeof(buffer), nullptr, 0, NI_NUMERICHOST) != 0)
+        if (getnameinfo(address, sizeof(sockaddr_in), buffer, sizeof(buffer), nullptr, 0, NI_NUMERICHOST) !=
+            0)
             return std::nullopt;
         return QString::fromLatin1(buffer);
     };

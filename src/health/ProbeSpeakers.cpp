@@ -71,7 +71,8 @@ QCoro::Task<std::optional<System>> askOne(QString host, ProbeCancel* cancel) {
         co_return std::nullopt;
     System system{host, std::nullopt, std::move(topology)};
     if (id)
-        if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID")); household != id->cend())
+        if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID"));
+            household != id->cend())
             system.household = *household;
     co_return system;
 }
@@ -107,7 +108,8 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
 }
 
 QCoro::Task<std::optional<Answer>> speaker(QString host) {
-    const auto url = Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400/xml/device_description.xml"));
+    const auto url =
+        Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400/xml/device_description.xml"));
     if (!url)
         co_return std::nullopt;
     const Environment& env = environment();

@@ -92,7 +92,8 @@ QList<Support::CrashFile> listFolder(const QString& folder) {
 
 } // namespace
 
-Support::Context Support::Context::make(const Household* household, const std::optional<HealthReport>& report) {
+Support::Context Support::Context::make(const Household* household,
+                                        const std::optional<HealthReport>& report) {
     Context context;
     if (household) {
         const QMap<QString, QString>& models = household->models();
@@ -161,16 +162,16 @@ void Support::dismissCrash() {
 }
 
 void Support::reportProblem(const Context& context) {
-    compose(QStringLiteral("Tamber: Problem"), L(QStringLiteral("Was ist passiert, und was hast du erwartet?")), context,
-            {});
+    compose(QStringLiteral("Tamber: Problem"),
+            L(QStringLiteral("Was ist passiert, und was hast du erwartet?")), context, {});
 }
 
 void Support::sendCrash(const Context& context) {
     if (!pendingCrash_)
         return;
     const bool started = compose(QStringLiteral("Tamber: Absturz"),
-                                 L(QStringLiteral("Was hast du gerade gemacht, als Tamber abgestürzt ist?")), context,
-                                 {*pendingCrash_});
+                                 L(QStringLiteral("Was hast du gerade gemacht, als Tamber abgestürzt ist?")),
+                                 context, {*pendingCrash_});
     if (started)
         dismissCrash();
 }
@@ -219,7 +220,8 @@ void Support::present(const QString& subject, const QString& intro, const QStrin
         qCWarning(logApp) << "Cannot write the problem report to" << path << ":" << file.errorString();
     files.append(attachments);
 
-    const MailComposer::Mail mail{env_.recipient.isEmpty() ? QStringLiteral(TAMBER_SUPPORT_ADDRESS) : env_.recipient,
+    const MailComposer::Mail mail{env_.recipient.isEmpty() ? QStringLiteral(TAMBER_SUPPORT_ADDRESS)
+                                                           : env_.recipient,
                                   subject, mailBody(intro, info), files};
     QPointer<Support> self(this);
     composer().compose(mail, this, [self, mail](bool taken) {
@@ -269,13 +271,15 @@ QString Support::speakerList(const QStringList& models) {
 }
 
 QString Support::systemInfo(const Context& context, const SystemFacts& facts) {
-    QString text = QStringLiteral("Tamber ") + facts.version + QStringLiteral(" (") + facts.build + QStringLiteral(")\n");
+    QString text = QStringLiteral("Tamber ") + facts.version + QStringLiteral(" (") + facts.build +
+                   QStringLiteral(")\n");
     text += facts.os + QStringLiteral(", ") + facts.hardware + QStringLiteral(", ") + facts.language;
     text += QStringLiteral("\nSpeaker: ") +
             (context.speakers.isEmpty() ? QStringLiteral("keine gefunden") : speakerList(context.speakers));
     text += QStringLiteral("\nBedienungshilfen: ") +
             (facts.accessibilityTrusted ? QStringLiteral("ja") : QStringLiteral("nein")) +
-            QStringLiteral(", Firewall: ") + (facts.firewallOn ? QStringLiteral("an") : QStringLiteral("aus"));
+            QStringLiteral(", Firewall: ") +
+            (facts.firewallOn ? QStringLiteral("an") : QStringLiteral("aus"));
     if (context.health)
         text += QStringLiteral("\n\n--- Systemzustand ---\n") + *context.health;
     return text;
@@ -297,7 +301,8 @@ QString Support::recentLog(const std::optional<QList<Log::Entry>>& entries, cons
     for (const Log::Entry& entry : *entries) {
         if (entry.category != subsystem && !entry.category.startsWith(prefix))
             continue;
-        const QString category = entry.category.startsWith(prefix) ? entry.category.mid(prefix.size()) : QString();
+        const QString category =
+            entry.category.startsWith(prefix) ? entry.category.mid(prefix.size()) : QString();
         lines.append(locale.toString(entry.time.toLocalTime().time(), QStringLiteral("HH:mm:ss")) +
                      QStringLiteral(" [") + category + QStringLiteral("] ") + entry.message);
     }
@@ -326,7 +331,8 @@ QString Support::mailBody(const QString& intro, const QString& info) {
 
 QUrl Support::mailtoUrl(const QString& address, const QString& subject, const QString& body) {
     // Each value encoded on its own, so that "&", "=", "+", "#" and line feeds stay data.
-    const QByteArray text = "mailto:" + QUrl::toPercentEncoding(address, "@") + "?subject=" +
-                            QUrl::toPercentEncoding(subject) + "&body=" + QUrl::toPercentEncoding(body);
+    const QByteArray text = "mailto:" + QUrl::toPercentEncoding(address, "@") +
+                            "?subject=" + QUrl::toPercentEncoding(subject) +
+                            "&body=" + QUrl::toPercentEncoding(body);
     return QUrl::fromEncoded(text, QUrl::StrictMode);
 }

@@ -53,15 +53,15 @@ public:
 
     // Where the service meets the system; tests replace every part.
     struct Environment {
-        MailComposer* composer = nullptr;           // nothing: xdg-email and the file manager
-        QString crashFolder;                        // empty: the crash handler's folder
-        QString reportFolder;                       // empty: a private folder of this user
-        std::function<QList<CrashFile>()> listing;  // empty: the crash folder in listing order
-        std::function<SystemFacts()> facts;         // empty: SystemFacts::current()
-        std::function<QString()> log;               // empty: recentLog()
+        MailComposer* composer = nullptr;          // nothing: xdg-email and the file manager
+        QString crashFolder;                       // empty: the crash handler's folder
+        QString reportFolder;                      // empty: a private folder of this user
+        std::function<QList<CrashFile>()> listing; // empty: the crash folder in listing order
+        std::function<SystemFacts()> facts;        // empty: SystemFacts::current()
+        std::function<QString()> log;              // empty: recentLog()
         // Gathers the texts and calls back on any thread; empty: a worker thread.
         std::function<void(std::function<void()> work)> gather;
-        QString recipient;                          // empty: the build's support address
+        QString recipient; // empty: the build's support address
     };
 
     explicit Support(SettingsStore& settings, QObject* parent = nullptr);
@@ -102,7 +102,8 @@ signals:
 
 private:
     // False when the request was dropped because another report is being composed.
-    bool compose(const QString& subject, const QString& intro, const Context& context, const QStringList& attachments);
+    bool compose(const QString& subject, const QString& intro, const Context& context,
+                 const QStringList& attachments);
     void present(const QString& subject, const QString& intro, const QString& info, const QString& log,
                  const QStringList& attachments);
     QString reportFolder() const;

@@ -29,8 +29,9 @@ void DesktopMailComposer::compose(const Mail& mail, QObject* context, std::funct
         if (receiver)
             done(ok);
     };
-    QObject::connect(process, &QProcess::finished, process,
-                     [finish](int code, QProcess::ExitStatus status) { finish(status == QProcess::NormalExit && code == 0); });
+    QObject::connect(process, &QProcess::finished, process, [finish](int code, QProcess::ExitStatus status) {
+        finish(status == QProcess::NormalExit && code == 0);
+    });
     QObject::connect(process, &QProcess::errorOccurred, process, [finish](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             finish(false);
@@ -50,7 +51,8 @@ void DesktopMailComposer::revealFiles(const QStringList& paths) {
     QStringList uris;
     for (const QString& path : paths)
         uris.append(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
-    QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+    QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"),
+                           QStringLiteral("/org/freedesktop/FileManager1"),
                            QStringLiteral("org.freedesktop.FileManager1"), QDBusConnection::sessionBus());
     if (manager.isValid()) {
         manager.setTimeout(2000);

@@ -11,9 +11,8 @@
 QString ToolRunner::find(const QString& name) {
     QString found = QStandardPaths::findExecutable(name);
     if (found.isEmpty())
-        found = QStandardPaths::findExecutable(
-            name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin"),
-                   QStringLiteral("/bin")});
+        found = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
+                                                      QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
     return found;
 }
 
@@ -31,7 +30,8 @@ void ProcessToolRunner::run(const QString& program, const QStringList& arguments
     auto delivered = std::make_shared<bool>(false);
     QPointer<QObject> receiver(context);
     const bool hasContext = context != nullptr;
-    auto deliver = [delivered, receiver, hasContext, done = std::move(done)](bool started, const QByteArray& output) {
+    auto deliver = [delivered, receiver, hasContext, done = std::move(done)](bool started,
+                                                                             const QByteArray& output) {
         if (*delivered)
             return;
         *delivered = true;
@@ -54,12 +54,13 @@ void ProcessToolRunner::run(const QString& program, const QStringList& arguments
         deliver(true, process->readAllStandardOutput());
         process->deleteLater();
     });
-    QObject::connect(process, &QProcess::errorOccurred, process, [process, deliver](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        deliver(false, {});
-        process->deleteLater();
-    });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, deliver](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         deliver(false, {});
+                         process->deleteLater();
+                     });
     process->start(QIODevice::ReadOnly);
     if (process->state() != QProcess::NotRunning || process->error() != QProcess::FailedToStart)
         stop->start(guard);

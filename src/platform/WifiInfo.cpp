@@ -43,15 +43,15 @@ std::optional<QString> SystemWifiInfo::ssid(const QString& interface) {
     const QDBusReply<QDBusObjectPath> device = manager.call(QStringLiteral("GetDeviceByIpIface"), interface);
     if (!device.isValid())
         return std::nullopt;
-    const QVariant point = property(device.value().path(),
-                                    QStringLiteral("org.freedesktop.NetworkManager.Device.Wireless"),
-                                    QStringLiteral("ActiveAccessPoint"));
+    const QVariant point =
+        property(device.value().path(), QStringLiteral("org.freedesktop.NetworkManager.Device.Wireless"),
+                 QStringLiteral("ActiveAccessPoint"));
     const QString pointPath = point.value<QDBusObjectPath>().path();
     if (pointPath.isEmpty() || pointPath == QLatin1String("/"))
         return std::nullopt;
-    const QByteArray name =
-        property(pointPath, QStringLiteral("org.freedesktop.NetworkManager.AccessPoint"), QStringLiteral("Ssid"))
-            .toByteArray();
+    const QByteArray name = property(pointPath, QStringLiteral("org.freedesktop.NetworkManager.AccessPoint"),
+                                     QStringLiteral("Ssid"))
+                                .toByteArray();
     if (name.isEmpty())
         return std::nullopt;
     return QString::fromUtf8(name);

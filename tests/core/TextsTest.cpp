@@ -24,5 +24,16 @@ TEST(L, TranslatesKnownTextsOnceRenderModeIsOn) {
     EXPECT_EQ(L(QStringLiteral("Speaker nicht erreichbar. Ein aktives VPN blockiert oft das lokale Netz.")),
               QStringLiteral("Speakers unreachable. An active VPN often blocks the local network."));
     EXPECT_EQ(L(QStringLiteral("Kein Eintrag")), QStringLiteral("Kein Eintrag"));
-    EXPECT_EQ(RenderMode::english().size(), 6);
+    for (auto it = RenderMode::english().cbegin(); it != RenderMode::english().cend(); ++it)
+        EXPECT_FALSE(it.value().isEmpty()) << it.key().toStdString();
+}
+
+TEST(FillPlaceholders, EachArgumentTakesTheFirstRemainingPlace) {
+    const auto fill = [](const char* text, QStringList args) {
+        return fillPlaceholders(QString::fromUtf8(text), args);
+    };
+    EXPECT_EQ(fill("%@ von %@ Lautsprechern", {"3", "4"}), QStringLiteral("3 von 4 Lautsprechern"));
+    EXPECT_EQ(fill("„%@“", {"a", "b"}), QStringLiteral("„a“"));            // surplus arguments are dropped
+    EXPECT_EQ(fill("%@ und %@", {"%@", "x"}), QStringLiteral("x und %@")); // searched from the start again
+    EXPECT_EQ(fill("ohne", {}), QStringLiteral("ohne"));
 }

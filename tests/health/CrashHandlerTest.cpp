@@ -1,7 +1,7 @@
 #include "health/CrashHandler.h"
 
-#include "platform/SettingsStore.h"
 #include "health/Support.h"
+#include "platform/SettingsStore.h"
 
 #include "protocol/QtPrinters.h"
 

@@ -59,7 +59,8 @@ protected:
         Probe::environment() = Probe::Environment{};
         Probe::environment().speakerIdle = 500ms;
         sim::FakeHousehold fake;
-        const QStringList zoneNames = {QStringLiteral("Küche"), QStringLiteral("Bad 10"), QStringLiteral("Bad 2")};
+        const QStringList zoneNames = {QStringLiteral("Küche"), QStringLiteral("Bad 10"),
+                                       QStringLiteral("Bad 2")};
         for (int n = 1; n <= 3; ++n) {
             sim::FakeSpeaker speaker;
             speaker.host = host(n);
@@ -95,8 +96,8 @@ protected:
             Room room{uuid(n), QStringLiteral("Room %1").arg(n), host(n)};
             groups.append(SpeakerGroup{room.id, room.id, {room}});
         }
-        household = std::make_unique<Household>(*settings, groups,
-                                                QMap<QString, QString>{{uuid(3), QStringLiteral("Household Model")}});
+        household = std::make_unique<Household>(
+            *settings, groups, QMap<QString, QString>{{uuid(3), QStringLiteral("Household Model")}});
     }
 
     std::unique_ptr<HealthCheck> makeCheck() {
@@ -135,7 +136,8 @@ TEST(HealthCheckHosts, RoomsThenKnownHostsThenRemembered) {
 
 TEST(HealthCheckMemory, MissingEntries) {
     const Memory memory{
-        {QStringLiteral("A"), {{QStringLiteral("household"), QStringLiteral("H")}, {QStringLiteral("name"), QStringLiteral("a")}}},
+        {QStringLiteral("A"),
+         {{QStringLiteral("household"), QStringLiteral("H")}, {QStringLiteral("name"), QStringLiteral("a")}}},
         {QStringLiteral("B"), {{QStringLiteral("household"), QStringLiteral("Other")}}},
         {QStringLiteral("C"), {{QStringLiteral("name"), QStringLiteral("no household")}}},
         {QStringLiteral("D"), {}},
@@ -150,8 +152,12 @@ TEST(HealthCheckMemory, MissingEntries) {
 
 TEST(HealthCheckSort, NumbersByValueThenModel) {
     QList<HealthSpeaker> speakers;
-    for (const auto& [name, model] : {std::pair<const char*, const char*>{"Bad 10", "A"}, {"bad 2", "B"},
-                                      {"Küche", "Z"}, {"Küche", nullptr}, {"Küche", "M"}, {"Arbeit", "Q"}}) {
+    for (const auto& [name, model] : {std::pair<const char*, const char*>{"Bad 10", "A"},
+                                      {"bad 2", "B"},
+                                      {"Küche", "Z"},
+                                      {"Küche", nullptr},
+                                      {"Küche", "M"},
+                                      {"Arbeit", "Q"}}) {
         HealthSpeaker s;
         s.name = QString::fromUtf8(name);
         if (model)
@@ -162,20 +168,23 @@ TEST(HealthCheckSort, NumbersByValueThenModel) {
     QStringList order;
     for (const HealthSpeaker& s : speakers)
         order.append(s.name + QLatin1Char('/') + s.model.value_or(QStringLiteral("-")));
-    EXPECT_EQ(order, (QStringList{QStringLiteral("Arbeit/Q"), QStringLiteral("bad 2/B"), QStringLiteral("Bad 10/A"),
-                                  QStringLiteral("Küche/-"), QStringLiteral("Küche/M"), QStringLiteral("Küche/Z")}));
+    EXPECT_EQ(order,
+              (QStringList{QStringLiteral("Arbeit/Q"), QStringLiteral("bad 2/B"), QStringLiteral("Bad 10/A"),
+                           QStringLiteral("Küche/-"), QStringLiteral("Küche/M"), QStringLiteral("Küche/Z")}));
 }
 
 TEST_F(HealthCheckRun, DeepCheckMergesProbesAndRemembers) {
     sim->update([](sim::FakeHousehold& h) {
         h.updateItem = QStringLiteral(R"(<UpdateItem Version="86.0" UpdateURL="http://u/x-v16.2-y"/>)");
-        h.vanishedDevices = QStringLiteral(R"(<Device UUID="RINCON_H3" ZoneName="Bad Zwei"/><Device UUID="RINCON_GONE" ZoneName="Gone"/>)");
+        h.vanishedDevices = QStringLiteral(
+            R"(<Device UUID="RINCON_H3" ZoneName="Bad Zwei"/><Device UUID="RINCON_GONE" ZoneName="Gone"/>)");
     });
     auto check = makeCheck();
     test::run(check->check(true));
     ASSERT_TRUE(check->report());
     const HealthReport& report = *check->report();
-    EXPECT_EQ(names(report.speakers), (QStringList{QStringLiteral("Bad 10"), QStringLiteral("Bad Zwei"), QStringLiteral("Küche")}));
+    EXPECT_EQ(names(report.speakers),
+              (QStringList{QStringLiteral("Bad 10"), QStringLiteral("Bad Zwei"), QStringLiteral("Küche")}));
     EXPECT_EQ(report.household, std::optional<QString>(QStringLiteral("Sonos_SIM_HOUSEHOLD")));
     EXPECT_EQ(report.update, (HealthUpdate{QStringLiteral("86.0"), QStringLiteral("16.2")}));
     EXPECT_EQ(report.mac.doubleNAT, std::optional<bool>(true));
@@ -194,7 +203,8 @@ TEST_F(HealthCheckRun, DeepCheckMergesProbesAndRemembers) {
     EXPECT_EQ(bath->model, std::optional<QString>(QStringLiteral("Household Model")));
 
     // Versions 85.0 twice and the description's once: one firmware issue; the update is quiet.
-    EXPECT_EQ(issueIds(report), (QStringList{QStringLiteral("firmware"), QStringLiteral("update"), QStringLiteral("nat")}));
+    EXPECT_EQ(issueIds(report),
+              (QStringList{QStringLiteral("firmware"), QStringLiteral("update"), QStringLiteral("nat")}));
 
     // Every listed speaker is remembered whole.
     EXPECT_EQ(check->known().value(uuid(1)),
@@ -202,12 +212,14 @@ TEST_F(HealthCheckRun, DeepCheckMergesProbesAndRemembers) {
                                       {QStringLiteral("host"), host(1)},
                                       {QStringLiteral("model"), QStringLiteral("Era 100")},
                                       {QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}));
-    EXPECT_EQ(settings->textMaps(QStringLiteral("healthKnownSpeakers")), std::optional<Memory>(check->known()));
+    EXPECT_EQ(settings->textMaps(QStringLiteral("healthKnownSpeakers")),
+              std::optional<Memory>(check->known()));
     EXPECT_FALSE(check->checking());
 }
 
 TEST_F(HealthCheckRun, QuickCheckCarriesDoubleNATAndUpdateOfTheSameHousehold) {
-    sim->update([](sim::FakeHousehold& h) { h.updateItem = QStringLiteral(R"(<UpdateItem Version="86.0"/>)"); });
+    sim->update(
+        [](sim::FakeHousehold& h) { h.updateItem = QStringLiteral(R"(<UpdateItem Version="86.0"/>)"); });
     auto check = makeCheck();
     test::run(check->check(false));
     EXPECT_EQ(check->report()->mac.doubleNAT, std::nullopt);
@@ -229,12 +241,15 @@ TEST_F(HealthCheckRun, QuickCheckCarriesDoubleNATAndUpdateOfTheSameHousehold) {
 TEST_F(HealthCheckRun, RememberedSpeakerComesBackOfflineAndCanBeForgotten) {
     settings->setTextMaps(
         QStringLiteral("healthKnownSpeakers"),
-        {{QStringLiteral("RINCON_OLD"), {{QStringLiteral("name"), QStringLiteral("Keller")},
-                                         {QStringLiteral("model"), QStringLiteral("Sub")},
-                                         {QStringLiteral("host"), host(20)},
-                                         {QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}},
-         {QStringLiteral("RINCON_NOHOST"), {{QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}},
-         {QStringLiteral("RINCON_ELSE"), {{QStringLiteral("host"), host(21)}, {QStringLiteral("household"), QStringLiteral("Other")}}}});
+        {{QStringLiteral("RINCON_OLD"),
+          {{QStringLiteral("name"), QStringLiteral("Keller")},
+           {QStringLiteral("model"), QStringLiteral("Sub")},
+           {QStringLiteral("host"), host(20)},
+           {QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}},
+         {QStringLiteral("RINCON_NOHOST"),
+          {{QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}},
+         {QStringLiteral("RINCON_ELSE"),
+          {{QStringLiteral("host"), host(21)}, {QStringLiteral("household"), QStringLiteral("Other")}}}});
     auto check = makeCheck();
     test::run(check->check(false));
     const HealthReport report = *check->report();
@@ -257,17 +272,20 @@ TEST_F(HealthCheckRun, RememberedSpeakerComesBackOfflineAndCanBeForgotten) {
     EXPECT_FALSE(issueIds(*check->report()).contains(QStringLiteral("offline-RINCON_OLD")));
     EXPECT_EQ(check->report()->checkedAt, report.checkedAt);
     EXPECT_FALSE(check->known().contains(QStringLiteral("RINCON_OLD")));
-    EXPECT_FALSE(settings->textMaps(QStringLiteral("healthKnownSpeakers"))->contains(QStringLiteral("RINCON_OLD")));
+    EXPECT_FALSE(
+        settings->textMaps(QStringLiteral("healthKnownSpeakers"))->contains(QStringLiteral("RINCON_OLD")));
 }
 
 TEST_F(HealthCheckRun, ForgettingDuringACheckKeepsTheSpeakerOutOfItsReport) {
     settings->setTextMaps(QStringLiteral("healthKnownSpeakers"),
-                          {{QStringLiteral("RINCON_OLD"), {{QStringLiteral("name"), QStringLiteral("Keller")},
-                                                           {QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}}});
+                          {{QStringLiteral("RINCON_OLD"),
+                            {{QStringLiteral("name"), QStringLiteral("Keller")},
+                             {QStringLiteral("household"), QStringLiteral("Sonos_SIM_HOUSEHOLD")}}}});
     sim->setFault(host(1), QStringLiteral("/xml/device_description.xml"), sim::Fault::delayed(200ms));
     auto check = makeCheck();
     auto running = check->check(false);
-    ASSERT_TRUE(test::waitUntil([&] { return !sim->requests(QString(), QStringLiteral("/xml/device_description.xml")).isEmpty(); }));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return !sim->requests(QString(), QStringLiteral("/xml/device_description.xml")).isEmpty(); }));
     check->forget(QStringLiteral("RINCON_OLD"));
     test::run(std::move(running));
     EXPECT_FALSE(find(*check->report(), QStringLiteral("RINCON_OLD")));
@@ -280,7 +298,9 @@ TEST_F(HealthCheckRun, ListedSpeakerIsRememberedWholeAndAMalformedMemoryIsEmpty)
     EXPECT_TRUE(check->known().isEmpty());
     // An older entry with a model that neither the probe nor the household supplies now.
     settings->setTextMaps(QStringLiteral("healthKnownSpeakers"),
-                          {{uuid(2), {{QStringLiteral("model"), QStringLiteral("Old")}, {QStringLiteral("name"), QStringLiteral("Old")}}}});
+                          {{uuid(2),
+                            {{QStringLiteral("model"), QStringLiteral("Old")},
+                             {QStringLiteral("name"), QStringLiteral("Old")}}}});
     sim->update([](sim::FakeHousehold& h) { h.speakers[1].modelName = QString(); });
     check = makeCheck();
     test::run(check->check(false));

@@ -53,7 +53,8 @@ TEST(HealthRatings, LevelsOfReportAndSpeakers) {
 
 TEST(HealthRatings, WifiChannelOfFrequency) {
     const std::pair<std::optional<std::int64_t>, std::optional<std::int64_t>> cases[] = {
-        {2484, 14}, {2412, 1}, {2437, 6}, {5180, 36}, {5935, 187}, {5955, 1},
+        {2484, 14},        {2412, 1},          {2437, 6},
+        {5180, 36},        {5935, 187},        {5955, 1},
         {0, std::nullopt}, {-5, std::nullopt}, {std::nullopt, std::nullopt},
     };
     for (const auto& [mhz, channel] : cases) {
@@ -85,7 +86,8 @@ TEST(HealthUpdateParse, VersionAndDisplayVersion) {
          HealthUpdate{QStringLiteral("85.1-65120"), QStringLiteral("16.2")}},
         {R"(<UpdateItem Version="85.1-65120" UpdateURL="https://u.example/build.bin" />)",
          HealthUpdate{QStringLiteral("85.1-65120"), std::nullopt}},
-        {R"(<UpdateItem Version="1" UpdateURL="x-v1.2-a-v3.4.5-b"/>)", HealthUpdate{QStringLiteral("1"), QStringLiteral("3.4.5")}},
+        {R"(<UpdateItem Version="1" UpdateURL="x-v1.2-a-v3.4.5-b"/>)",
+         HealthUpdate{QStringLiteral("1"), QStringLiteral("3.4.5")}},
         {R"(<UpdateItem UpdateURL="x-v16.2-y" />)", std::nullopt},
         {R"(<UpdateItem Version="" />)", std::nullopt},
     };

@@ -25,17 +25,26 @@ TEST(HealthTopologyParser, DevicesAndVanishedDevices) {
          R"(<ZoneGroupState><ZoneGroups><ZoneGroup><ZoneGroupMember UUID="A" ZoneName="One">)"
          R"(<Satellite UUID="S" ZoneName="first"/><Satellite UUID="S" ZoneName="second"/></ZoneGroupMember>)"
          R"(<ZoneGroupMember UUID="B"/></ZoneGroup></ZoneGroups></ZoneGroupState>)",
-         {"A", "S", "B"}, {}},
+         {"A", "S", "B"},
+         {}},
         {"vanished devices keep duplicates; a member inside them counts",
          R"(<ZoneGroupState><ZoneGroups><ZoneGroup><ZoneGroupMember UUID="A"/></ZoneGroup></ZoneGroups>)"
          R"(<VanishedDevices><Device UUID="V1"/><Device UUID="V1"/><Device ZoneName="no id"/>)"
          R"(<ZoneGroupMember UUID="M"/></VanishedDevices><Device UUID="outside"/></ZoneGroupState>)",
-         {"A", "M"}, {"V1", "V1"}},
-        {"members without UUID are skipped", R"(<ZoneGroups><ZoneGroupMember ZoneName="x"/><ZoneGroupMember/></ZoneGroups>)",
-         {}, {}},
-        {"element names are case-sensitive", R"(<zonegroupmember UUID="a"/><ZONEGROUPMEMBER UUID="b"/>)", {}, {}},
-        {"malformed keeps what came before", R"(<ZoneGroups><ZoneGroupMember UUID="A"/><ZoneGroupMember UUID="B" <<)",
-         {"A"}, {}},
+         {"A", "M"},
+         {"V1", "V1"}},
+        {"members without UUID are skipped",
+         R"(<ZoneGroups><ZoneGroupMember ZoneName="x"/><ZoneGroupMember/></ZoneGroups>)",
+         {},
+         {}},
+        {"element names are case-sensitive",
+         R"(<zonegroupmember UUID="a"/><ZONEGROUPMEMBER UUID="b"/>)",
+         {},
+         {}},
+        {"malformed keeps what came before",
+         R"(<ZoneGroups><ZoneGroupMember UUID="A"/><ZoneGroupMember UUID="B" <<)",
+         {"A"},
+         {}},
     };
     for (const Case& c : cases) {
         const HealthTopologyParser parsed = HealthTopologyParser::parse(QString::fromUtf8(c.xml));
@@ -55,7 +64,10 @@ TEST(HealthTopologyParser, SpeakerFromAttributes) {
         bool extender;
     };
     const Case cases[] = {
-        {{{"EthLink", "1"}, {"WirelessMode", "1"}, {"ChannelFreq", "2412"}}, HealthLink::ethernet, std::nullopt, false},
+        {{{"EthLink", "1"}, {"WirelessMode", "1"}, {"ChannelFreq", "2412"}},
+         HealthLink::ethernet,
+         std::nullopt,
+         false},
         {{{"WirelessMode", "1"}, {"ChannelFreq", "5180"}}, HealthLink::wifi, 5180, false},
         {{{"WirelessMode", "0"}}, HealthLink::sonosNet, std::nullopt, false},
         {{{"WirelessMode", "0"}, {"WifiEnabled", "0"}}, HealthLink::unknown, std::nullopt, false},
@@ -72,14 +84,16 @@ TEST(HealthTopologyParser, SpeakerFromAttributes) {
         EXPECT_TRUE(s.inSystem);
         EXPECT_FALSE(s.reachable);
     }
-    const HealthSpeaker named = Health::speakerFromTopology(
-        {{"ZoneName", "Bad"}, {"Location", "http://192.168.1.30:1400/xml/device_description.xml"},
-         {"SoftwareVersion", "85.0-64200"}},
-        QStringLiteral("RINCON_2"));
+    const HealthSpeaker named =
+        Health::speakerFromTopology({{"ZoneName", "Bad"},
+                                     {"Location", "http://192.168.1.30:1400/xml/device_description.xml"},
+                                     {"SoftwareVersion", "85.0-64200"}},
+                                    QStringLiteral("RINCON_2"));
     EXPECT_EQ(named.name, QStringLiteral("Bad"));
     EXPECT_EQ(named.host, QStringLiteral("192.168.1.30"));
     EXPECT_EQ(named.version, std::optional<QString>(QStringLiteral("85.0-64200")));
-    const HealthSpeaker bare = Health::speakerFromTopology({{"Location", "not a url"}}, QStringLiteral("RINCON_3"));
+    const HealthSpeaker bare =
+        Health::speakerFromTopology({{"Location", "not a url"}}, QStringLiteral("RINCON_3"));
     EXPECT_EQ(bare.name, QStringLiteral("RINCON_3"));
     EXPECT_EQ(bare.host, QString());
     EXPECT_EQ(bare.version, std::nullopt);

@@ -18,7 +18,8 @@ namespace {
 
 using Table = QMap<QString, QPair<QString, QString>>;
 
-Probe::InterfaceEntry entry(const char* name, const char* ipv4, const char* mask = "255.255.255.0", bool up = true) {
+Probe::InterfaceEntry entry(const char* name, const char* ipv4, const char* mask = "255.255.255.0",
+                            bool up = true) {
     Probe::InterfaceEntry e;
     e.name = QString::fromLatin1(name);
     e.up = up;
@@ -50,9 +51,10 @@ public:
 };
 
 TEST(MacProbe, RouteOutput) {
-    const auto route = Probe::parseRoute(QStringLiteral("default via 192.168.1.1 dev wlan0 proto dhcp metric 600\n"
-                                                        "default via 10.8.0.1 dev eth0 proto static metric 100\n"
-                                                        "default dev wg0 scope link metric 900\n"));
+    const auto route =
+        Probe::parseRoute(QStringLiteral("default via 192.168.1.1 dev wlan0 proto dhcp metric 600\n"
+                                         "default via 10.8.0.1 dev eth0 proto static metric 100\n"
+                                         "default dev wg0 scope link metric 900\n"));
     EXPECT_EQ(route.gateway, std::optional<QString>(QStringLiteral("10.8.0.1")));
     EXPECT_EQ(route.interface, std::optional<QString>(QStringLiteral("eth0")));
     const auto single = Probe::parseRoute(QStringLiteral("default via 192.168.1.1 dev en0\n"));
@@ -66,8 +68,10 @@ TEST(MacProbe, RouteOutput) {
 TEST(MacProbe, AddressTable) {
     const Table table = Probe::addressTable({entry("lo", "127.0.0.1", "255.0.0.0"), entry("eth0", "10.0.0.2"),
                                              entry("eth0", "10.0.0.3"), entry("wlan0", nullptr),
-                                             entry("docker0", "172.17.0.1", nullptr), entry("eth1", "10.1.0.2", "255.0.0.0", false)});
-    EXPECT_EQ(table, (Table{{QStringLiteral("eth0"), {QStringLiteral("10.0.0.3"), QStringLiteral("255.255.255.0")}}}));
+                                             entry("docker0", "172.17.0.1", nullptr),
+                                             entry("eth1", "10.1.0.2", "255.0.0.0", false)});
+    EXPECT_EQ(table, (Table{{QStringLiteral("eth0"),
+                             {QStringLiteral("10.0.0.3"), QStringLiteral("255.255.255.0")}}}));
     EXPECT_TRUE(Probe::addressTable({entry("lo", "127.0.0.1"), entry("lo", "127.0.1.1")}).isEmpty());
 }
 
@@ -75,7 +79,8 @@ TEST(MacProbe, InterfaceChoice) {
     const auto t = [](std::initializer_list<const char*> names) {
         Table table;
         for (const char* name : names)
-            table.insert(QString::fromLatin1(name), {QStringLiteral("10.0.0.2"), QStringLiteral("255.255.255.0")});
+            table.insert(QString::fromLatin1(name),
+                         {QStringLiteral("10.0.0.2"), QStringLiteral("255.255.255.0")});
         return table;
     };
     const std::tuple<const char*, std::optional<QString>, Table, std::optional<QString>> cases[] = {
@@ -94,7 +99,8 @@ TEST(MacProbe, InterfaceChoice) {
 
 TEST(MacProbe, SecondHopOfTheTrace) {
     const std::pair<const char*, std::optional<bool>> cases[] = {
-        {"traceroute to 1.1.1.1 (1.1.1.1), 2 hops max\n 1  192.168.1.1  0.5 ms\n 2  10.0.0.1  3.1 ms\n", true},
+        {"traceroute to 1.1.1.1 (1.1.1.1), 2 hops max\n 1  192.168.1.1  0.5 ms\n 2  10.0.0.1  3.1 ms\n",
+         true},
         {" 1  192.168.1.1  0.5 ms\n 2  172.31.255.254  3 ms\n", true},
         {" 1  192.168.1.1  0.5 ms\n 2  172.32.0.1  3 ms\n", false},
         {" 1  192.168.1.1  0.5 ms\n 2  192.168.0.1  3 ms\n", true},
@@ -116,8 +122,9 @@ protected:
         Probe::environment().vpn = [] { return true; };
         Probe::environment().natDestination = QStringLiteral("192.0.2.1");
         Probe::environment().interfaces = [] {
-            return std::optional<QList<Probe::InterfaceEntry>>(
-                {entry("lo", "127.0.0.1", "255.0.0.0"), entry("wlan0", "192.168.1.20"), entry("wg0", "10.9.0.2")});
+            return std::optional<QList<Probe::InterfaceEntry>>({entry("lo", "127.0.0.1", "255.0.0.0"),
+                                                                entry("wlan0", "192.168.1.20"),
+                                                                entry("wg0", "10.9.0.2")});
         };
     }
     void TearDown() override { Probe::environment() = Probe::Environment{}; }
@@ -139,18 +146,21 @@ TEST_F(MacProbeRun, QuickProbeReadsRouteTableWifiAndVpn) {
     EXPECT_TRUE(mac.vpn);
     EXPECT_EQ(mac.doubleNAT, std::nullopt);
     ASSERT_EQ(tools.calls.size(), 1); // no trace in a quick probe
-    EXPECT_EQ(tools.calls[0], (QStringList{QStringLiteral("ip"), QStringLiteral("-4"), QStringLiteral("route"),
-                                           QStringLiteral("show"), QStringLiteral("default")}));
+    EXPECT_EQ(tools.calls[0],
+              (QStringList{QStringLiteral("ip"), QStringLiteral("-4"), QStringLiteral("route"),
+                           QStringLiteral("show"), QStringLiteral("default")}));
 }
 
 TEST_F(MacProbeRun, DeepProbeTracesTowardTheInjectedAddress) {
-    tools.outputs.insert(QStringLiteral("traceroute"), QByteArray(" 1  192.168.1.1  1 ms\n 2  10.0.0.1  2 ms\n"));
+    tools.outputs.insert(QStringLiteral("traceroute"),
+                         QByteArray(" 1  192.168.1.1  1 ms\n 2  10.0.0.1  2 ms\n"));
     const MacNetwork mac = test::run(Probe::mac(true));
     EXPECT_EQ(mac.doubleNAT, std::optional<bool>(true));
     ASSERT_EQ(tools.calls.size(), 2);
-    EXPECT_EQ(tools.calls[1], (QStringList{QStringLiteral("traceroute"), QStringLiteral("-n"), QStringLiteral("-m"),
-                                           QStringLiteral("2"), QStringLiteral("-q"), QStringLiteral("1"),
-                                           QStringLiteral("-w"), QStringLiteral("2"), QStringLiteral("192.0.2.1")}));
+    EXPECT_EQ(tools.calls[1],
+              (QStringList{QStringLiteral("traceroute"), QStringLiteral("-n"), QStringLiteral("-m"),
+                           QStringLiteral("2"), QStringLiteral("-q"), QStringLiteral("1"),
+                           QStringLiteral("-w"), QStringLiteral("2"), QStringLiteral("192.0.2.1")}));
     // The route tool could not start: no gateway, the first wired or wireless name.
     EXPECT_EQ(mac.gateway, std::nullopt);
     EXPECT_EQ(mac.interface, std::optional<QString>(QStringLiteral("wlan0")));

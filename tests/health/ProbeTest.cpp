@@ -21,8 +21,8 @@ const QString description = QStringLiteral("/xml/device_description.xml");
 class Probes : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto household = sim::FakeHousehold::solo({a, b, c}, {QStringLiteral("Küche"), QStringLiteral("Bad"),
-                                                              QStringLiteral("Flur")});
+        auto household = sim::FakeHousehold::solo(
+            {a, b, c}, {QStringLiteral("Küche"), QStringLiteral("Bad"), QStringLiteral("Flur")});
         household.speakers[0].modelName = QStringLiteral("Era 100");
         household.speakers[0].softwareVersion = QStringLiteral("85.0-64200");
         household.speakers[0].displayVersion = QStringLiteral("16.1");
@@ -150,12 +150,14 @@ TEST_F(Probes, UpdateOffered) {
             R"(<UpdateItem xmlns="urn:schemas-rinconnetworks-com:update-1-0" Type="Software" Version="86.1-70010" )"
             R"(UpdateURL="https://update.example/firmware/build-v16.2-release.upd" DownloadSize="0"/>)");
     });
-    EXPECT_EQ(test::run(Probe::update(a)), (HealthUpdate{QStringLiteral("86.1-70010"), QStringLiteral("16.2")}));
+    EXPECT_EQ(test::run(Probe::update(a)),
+              (HealthUpdate{QStringLiteral("86.1-70010"), QStringLiteral("16.2")}));
     const auto sent = sim->requests(a, QStringLiteral("CheckForUpdate"));
     ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[1].args, (QList<QPair<QString, QString>>{{QStringLiteral("UpdateType"), QStringLiteral("All")},
-                                                            {QStringLiteral("CachedOnly"), QStringLiteral("0")},
-                                                            {QStringLiteral("Version"), QString()}}));
+    EXPECT_EQ(sent[1].args,
+              (QList<QPair<QString, QString>>{{QStringLiteral("UpdateType"), QStringLiteral("All")},
+                                              {QStringLiteral("CachedOnly"), QStringLiteral("0")},
+                                              {QStringLiteral("Version"), QString()}}));
     sim->setFault(a, QStringLiteral("CheckForUpdate"), sim::Fault::upnp(QStringLiteral("501")));
     EXPECT_EQ(test::run(Probe::update(a)), std::nullopt);
 }

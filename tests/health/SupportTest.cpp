@@ -41,7 +41,8 @@ public:
 };
 
 Support::CrashFile crash(const char* name, qint64 secondsAfterBase) {
-    return {QString::fromLatin1(name), QStringLiteral("/crashes/") + QString::fromLatin1(name), base.addSecs(secondsAfterBase)};
+    return {QString::fromLatin1(name), QStringLiteral("/crashes/") + QString::fromLatin1(name),
+            base.addSecs(secondsAfterBase)};
 }
 
 class SupportFixture : public ::testing::Test {
@@ -99,20 +100,34 @@ TEST_F(SupportFixture, CrashScan) {
         std::optional<qint64> storedAfterBase;
     };
     const Case cases[] = {
-        {"first scan with files stores the newest", std::nullopt, {crash("Tamber-a.crash", 5), crash("Tamber-b.ips", 9)},
-         std::nullopt, 9},
+        {"first scan with files stores the newest",
+         std::nullopt,
+         {crash("Tamber-a.crash", 5), crash("Tamber-b.ips", 9)},
+         std::nullopt,
+         9},
         {"first scan without files stores now", std::nullopt, {}, std::nullopt, 3600},
         {"equal date is seen", 9, {crash("Tamber-b.crash", 9)}, std::nullopt, 9},
-        {"one second later is offered", 9, {crash("Tamber-a.crash", 5), crash("Tamber-b.crash", 10)},
-         QStringLiteral("/crashes/Tamber-b.crash"), 9},
-        {"names and extensions are exact", 0,
-         {crash("tamber-x.ips", 50), crash("Tamber-x.IPS", 50), crash("Tamber-x.log", 50), crash("Other-x.crash", 50),
-          crash("Tamber", 50), crash("Tamber-ok.ips", 20)},
-         QStringLiteral("/crashes/Tamber-ok.ips"), 0},
-        {"a tie goes to the first listed", 0, {crash("Tamber-1.crash", 7), crash("Tamber-2.crash", 7)},
-         QStringLiteral("/crashes/Tamber-1.crash"), 0},
-        {"unreadable dates are skipped", 0, {{QStringLiteral("Tamber-u.crash"), QStringLiteral("/u"), std::nullopt}},
-         std::nullopt, 0},
+        {"one second later is offered",
+         9,
+         {crash("Tamber-a.crash", 5), crash("Tamber-b.crash", 10)},
+         QStringLiteral("/crashes/Tamber-b.crash"),
+         9},
+        {"names and extensions are exact",
+         0,
+         {crash("tamber-x.ips", 50), crash("Tamber-x.IPS", 50), crash("Tamber-x.log", 50),
+          crash("Other-x.crash", 50), crash("Tamber", 50), crash("Tamber-ok.ips", 20)},
+         QStringLiteral("/crashes/Tamber-ok.ips"),
+         0},
+        {"a tie goes to the first listed",
+         0,
+         {crash("Tamber-1.crash", 7), crash("Tamber-2.crash", 7)},
+         QStringLiteral("/crashes/Tamber-1.crash"),
+         0},
+        {"unreadable dates are skipped",
+         0,
+         {{QStringLiteral("Tamber-u.crash"), QStringLiteral("/u"), std::nullopt}},
+         std::nullopt,
+         0},
     };
     for (const Case& c : cases) {
         settings->remove(seenKey);
@@ -142,15 +157,17 @@ TEST_F(SupportFixture, SendCrashComposesAndDismisses) {
     EXPECT_EQ(mail.subject, QStringLiteral("Tamber: Absturz"));
     const QString report = dir.path() + QStringLiteral("/reports/Tamber-Bericht.txt");
     EXPECT_EQ(mail.files, (QStringList{report, QStringLiteral("/crashes/Tamber-b.crash")}));
-    const QString info = QStringLiteral("Tamber 1.4 (212)\nDebian GNU/Linux 12 (bookworm) (Linux 6.1.0), ACME Box, "
-                                        "de-DE\nSpeaker: 1\u00D7 Era 100\nBedienungshilfen: ja, Firewall: aus");
+    const QString info =
+        QStringLiteral("Tamber 1.4 (212)\nDebian GNU/Linux 12 (bookworm) (Linux 6.1.0), ACME Box, "
+                       "de-DE\nSpeaker: 1\u00D7 Era 100\nBedienungshilfen: ja, Firewall: aus");
     EXPECT_EQ(mail.body, L(QStringLiteral("Was hast du gerade gemacht, als Tamber abgestürzt ist?")) +
                              QStringLiteral("\n\n\n\n") + info);
     QFile file(report);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(file.readAll()),
               info + QStringLiteral("\n\n--- Log (letzte 30 Minuten) ---\n12:00:00 [app] hello"));
-    EXPECT_EQ(QFile::permissions(dir.path() + QStringLiteral("/reports")) & (QFile::ReadOther | QFile::ReadGroup),
+    EXPECT_EQ(QFile::permissions(dir.path() + QStringLiteral("/reports")) &
+                  (QFile::ReadOther | QFile::ReadGroup),
               QFile::Permissions());
 }
 
@@ -185,7 +202,8 @@ TEST_F(SupportFixture, OneReportAtATimeAndDismissWithoutCrash) {
     finishGathering();
     EXPECT_FALSE(support.composing());
     EXPECT_EQ(composer.composed.size(), 1);
-    EXPECT_EQ(composer.composed[0].files, QStringList{dir.path() + QStringLiteral("/reports/Tamber-Bericht.txt")});
+    EXPECT_EQ(composer.composed[0].files,
+              QStringList{dir.path() + QStringLiteral("/reports/Tamber-Bericht.txt")});
 
     Clock::advance(5s);
     support.dismissCrash();
@@ -206,12 +224,14 @@ TEST_F(SupportFixture, RefusedComposerFallsBackToMailtoAndTheFileManager) {
     support.sendCrash({});
     finishGathering();
     ASSERT_EQ(composer.opened.size(), 1);
-    EXPECT_EQ(composer.opened[0].toString(QUrl::FullyEncoded),
-              QStringLiteral("mailto:help@example.org?subject=Tamber%3A%20Absturz&body=") +
-                  QString::fromLatin1(QUrl::toPercentEncoding(
-                      L(QStringLiteral("Was hast du gerade gemacht, als Tamber abgestürzt ist?")))) +
-                  QStringLiteral("%0A%0A%0A%0ATamber%20%3F%20%28%3F%29%0AOS%20%26%20co%2C%20%2C%20de%3DDE%0ASpeaker%3A%20"
-                                 "keine%20gefunden%0ABedienungshilfen%3A%20ja%2C%20Firewall%3A%20aus"));
+    EXPECT_EQ(
+        composer.opened[0].toString(QUrl::FullyEncoded),
+        QStringLiteral("mailto:help@example.org?subject=Tamber%3A%20Absturz&body=") +
+            QString::fromLatin1(QUrl::toPercentEncoding(
+                L(QStringLiteral("Was hast du gerade gemacht, als Tamber abgestürzt ist?")))) +
+            QStringLiteral(
+                "%0A%0A%0A%0ATamber%20%3F%20%28%3F%29%0AOS%20%26%20co%2C%20%2C%20de%3DDE%0ASpeaker%3A%20"
+                "keine%20gefunden%0ABedienungshilfen%3A%20ja%2C%20Firewall%3A%20aus"));
     ASSERT_EQ(composer.revealed.size(), 1);
     EXPECT_EQ(composer.revealed[0], (QStringList{dir.path() + QStringLiteral("/reports/Tamber-Bericht.txt"),
                                                  QStringLiteral("/crashes/Tamber-b.crash")}));
@@ -232,8 +252,10 @@ TEST_F(SupportFixture, AReportThatCannotBeWrittenIsNotAttached) {
 
 TEST(SupportTexts, SpeakerListAndSystemInfo) {
     const std::pair<QStringList, const char*> lists[] = {
-        {{QStringLiteral("Era 100"), QStringLiteral("Era 100"), QStringLiteral("unbekannt")}, "1× unbekannt, 2× Era 100"},
-        {QStringList(10, QStringLiteral("Sub")) + QStringList{QStringLiteral("Era 100"), QStringLiteral("Era 100")},
+        {{QStringLiteral("Era 100"), QStringLiteral("Era 100"), QStringLiteral("unbekannt")},
+         "1× unbekannt, 2× Era 100"},
+        {QStringList(10, QStringLiteral("Sub")) +
+             QStringList{QStringLiteral("Era 100"), QStringLiteral("Era 100")},
          "10× Sub, 2× Era 100"},
         {{QStringLiteral("Sub"), QStringLiteral("Era 100"), QStringLiteral("Era 100")}, "1× Sub, 2× Era 100"},
     };
@@ -243,12 +265,14 @@ TEST(SupportTexts, SpeakerListAndSystemInfo) {
     Support::SystemFacts facts;
     facts.os = QStringLiteral("Linux");
     facts.language = QStringLiteral("?");
-    EXPECT_EQ(Support::systemInfo({}, facts), QStringLiteral("Tamber ? (?)\nLinux, , ?\nSpeaker: keine gefunden\n"
-                                                             "Bedienungshilfen: ja, Firewall: aus"));
+    EXPECT_EQ(Support::systemInfo({}, facts),
+              QStringLiteral("Tamber ? (?)\nLinux, , ?\nSpeaker: keine gefunden\n"
+                             "Bedienungshilfen: ja, Firewall: aus"));
     facts.accessibilityTrusted = false;
     facts.firewallOn = true;
-    EXPECT_TRUE(Support::systemInfo({{}, QString()}, facts)
-                    .endsWith(QStringLiteral("Bedienungshilfen: nein, Firewall: an\n\n--- Systemzustand ---\n")));
+    EXPECT_TRUE(
+        Support::systemInfo({{}, QString()}, facts)
+            .endsWith(QStringLiteral("Bedienungshilfen: nein, Firewall: an\n\n--- Systemzustand ---\n")));
     EXPECT_TRUE(Support::systemInfo({{}, QStringLiteral("Hinweise: keine")}, facts)
                     .endsWith(QStringLiteral("--- Systemzustand ---\nHinweise: keine")));
 }
@@ -261,10 +285,13 @@ TEST(SupportTexts, ContextFromTheHousehold) {
         const Room room{QString::fromLatin1(id), QString::fromLatin1(id), QStringLiteral("10.0.0.1")};
         groups.append(SpeakerGroup{room.id, room.id, {room}});
     }
-    Household household(settings, groups, {{QStringLiteral("A"), QStringLiteral("Era 100")}, {QStringLiteral("C"), QStringLiteral("Era 100")}});
+    Household household(
+        settings, groups,
+        {{QStringLiteral("A"), QStringLiteral("Era 100")}, {QStringLiteral("C"), QStringLiteral("Era 100")}});
     HealthReport report;
     const auto context = Support::Context::make(&household, report);
-    EXPECT_EQ(context.speakers, (QStringList{QStringLiteral("Era 100"), QStringLiteral("unbekannt"), QStringLiteral("Era 100")}));
+    EXPECT_EQ(context.speakers, (QStringList{QStringLiteral("Era 100"), QStringLiteral("unbekannt"),
+                                             QStringLiteral("Era 100")}));
     EXPECT_EQ(context.health, std::optional<QString>(report.supportSummary()));
     EXPECT_TRUE(Support::Context::make(nullptr, std::nullopt).speakers.isEmpty());
     EXPECT_EQ(Support::Context::make(nullptr, std::nullopt).health, std::nullopt);
@@ -287,7 +314,8 @@ TEST(SupportTexts, RecentLogLines) {
     const QDateTime t = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
     const QString clock = t.toLocalTime().time().toString(QStringLiteral("HH:mm:ss"));
     QList<Log::Entry> entries{
-        {t, QStringLiteral("info"), QStringLiteral("studio.quietforge.tamber.events"), QStringLiteral("from 10.0.0.7")},
+        {t, QStringLiteral("info"), QStringLiteral("studio.quietforge.tamber.events"),
+         QStringLiteral("from 10.0.0.7")},
         {t, QStringLiteral("warning"), QStringLiteral("qt.network.ssl"), QStringLiteral("someone else's")},
     };
     EXPECT_EQ(Support::recentLog(entries, german), clock + QStringLiteral(" [events] from <ip>"));
@@ -296,7 +324,8 @@ TEST(SupportTexts, RecentLogLines) {
 
     QList<Log::Entry> many;
     for (int i = 0; i < 750; ++i)
-        many.append({t, QStringLiteral("info"), QStringLiteral("studio.quietforge.tamber.app"), QString::number(i)});
+        many.append(
+            {t, QStringLiteral("info"), QStringLiteral("studio.quietforge.tamber.app"), QString::number(i)});
     const QStringList lines = Support::recentLog(many, german).split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 500);
     EXPECT_TRUE(lines.first().endsWith(QStringLiteral("[app] 250")));
@@ -311,7 +340,8 @@ TEST(SupportTexts, RecentLogReadsOnlyThisRunsOwnLines) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const auto line = [](const QDateTime& time, const char* category, const char* message) {
-        return (Log::formatLine({time, QStringLiteral("info"), QString::fromLatin1(category), QString::fromLatin1(message)}) +
+        return (Log::formatLine({time, QStringLiteral("info"), QString::fromLatin1(category),
+                                 QString::fromLatin1(message)}) +
                 QLatin1Char('\n'))
             .toUtf8();
     };
@@ -365,16 +395,19 @@ TEST_F(DesktopComposer, HandsTheMailToXdgEmail) {
     DesktopMailComposer composer;
     std::optional<bool> taken;
     QObject context;
-    composer.compose({QStringLiteral("help@example.org"), QStringLiteral("Tamber: Problem"),
-                      QStringLiteral("Zeile 1\n\nZeile & 2"), {QStringLiteral("/r/Tamber-Bericht.txt"), QStringLiteral("/c/x.crash")}},
+    composer.compose({QStringLiteral("help@example.org"),
+                      QStringLiteral("Tamber: Problem"),
+                      QStringLiteral("Zeile 1\n\nZeile & 2"),
+                      {QStringLiteral("/r/Tamber-Bericht.txt"), QStringLiteral("/c/x.crash")}},
                      &context, [&](bool ok) { taken = ok; });
     ASSERT_TRUE(test::waitUntil([&] { return taken.has_value(); }));
     EXPECT_TRUE(*taken);
     EXPECT_EQ(args("xdg-email"),
-              (QStringList{QStringLiteral("--utf8"), QStringLiteral("--subject"), QStringLiteral("Tamber: Problem"),
-                           QStringLiteral("--body"), QStringLiteral("Zeile 1\n\nZeile & 2"), QStringLiteral("--attach"),
-                           QStringLiteral("/r/Tamber-Bericht.txt"), QStringLiteral("--attach"), QStringLiteral("/c/x.crash"),
-                           QStringLiteral("help@example.org")}));
+              (QStringList{QStringLiteral("--utf8"), QStringLiteral("--subject"),
+                           QStringLiteral("Tamber: Problem"), QStringLiteral("--body"),
+                           QStringLiteral("Zeile 1\n\nZeile & 2"), QStringLiteral("--attach"),
+                           QStringLiteral("/r/Tamber-Bericht.txt"), QStringLiteral("--attach"),
+                           QStringLiteral("/c/x.crash"), QStringLiteral("help@example.org")}));
 }
 
 TEST_F(DesktopComposer, AFailingComposerIsNoComposerAndFilesShowThroughTheFolder) {

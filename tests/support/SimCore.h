@@ -12,9 +12,9 @@ struct SimCore {
     mutable QMutex mutex;
     FakeHousehold household;
     QList<SimRequest> log;
-    QHash<QPair<QString, QString>, Fault> faults;      // (host or "", action) -> fault
+    QHash<QPair<QString, QString>, Fault> faults;        // (host or "", action) -> fault
     QHash<QPair<QString, QString>, QList<Fault>> queued; // faults waiting behind the current one
-    QHash<QPair<int, QString>, ActionHandler> actions; // (Service, action) -> handler
+    QHash<QPair<int, QString>, ActionHandler> actions;   // (Service, action) -> handler
     QHash<QByteArray, MethodHandler> methods;
     ChangeHook changeHook;
     ChangeHook genaHook; // the GENA half's NOTIFY sender, besides any test's hook

@@ -3,12 +3,13 @@
 namespace sim {
 
 void installHealthActions(QHash<QPair<int, QString>, ActionHandler>& table) {
-    table.insert(qMakePair(int(Service::deviceProperties), QStringLiteral("GetHouseholdID")),
-                 [](ActionContext& context) {
-                     if (!context.household.householdId)
-                         return SoapReply::fault(QStringLiteral("501"));
-                     return SoapReply::ok({{QStringLiteral("CurrentHouseholdID"), *context.household.householdId}});
-                 });
+    table.insert(
+        qMakePair(int(Service::deviceProperties), QStringLiteral("GetHouseholdID")),
+        [](ActionContext& context) {
+            if (!context.household.householdId)
+                return SoapReply::fault(QStringLiteral("501"));
+            return SoapReply::ok({{QStringLiteral("CurrentHouseholdID"), *context.household.householdId}});
+        });
     table.insert(qMakePair(int(Service::zoneGroupTopology), QStringLiteral("CheckForUpdate")),
                  [](ActionContext& context) {
                      if (!context.household.updateItem)

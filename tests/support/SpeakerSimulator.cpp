@@ -106,9 +106,11 @@ QByteArray responseBody(Service service, const QString& action,
 QByteArray deviceDescription(const FakeSpeaker& speaker) {
     QString versions;
     if (speaker.softwareVersion)
-        versions += QStringLiteral("<softwareVersion>%1</softwareVersion>").arg(xmlEscape(*speaker.softwareVersion));
+        versions +=
+            QStringLiteral("<softwareVersion>%1</softwareVersion>").arg(xmlEscape(*speaker.softwareVersion));
     if (speaker.displayVersion)
-        versions += QStringLiteral("<displayVersion>%1</displayVersion>").arg(xmlEscape(*speaker.displayVersion));
+        versions +=
+            QStringLiteral("<displayVersion>%1</displayVersion>").arg(xmlEscape(*speaker.displayVersion));
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
                           "<root xmlns=\"urn:schemas-upnp-org:device-1-0\"><specVersion><major>1</major>"
                           "<minor>0</minor></specVersion><device>"
