@@ -83,6 +83,10 @@ QCoro::Task<MacNetwork> mac(bool deep);
 // The pieces of the computer's probe, each a pure function of the tool output or table.
 // `ip -4 route show default`: of several default routes the one with the lowest metric.
 Route parseRoute(const QString& output);
+// The same from the kernel's table (/proc/net/route), for systems without the ip tool: the
+// default route that is up with the lowest metric; the gateway as the host read the network-order bytes, in
+// hex.
+Route parseProcRoute(const QString& table);
 // Address table: IPv4 entries that are up with a netmask, not 127.*; the last entry of a
 // name wins.
 QMap<QString, QPair<QString, QString>> addressTable(const QList<InterfaceEntry>& entries);

@@ -6,8 +6,11 @@
 #include "protocol/Network.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QStringDecoder>
+#include <QtEndian>
 
 #include <coroutine>
 #include <limits>
@@ -117,6 +120,33 @@ Route parseRoute(const QString& output) {
     return best;
 }
 
+Route parseProcRoute(const QString& table) {
+    Route best;
+    std::optional<long long> bestMetric;
+    const QStringList lines = table.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (qsizetype i = 1; i < lines.size(); ++i) { // the first line names the columns
+        const QStringList columns =
+            lines[i].split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        if (columns.size() < 7 || columns[1] != QLatin1String("00000000"))
+            continue;
+        bool ok = false;
+        const uint flags = columns[3].toUInt(&ok, 16);
+        if (!ok || (flags & 0x1) == 0) // RTF_UP
+            continue;
+        const long long metric = columns[6].toLongLong();
+        if (bestMetric && metric >= *bestMetric)
+            continue;
+        Route route;
+        route.interface = columns[0];
+        const uint gateway = columns[2].toUInt(&ok, 16);
+        if (ok && gateway != 0 && (flags & 0x2))                   // RTF_GATEWAY
+            route.gateway = IPv4::format(qFromBigEndian(gateway)); // network order as the host read it
+        best = route;
+        bestMetric = metric;
+    }
+    return best;
+}
+
 QMap<QString, QPair<QString, QString>> addressTable(const QList<InterfaceEntry>& entries) {
     QMap<QString, QPair<QString, QString>> table;
     for (const InterfaceEntry& entry : entries) {
@@ -198,8 +228,13 @@ QCoro::Task<MacNetwork> mac(bool deep) {
     const QString ip = QStringLiteral("ip");
     const QStringList routeArguments = {QStringLiteral("-4"), QStringLiteral("route"), QStringLiteral("show"),
                                         QStringLiteral("default")};
-    if (const auto output = co_await runTool(ip, routeArguments))
+    if (const auto output = co_await runTool(ip, routeArguments)) {
         route = parseRoute(*output);
+    } else if (!environment().tools) {
+        QFile table(QStringLiteral("/proc/net/route"));
+        if (table.open(QIODevice::ReadOnly))
+            route = parseProcRoute(QString::fromLatin1(table.readAll()));
+    }
     result.gateway = route.gateway;
 
     const auto& source = environment().interfaces;

@@ -65,6 +65,22 @@ TEST(MacProbe, RouteOutput) {
     EXPECT_EQ(none.interface, std::nullopt);
 }
 
+TEST(MacProbe, KernelRouteTable) {
+    const auto route = Probe::parseProcRoute(
+        QStringLiteral("Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+                       "wlan0\t00000000\t0101A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
+                       "eth0\t00000000\t0100000A\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
+                       "eth0\t0000000A\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n"
+                       "wg0\t00000000\t00000000\t0000\t0\t0\t1\t00000000\t0\t0\t0\n"));
+    EXPECT_EQ(route.gateway, std::optional<QString>(QStringLiteral("10.0.0.1")));
+    EXPECT_EQ(route.interface, std::optional<QString>(QStringLiteral("eth0")));
+    const auto single =
+        Probe::parseProcRoute(QStringLiteral("Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
+                                             "en0\t00000000\t0101A8C0\t0003\t0\t0\t0\t00000000\n"));
+    EXPECT_EQ(single.gateway, std::optional<QString>(QStringLiteral("192.168.1.1")));
+    EXPECT_EQ(Probe::parseProcRoute(QString()).interface, std::nullopt);
+}
+
 TEST(MacProbe, AddressTable) {
     const Table table = Probe::addressTable({entry("lo", "127.0.0.1", "255.0.0.0"), entry("eth0", "10.0.0.2"),
                                              entry("eth0", "10.0.0.3"), entry("wlan0", nullptr),
