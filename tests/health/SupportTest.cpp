@@ -9,6 +9,7 @@
 
 #include "support/Await.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -141,6 +142,36 @@ TEST_F(SupportFixture, CrashScan) {
     Support support(*settings, environment({crash("Tamber-b.ips", 9)}));
     EXPECT_EQ(support.pendingCrash(), std::nullopt);
     EXPECT_EQ(seen(), std::optional<QDateTime>(base.addSecs(9)));
+}
+
+TEST_F(SupportFixture, CrashScanOfAFolder) {
+    const QString folder = dir.path() + QStringLiteral("/crashes");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto put = [&](const char* name, qint64 secondsAfterBase) {
+        QFile file(folder + QLatin1Char('/') + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("crash");
+        file.flush();
+        ASSERT_TRUE(file.setFileTime(base.addSecs(secondsAfterBase), QFileDevice::FileModificationTime));
+    };
+    put("Tamber-2026-12-10-101500.crash", 100);
+    put("Tamber-2026-12-10-101800.crash", 200);
+    put("tamber-2026-12-10-102000.crash", 300);
+    put("Tamber-2026-12-10-102100.txt", 400);
+    settings->setNumber(seenKey, *ReferenceDate::toSeconds(base.addSecs(150)));
+    auto env = environment();
+    env.listing = {};
+    env.crashFolder = folder;
+    Support support(*settings, env);
+    EXPECT_EQ(support.pendingCrash(),
+              std::optional<QString>(folder + QStringLiteral("/Tamber-2026-12-10-101800.crash")));
+
+    settings->setNumber(seenKey, *ReferenceDate::toSeconds(base.addSecs(200)));
+    EXPECT_EQ(Support(*settings, env).pendingCrash(), std::nullopt);
+    env.crashFolder = dir.path() + QStringLiteral("/nowhere");
+    settings->remove(seenKey);
+    EXPECT_EQ(Support(*settings, env).pendingCrash(), std::nullopt);
+    EXPECT_EQ(seen(), std::optional<QDateTime>(Clock::now()));
 }
 
 TEST_F(SupportFixture, SendCrashComposesAndDismisses) {
