@@ -108,9 +108,11 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
 }
 
 QCoro::Task<std::optional<Answer>> speaker(QString host) {
-    const auto url =
-        Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400/xml/device_description.xml"));
-    if (!url)
+    // A host text that would turn the URL into another one (a path, a query, a user part,
+    // another port) is no host: nothing is sent.
+    const QString path = QStringLiteral("/xml/device_description.xml");
+    const auto url = Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
+    if (!url || !Http::isSpeakerUrl(*url, path))
         co_return std::nullopt;
     const Environment& env = environment();
     Fields fields;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -28,6 +29,8 @@
 #ifndef TAMBER_SUPPORT_ADDRESS
 #define TAMBER_SUPPORT_ADDRESS "support@quietforge.studio"
 #endif
+
+Q_LOGGING_CATEGORY(logHealth, "studio.quietforge.tamber.health")
 
 namespace {
 
@@ -217,7 +220,7 @@ void Support::present(const QString& subject, const QString& intro, const QStrin
     if (written)
         files.append(path);
     else
-        qCWarning(logApp) << "Cannot write the problem report to" << path << ":" << file.errorString();
+        qCWarning(logHealth) << "Cannot write the problem report to" << path << ":" << file.errorString();
     files.append(attachments);
 
     const MailComposer::Mail mail{env_.recipient.isEmpty() ? QStringLiteral(TAMBER_SUPPORT_ADDRESS)

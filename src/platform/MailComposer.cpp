@@ -3,8 +3,7 @@
 #include "platform/ToolRunner.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
+#include <QDBusMessage>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
@@ -51,14 +50,13 @@ void DesktopMailComposer::revealFiles(const QStringList& paths) {
     QStringList uris;
     for (const QString& path : paths)
         uris.append(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
-    QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"),
-                           QStringLiteral("/org/freedesktop/FileManager1"),
-                           QStringLiteral("org.freedesktop.FileManager1"), QDBusConnection::sessionBus());
-    if (manager.isValid()) {
-        manager.setTimeout(2000);
-        const QDBusMessage reply = manager.call(QStringLiteral("ShowItems"), uris, QString());
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return;
-    }
+    // A plain call without introspection: the file manager may not run at all.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << uris << QString();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage)
+        return;
     openUrl(QUrl::fromLocalFile(QFileInfo(paths.first()).absolutePath()));
 }

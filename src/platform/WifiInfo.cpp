@@ -1,9 +1,8 @@
 #include "platform/WifiInfo.h"
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
 #include <QDBusVariant>
 #include <QFileInfo>
 
@@ -12,14 +11,25 @@ namespace {
 const QString service = QStringLiteral("org.freedesktop.NetworkManager");
 constexpr int callTimeoutMs = 1000;
 
-QVariant property(const QString& path, const QString& interface, const QString& name) {
-    QDBusInterface properties(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                              QDBusConnection::systemBus());
-    if (!properties.isValid())
+// A plain call without introspection, with a short limit: NetworkManager may be absent.
+QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                  const QVariantList& args) {
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(args);
+    return QDBusConnection::systemBus().call(message, QDBus::Block, callTimeoutMs);
+}
+
+QVariant firstArgument(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
-    properties.setTimeout(callTimeoutMs);
-    const QDBusReply<QDBusVariant> reply = properties.call(QStringLiteral("Get"), interface, name);
-    return reply.isValid() ? reply.value().variant() : QVariant();
+    return reply.arguments().first();
+}
+
+QVariant property(const QString& path, const QString& interface, const QString& name) {
+    return firstArgument(call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                              {interface, name}))
+        .value<QDBusVariant>()
+        .variant();
 }
 
 } // namespace
@@ -33,25 +43,23 @@ bool SystemWifiInfo::isWireless(const QString& interface) {
 }
 
 std::optional<QString> SystemWifiInfo::ssid(const QString& interface) {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
+    if (!QDBusConnection::systemBus().isConnected())
         return std::nullopt;
-    QDBusInterface manager(service, QStringLiteral("/org/freedesktop/NetworkManager"), service, bus);
-    if (!manager.isValid())
+    const QString device = firstArgument(call(QStringLiteral("/org/freedesktop/NetworkManager"), service,
+                                              QStringLiteral("GetDeviceByIpIface"), {interface}))
+                               .value<QDBusObjectPath>()
+                               .path();
+    if (device.isEmpty())
         return std::nullopt;
-    manager.setTimeout(callTimeoutMs);
-    const QDBusReply<QDBusObjectPath> device = manager.call(QStringLiteral("GetDeviceByIpIface"), interface);
-    if (!device.isValid())
+    const QString point = property(device, QStringLiteral("org.freedesktop.NetworkManager.Device.Wireless"),
+                                   QStringLiteral("ActiveAccessPoint"))
+                              .value<QDBusObjectPath>()
+                              .path();
+    if (point.isEmpty() || point == QLatin1String("/"))
         return std::nullopt;
-    const QVariant point =
-        property(device.value().path(), QStringLiteral("org.freedesktop.NetworkManager.Device.Wireless"),
-                 QStringLiteral("ActiveAccessPoint"));
-    const QString pointPath = point.value<QDBusObjectPath>().path();
-    if (pointPath.isEmpty() || pointPath == QLatin1String("/"))
-        return std::nullopt;
-    const QByteArray name = property(pointPath, QStringLiteral("org.freedesktop.NetworkManager.AccessPoint"),
-                                     QStringLiteral("Ssid"))
-                                .toByteArray();
+    const QByteArray name =
+        property(point, QStringLiteral("org.freedesktop.NetworkManager.AccessPoint"), QStringLiteral("Ssid"))
+            .toByteArray();
     if (name.isEmpty())
         return std::nullopt;
     return QString::fromUtf8(name);

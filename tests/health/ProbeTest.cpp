@@ -138,7 +138,7 @@ TEST_F(Probes, SpeakerWithoutVersionsAndInvalidHosts) {
     EXPECT_EQ(answer->version, std::nullopt);
 
     sim->clearRequests();
-    for (const char* host : {"bad host", "", "a:b:c"})
+    for (const char* host : {"bad host", "", "a:b:c", "127.0.0.1/x?", "u@127.0.0.1", "127.0.0.1:80"})
         EXPECT_FALSE(test::run(Probe::speaker(QString::fromLatin1(host)))) << host;
     EXPECT_TRUE(sim->requests().isEmpty());
 }
