@@ -7,7 +7,12 @@
 //     id questions of the first answering speaker, then one speaker's three description
 //     requests), the median round trip of one description request measured just before, and
 //     "chain x round trip" as the floor the check cannot beat.
+//   topology32, speakers32: the two phases of a check alone: the topology question to all 32
+//     hosts (first answer wins), and the 32 speaker probes at once.
 //   refresh32: the household's own full refresh of the same speakers, for comparison.
+// On this simulator every request is served by one thread, so a phase that sends many
+// requests at once is bound by that thread's throughput rather than by its chain of round
+// trips; real speakers answer in parallel.
 //   diagnosis32: Diagnosis::issues over 32 speakers with a mix of findings.
 #include "health/Diagnosis.h"
 #include "health/HealthCheck.h"
