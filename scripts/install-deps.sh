@@ -13,6 +13,7 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   xvfb xdotool imagemagick trayer x11-utils
   iproute2 dbus avahi-daemon avahi-utils
+  xdg-utils traceroute
   fonts-inter fonts-dejavu-core
 )
 

@@ -164,6 +164,29 @@ std::optional<QByteArray> SettingsStore::data(const QString& key) const {
     return decoded ? std::optional<QByteArray>(*decoded) : std::nullopt;
 }
 
+std::optional<QMap<QString, QMap<QString, QString>>> SettingsStore::textMaps(const QString& key) const {
+    const QJsonValue v = values_.value(key);
+    if (!v.isObject())
+        return std::nullopt;
+    const QJsonObject object = v.toObject();
+    if (object.size() == 1 && object.contains(dataTag))
+        return std::nullopt;
+    QMap<QString, QMap<QString, QString>> maps;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isObject())
+            return std::nullopt;
+        const QJsonObject inner = it.value().toObject();
+        QMap<QString, QString> map;
+        for (auto field = inner.begin(); field != inner.end(); ++field) {
+            if (!field.value().isString())
+                return std::nullopt;
+            map.insert(field.key(), field.value().toString());
+        }
+        maps.insert(it.key(), map);
+    }
+    return maps;
+}
+
 void SettingsStore::setBool(const QString& key, bool value) {
     put(key, value);
 }
@@ -193,6 +216,17 @@ void SettingsStore::setTextMap(const QString& key, const QMap<QString, QString>&
 
 void SettingsStore::setData(const QString& key, const QByteArray& value) {
     put(key, QJsonObject{{dataTag, QString::fromLatin1(value.toBase64())}});
+}
+
+void SettingsStore::setTextMaps(const QString& key, const QMap<QString, QMap<QString, QString>>& value) {
+    QJsonObject object;
+    for (auto it = value.begin(); it != value.end(); ++it) {
+        QJsonObject inner;
+        for (auto field = it.value().begin(); field != it.value().end(); ++field)
+            inner.insert(field.key(), field.value());
+        object.insert(it.key(), inner);
+    }
+    put(key, object);
 }
 
 void SettingsStore::remove(const QString& key) {

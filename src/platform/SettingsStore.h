@@ -12,7 +12,7 @@
 
 // The program's stored settings: one JSON file of typed values under fixed keys.
 //
-// Forms: bool, number, text, text list, text map and data. A value read in a form other
+// Forms: bool, number, text, text list, text map, map of text maps and data. A value read in a form other
 // than the one stored reads as absent, so callers fall back to their defaults. Keys that this
 // version does not know are kept as they are.
 //
@@ -50,6 +50,8 @@ public:
     std::optional<QStringList> textList(const QString& key) const;
     std::optional<QMap<QString, QString>> textMap(const QString& key) const;
     std::optional<QByteArray> data(const QString& key) const;
+    // An object whose every value is a text map; any other value inside makes it absent.
+    std::optional<QMap<QString, QMap<QString, QString>>> textMaps(const QString& key) const;
 
     void setBool(const QString& key, bool value);
     void setNumber(const QString& key, double value);
@@ -57,6 +59,7 @@ public:
     void setTextList(const QString& key, const QStringList& value);
     void setTextMap(const QString& key, const QMap<QString, QString>& value);
     void setData(const QString& key, const QByteArray& value);
+    void setTextMaps(const QString& key, const QMap<QString, QMap<QString, QString>>& value);
     void remove(const QString& key);
 
     // Writes the pending changes now, if any. Returns at once when there are none.

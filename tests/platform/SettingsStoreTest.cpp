@@ -76,6 +76,27 @@ TEST_F(SettingsStoreTest, AValueOfAnotherFormReadsAsAbsent) {
     EXPECT_FALSE(mixed.textMap(QStringLiteral("groupNames")));
 }
 
+TEST_F(SettingsStoreTest, MapsOfTextMapsAreWholeOrAbsent) {
+    const QMap<QString, QMap<QString, QString>> memory{
+        {QStringLiteral("RINCON_1"),
+         {{QStringLiteral("name"), QStringLiteral("Küche")},
+          {QStringLiteral("host"), QStringLiteral("10.0.0.2")}}},
+        {QStringLiteral("RINCON_2"), {}}};
+    {
+        SettingsStore store(path());
+        store.setTextMaps(QStringLiteral("healthKnownSpeakers"), memory);
+    }
+    SettingsStore again(path());
+    EXPECT_EQ(again.textMaps(QStringLiteral("healthKnownSpeakers")), memory);
+    EXPECT_FALSE(again.textMap(QStringLiteral("healthKnownSpeakers")));
+
+    writeFile(R"({"one": {"a": {"x": "y"}, "b": "flat"}, "two": {"a": {"x": 1}}, "three": ["a"],
+                 "blob": {"$base64": "eA=="}})");
+    SettingsStore mixed(path());
+    for (const char* key : {"one", "two", "three", "blob"})
+        EXPECT_FALSE(mixed.textMaps(QString::fromLatin1(key))) << key;
+}
+
 TEST_F(SettingsStoreTest, ACorruptFileIsKeptAsideAndNeverOverwritten) {
     writeFile("{\"knownHosts\": [\"10.0.0.2\"");
     SettingsStore store(path());

@@ -103,6 +103,8 @@ QString zoneGroupState(const FakeHousehold& household) {
         if (speaker.zoneBridge)
             text += QStringLiteral(" IsZoneBridge=\"1\"");
         text += QStringLiteral(" BootSeq=\"%1\"").arg(speaker.bootSeq);
+        for (auto it = speaker.topologyAttributes.cbegin(); it != speaker.topologyAttributes.cend(); ++it)
+            text += QStringLiteral(" %1=\"%2\"").arg(it.key(), xmlEscape(it.value()));
         return text;
     };
     QString text = QStringLiteral("<ZoneGroupState><ZoneGroups>");
@@ -125,7 +127,8 @@ QString zoneGroupState(const FakeHousehold& household) {
         }
         text += QStringLiteral("</ZoneGroup>");
     }
-    text += QStringLiteral("</ZoneGroups><VanishedDevices></VanishedDevices></ZoneGroupState>");
+    text += QStringLiteral("</ZoneGroups><VanishedDevices>") + household.vanishedDevices +
+            QStringLiteral("</VanishedDevices></ZoneGroupState>");
     return text;
 }
 

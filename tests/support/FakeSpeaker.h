@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -65,6 +66,12 @@ struct FakeSpeaker {
     // cannot hold ("abc" as a volume, "true" as a mute): action -> field -> text, or nothing
     // to leave the field out. A field the reply lacks is added at its end.
     QHash<QString, QHash<QString, std::optional<QString>>> replyText;
+    // What the device description and the topology tell of the software and the link.
+    std::optional<QString> softwareVersion;
+    std::optional<QString> displayVersion;
+    // Further attributes of the speaker's topology element ("SoftwareVersion", "WirelessMode",
+    // "ChannelFreq", ...), written in ascending name order.
+    QMap<QString, QString> topologyAttributes;
 };
 
 struct FakeGroup {
@@ -85,6 +92,12 @@ struct FakeHousehold {
     QList<FakeSpeaker> speakers;
     QList<FakeGroup> groups;
     QList<FakeFavorite> favorites;
+    // The household id that GetHouseholdID answers; nothing makes it fail.
+    std::optional<QString> householdId = QStringLiteral("Sonos_SIM_HOUSEHOLD");
+    // The "UpdateItem" text of CheckForUpdate; nothing leaves the field out.
+    std::optional<QString> updateItem;
+    // Inner XML of the topology's VanishedDevices element, as it stands.
+    QString vanishedDevices;
 
     // One speaker per host, each a group of its own: uuids "RINCON_<n padded>01400", zone names
     // from `names` (or "Room <n>").

@@ -12,8 +12,9 @@ struct SimCore {
     mutable QMutex mutex;
     FakeHousehold household;
     QList<SimRequest> log;
-    QHash<QPair<QString, QString>, Fault> faults;      // (host or "", action) -> fault
-    QHash<QPair<int, QString>, ActionHandler> actions; // (Service, action) -> handler
+    QHash<QPair<QString, QString>, Fault> faults;        // (host or "", action) -> fault
+    QHash<QPair<QString, QString>, QList<Fault>> queued; // faults waiting behind the current one
+    QHash<QPair<int, QString>, ActionHandler> actions;   // (Service, action) -> handler
     QHash<QByteArray, MethodHandler> methods;
     ChangeHook changeHook;
     ChangeHook genaHook; // the GENA half's NOTIFY sender, besides any test's hook
@@ -27,5 +28,7 @@ void installStandardActions(QHash<QPair<int, QString>, ActionHandler>& table);
 // Joining, leaving and handing over groups (SimGrouping.cpp); other SetAVTransportURI kinds go
 // to the handler installed before.
 void installGroupingActions(QHash<QPair<int, QString>, ActionHandler>& table);
+// The household id and the offered update (SimHealth.cpp).
+void installHealthActions(QHash<QPair<int, QString>, ActionHandler>& table);
 
 } // namespace sim

@@ -105,14 +105,21 @@ QByteArray responseBody(Service service, const QString& action,
 }
 
 QByteArray deviceDescription(const FakeSpeaker& speaker) {
+    QString versions;
+    if (speaker.softwareVersion)
+        versions +=
+            QStringLiteral("<softwareVersion>%1</softwareVersion>").arg(xmlEscape(*speaker.softwareVersion));
+    if (speaker.displayVersion)
+        versions +=
+            QStringLiteral("<displayVersion>%1</displayVersion>").arg(xmlEscape(*speaker.displayVersion));
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\" ?>"
                           "<root xmlns=\"urn:schemas-upnp-org:device-1-0\"><specVersion><major>1</major>"
                           "<minor>0</minor></specVersion><device>"
                           "<deviceType>urn:schemas-upnp-org:device:ZonePlayer:1</deviceType>"
                           "<friendlyName>%1 - %2</friendlyName><modelName>%2</modelName>"
-                          "<UDN>uuid:%3</UDN><roomName>%4</roomName></device></root>")
+                          "<UDN>uuid:%3</UDN><roomName>%4</roomName>%5</device></root>")
         .arg(xmlEscape(speaker.host), xmlEscape(speaker.modelName), xmlEscape(speaker.uuid),
-             xmlEscape(speaker.zoneName))
+             xmlEscape(speaker.zoneName), versions)
         .toUtf8();
 }
 
@@ -170,8 +177,17 @@ std::optional<Fault> SimCore::takeFault(const QString& host, const QString& acti
         if (found == faults.end())
             continue;
         Fault fault = *found;
-        if (found->times > 0 && --found->times == 0)
-            faults.erase(found);
+        if (found->times > 0 && --found->times == 0) {
+            // The next queued fault of this key, if any, takes its place.
+            auto next = queued.find(key);
+            if (next != queued.end() && !next->isEmpty()) {
+                *found = next->takeFirst();
+                if (next->isEmpty())
+                    queued.erase(next);
+            } else {
+                faults.erase(found);
+            }
+        }
         return fault;
     }
     return std::nullopt;
@@ -426,6 +442,7 @@ SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_sh
     core_->household = std::move(household);
     installStandardActions(core_->actions);
     installGroupingActions(core_->actions);
+    installHealthActions(core_->actions);
     gena_ = std::make_unique<SimGena>(*this);
     core_->genaHook = [gena = gena_.get()](const QString& uuid, Service service) {
         gena->changed(uuid, service);
@@ -481,11 +498,22 @@ void SpeakerSimulator::update(const std::function<void(FakeHousehold&)>& change)
 void SpeakerSimulator::setFault(const QString& host, const QString& action, const Fault& fault) {
     QMutexLocker lock(&core_->mutex);
     core_->faults.insert(qMakePair(host, action), fault);
+    core_->queued.remove(qMakePair(host, action));
+}
+
+void SpeakerSimulator::addFault(const QString& host, const QString& action, const Fault& fault) {
+    QMutexLocker lock(&core_->mutex);
+    const auto key = qMakePair(host, action);
+    if (!core_->faults.contains(key))
+        core_->faults.insert(key, fault);
+    else
+        core_->queued[key].append(fault);
 }
 
 void SpeakerSimulator::clearFaults() {
     QMutexLocker lock(&core_->mutex);
     core_->faults.clear();
+    core_->queued.clear();
 }
 
 void SpeakerSimulator::setOffline(const QString& host, bool offline) {

@@ -77,6 +77,9 @@ public:
     // Faults: for `action` (a SOAP action or a GET path) on `host`, or on every speaker when
     // `host` is empty. A fault for a host outranks one for every speaker.
     void setFault(const QString& host, const QString& action, const Fault& fault);
+    // Queues `fault` behind the faults already set for the same host and action: it takes
+    // effect once those have hit their number of requests (each queued fault needs a count).
+    void addFault(const QString& host, const QString& action, const Fault& fault);
     void clearFaults();
     // Offline: the speaker's listener is closed and its connections dropped (connection refused).
     void setOffline(const QString& host, bool offline);

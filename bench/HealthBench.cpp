@@ -1,0 +1,217 @@
+// The health check at the largest household size: 32 players in 16 groups of two on loopback
+// fake speakers, each with versions and Wi-Fi attributes in the topology.
+//
+//   quickCheck32: one quick check (no update question, no trace; this computer's facts are
+//     given, no tool runs), from its start to the published report; counters: requests per
+//     check, the longest chain of requests one after the other (the topology and household
+//     id questions of the first answering speaker, then one speaker's three description
+//     requests), the median round trip of one description request measured just before, and
+//     "chain x round trip" as the floor the check cannot beat.
+//   topology32, speakers32: the two phases of a check alone: the topology question to all 32
+//     hosts (first answer wins), and the 32 speaker probes at once.
+//   refresh32: the household's own full refresh of the same speakers, for comparison.
+// On this simulator every request is served by one thread, so a phase that sends many
+// requests at once is bound by that thread's throughput rather than by its chain of round
+// trips; real speakers answer in parallel.
+//   diagnosis32: Diagnosis::issues over 32 speakers with a mix of findings.
+#include "health/Diagnosis.h"
+#include "health/HealthCheck.h"
+#include "health/Probe.h"
+#include "household/Household.h"
+#include "household/HouseholdKeys.h"
+#include "platform/SettingsStore.h"
+#include "support/Await.h"
+#include "support/HouseholdProbe.h"
+#include "support/SpeakerSimulator.h"
+#include "support/TestNet.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using Steady = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int players = 32;
+constexpr int groupCount = 16;
+
+QString host(int player) {
+    return test::loopback(2 + player);
+}
+QString uuid(int player) {
+    return u"RINCON_48A6B8%1E01400"_s.arg(player, 5, 10, QLatin1Char('0'));
+}
+
+sim::FakeHousehold largestHousehold() {
+    sim::FakeHousehold household;
+    for (int n = 0; n < players; ++n) {
+        sim::FakeSpeaker speaker;
+        speaker.host = host(n);
+        speaker.uuid = uuid(n);
+        speaker.zoneName = u"Room %1"_s.arg(n, 2, 10, QLatin1Char('0'));
+        speaker.softwareVersion = u"85.0-64200"_s;
+        speaker.displayVersion = u"16.1"_s;
+        speaker.topologyAttributes = {{u"SoftwareVersion"_s, n == 7 ? u"84.1-1"_s : u"85.0-64200"_s},
+                                      {u"WirelessMode"_s, u"1"_s},
+                                      {u"ChannelFreq"_s, u"5180"_s}};
+        household.speakers.append(speaker);
+    }
+    for (int g = 0; g < groupCount; ++g)
+        household.groups.append(
+            {uuid(2 * g) + u":%1"_s.arg(100 + g), uuid(2 * g), {uuid(2 * g), uuid(2 * g + 1)}});
+    return household;
+}
+
+std::unique_ptr<sim::SpeakerSimulator> simulator;
+
+struct Bench {
+    TempSettings settings;
+    std::unique_ptr<Household> household;
+
+    Bench() {
+        settings->setTextList(HouseholdKeys::knownHosts, {host(0)});
+        settings->setBool(HouseholdKeys::onboarded, true);
+        Household::SpeakerAccess access{
+            .topology = {},
+            .poll = {},
+            .model = [](QString) -> QCoro::Task<std::optional<QString>> { co_return u"Sonos One"_s; },
+            .browser = {},
+        };
+        household = std::make_unique<Household>(*settings, access);
+        test::run(household->refresh());
+    }
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double descriptionRoundTripMicros(int calls) {
+    std::vector<double> times;
+    for (int i = 0; i < calls; ++i) {
+        const auto start = Steady::now();
+        benchmark::DoNotOptimize(test::run(Probe::speaker(host(1))));
+        // One probe is three requests in a row.
+        times.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count() / 3);
+    }
+    return median(times);
+}
+
+void quickCheck32(benchmark::State& state) {
+    Bench bench;
+    HealthCheck::Probes probes;
+    probes.mac = [](bool) -> QCoro::Task<MacNetwork> {
+        MacNetwork mac;
+        mac.interface = u"eth0"_s;
+        co_return mac;
+    };
+    HealthCheck check(bench.household.get(), *bench.settings, probes);
+    const double roundTrip = descriptionRoundTripMicros(100);
+    int requests = 0;
+    for (auto _ : state) {
+        simulator->clearRequests();
+        test::run(check.check(false));
+        requests = static_cast<int>(simulator->requests().size());
+    }
+    if (!check.report() || check.report()->speakers.size() != players)
+        state.SkipWithError("the check did not report 32 speakers");
+    const int chain = 2 + 3;
+    state.counters["requests"] = requests;
+    state.counters["chain"] = chain;
+    state.counters["rtt_us"] = roundTrip;
+    state.counters["chain_x_rtt_ms"] = chain * roundTrip / 1000;
+}
+
+// The two phases of a check on their own: the topology question to every host, and the 32
+// speaker probes at once.
+void topology32(benchmark::State& state) {
+    QStringList hosts;
+    for (int n = 0; n < players; ++n)
+        hosts.append(host(n));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(test::run(Probe::system(hosts)));
+}
+
+QCoro::Task<int> probeAll() {
+    std::vector<QCoro::Task<std::optional<Probe::Answer>>> tasks;
+    for (int n = 0; n < players; ++n)
+        tasks.push_back(Probe::speaker(host(n)));
+    int answered = 0;
+    for (auto& task : tasks)
+        answered += (co_await std::move(task)) ? 1 : 0;
+    co_return answered;
+}
+
+void speakers32(benchmark::State& state) {
+    for (auto _ : state)
+        if (test::run(probeAll()) != players)
+            state.SkipWithError("a speaker did not answer");
+}
+
+void refresh32(benchmark::State& state) {
+    Bench bench;
+    int requests = 0;
+    for (auto _ : state) {
+        simulator->clearRequests();
+        test::run(bench.household->refresh());
+        requests = static_cast<int>(simulator->requests().size());
+    }
+    state.counters["requests"] = requests;
+}
+
+void diagnosis32(benchmark::State& state) {
+    QList<HealthSpeaker> speakers;
+    for (int n = 0; n < players; ++n) {
+        HealthSpeaker s;
+        s.id = uuid(n);
+        s.name = u"Room %1"_s.arg(n);
+        s.host = n % 5 == 0 ? u"192.168.2.%1"_s.arg(n + 10) : u"192.168.1.%1"_s.arg(n + 10);
+        s.version = n % 4 == 0 ? u"84.1"_s : u"85.0"_s;
+        s.displayVersion = u"16.1"_s;
+        s.reachable = n % 9 != 0;
+        s.inSystem = n % 18 != 0;
+        s.behindExtender = n % 6 == 0;
+        s.latency = 0.01 * (n % 30);
+        speakers.append(s);
+    }
+    MacNetwork mac;
+    mac.address = u"192.168.1.20"_s;
+    mac.netmask = u"255.255.255.0"_s;
+    mac.vpn = true;
+    mac.doubleNAT = true;
+    const HealthUpdate update{u"86.0"_s, u"16.2"_s};
+    qsizetype issues = 0;
+    for (auto _ : state) {
+        const auto result = Diagnosis::issues(speakers, mac, update);
+        issues = result.size();
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["issues"] = static_cast<double>(issues);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(u"studio.quietforge.tamber.*.info=false"_s);
+    simulator = std::make_unique<sim::SpeakerSimulator>(largestHousehold());
+    benchmark::RegisterBenchmark("quickCheck32", quickCheck32)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("topology32", topology32)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("speakers32", speakers32)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("refresh32", refresh32)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("diagnosis32", diagnosis32)->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    simulator.reset();
+    return 0;
+}

@@ -1,0 +1,103 @@
+#include "health/HealthTopologyParser.h"
+
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace {
+
+QHash<QString, QString> attributesOf(const QXmlStreamReader& reader) {
+    QHash<QString, QString> map;
+    for (const QXmlStreamAttribute& attribute : reader.attributes())
+        map.insert(attribute.qualifiedName().toString(), attribute.value().toString());
+    return map;
+}
+
+// A whole decimal with an optional sign, digits only.
+std::optional<std::int64_t> wholeNumber(const QString& text) {
+    qsizetype start = (text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-'))) ? 1 : 0;
+    if (start >= text.size())
+        return std::nullopt;
+    for (qsizetype i = start; i < text.size(); ++i)
+        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
+            return std::nullopt;
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    return ok ? std::optional<std::int64_t>(value) : std::nullopt;
+}
+
+} // namespace
+
+HealthTopologyParser HealthTopologyParser::parse(const QString& text) {
+    HealthTopologyParser parser;
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(false);
+    bool inVanished = false;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (reader.qualifiedName() == QLatin1String("VanishedDevices"))
+                inVanished = false;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = reader.qualifiedName();
+        if (name == QLatin1String("VanishedDevices")) {
+            inVanished = true;
+        } else if (name == QLatin1String("ZoneGroupMember") || name == QLatin1String("Satellite")) {
+            QHash<QString, QString> attributes = attributesOf(reader);
+            const auto uuid = attributes.constFind(QStringLiteral("UUID"));
+            if (uuid == attributes.cend())
+                continue;
+            const bool known = std::any_of(parser.devices.cbegin(), parser.devices.cend(),
+                                           [&](const Device& device) { return device.uuid == *uuid; });
+            if (!known)
+                parser.devices.append(Device{*uuid, attributes});
+        } else if (name == QLatin1String("Device") && inVanished) {
+            QHash<QString, QString> attributes = attributesOf(reader);
+            if (const auto uuid = attributes.constFind(QStringLiteral("UUID")); uuid != attributes.cend())
+                parser.vanished.append(Device{*uuid, attributes});
+        }
+    }
+    return parser;
+}
+
+namespace Health {
+
+HealthSpeaker speakerFromTopology(const QHash<QString, QString>& attributes, const QString& uuid) {
+    const auto value = [&](const char* key) -> std::optional<QString> {
+        const auto found = attributes.constFind(QLatin1String(key));
+        return found == attributes.cend() ? std::nullopt : std::optional<QString>(*found);
+    };
+    HealthSpeaker speaker;
+    speaker.id = uuid;
+    speaker.name = value("ZoneName").value_or(uuid);
+    if (const auto location = value("Location")) {
+        const QUrl url(*location, QUrl::StrictMode);
+        if (url.isValid())
+            speaker.host = url.host();
+    }
+    speaker.version = value("SoftwareVersion");
+    const auto mode = value("WirelessMode");
+    if (value("EthLink") == QStringLiteral("1"))
+        speaker.link = HealthLink::ethernet;
+    else if (mode == QStringLiteral("1"))
+        speaker.link = HealthLink::wifi;
+    else if (mode == QStringLiteral("0"))
+        speaker.link =
+            value("WifiEnabled") == QStringLiteral("0") ? HealthLink::unknown : HealthLink::sonosNet;
+    else
+        speaker.link = HealthLink::unknown;
+    if (speaker.link != HealthLink::ethernet)
+        if (const auto frequency = value("ChannelFreq"))
+            speaker.channelMHz = wholeNumber(*frequency);
+    const auto extender = value("BehindWifiExtender");
+    speaker.behindExtender = extender && *extender != QStringLiteral("0");
+    speaker.inSystem = true;
+    speaker.reachable = false;
+    return speaker;
+}
+
+} // namespace Health

@@ -1,0 +1,167 @@
+#include "health/Probe.h"
+
+#include "health/ProbeHttp.h"
+#include "protocol/Http.h"
+#include "protocol/LeafParser.h"
+#include "protocol/Soap.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <coroutine>
+#include <memory>
+#include <vector>
+
+namespace Probe {
+
+Environment& environment() {
+    static Environment env;
+    return env;
+}
+
+namespace {
+
+// What the topology children share: the winner, the abort of the others, and the caller
+// waiting until a winner is in or every child has ended.
+struct Race {
+    ProbeCancel cancel;
+    std::optional<System> winner;
+    int running = 0;
+    bool decided = false;
+    std::coroutine_handle<> waiter;
+
+    void settle() {
+        if (decided)
+            return;
+        decided = true;
+        if (waiter) {
+            // Resumed from the event loop, never from inside a finishing child.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [handle = waiter] { handle.resume(); }, Qt::QueuedConnection);
+            waiter = {};
+        }
+    }
+};
+
+struct Decided {
+    Race& race;
+    bool await_ready() const noexcept { return race.decided; }
+    void await_suspend(std::coroutine_handle<> handle) const { race.waiter = handle; }
+    void await_resume() const noexcept {}
+};
+
+QCoro::Task<std::optional<System>> askOne(QString host, ProbeCancel* cancel) {
+    const QString stateAction = QStringLiteral("GetZoneGroupState");
+    const QString idAction = QStringLiteral("GetHouseholdID");
+    const std::optional<Fields> state =
+        co_await ProbeHttp::soap(host, Service::zoneGroupTopology, stateAction, SOAP::Arguments(), cancel);
+    if (!state)
+        co_return std::nullopt;
+    const auto text = state->constFind(QStringLiteral("ZoneGroupState"));
+    if (text == state->cend())
+        co_return std::nullopt;
+    HealthTopologyParser topology = HealthTopologyParser::parse(*text);
+    if (topology.devices.isEmpty())
+        co_return std::nullopt;
+    const std::optional<Fields> id =
+        co_await ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel);
+    if (cancel->cancelled())
+        co_return std::nullopt;
+    System system{host, std::nullopt, std::move(topology)};
+    if (id)
+        if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID"));
+            household != id->cend())
+            system.household = *household;
+    co_return system;
+}
+
+QCoro::Task<void> child(QString host, std::shared_ptr<Race> race) {
+    std::optional<System> result = co_await askOne(host, &race->cancel);
+    --race->running;
+    if (result && !race->winner && !race->cancel.cancelled()) {
+        race->winner = std::move(result);
+        race->cancel.cancel();
+        race->settle();
+    } else if (race->running == 0) {
+        race->settle();
+    }
+}
+
+} // namespace
+
+QCoro::Task<std::optional<System>> system(QStringList hosts) {
+    if (hosts.isEmpty())
+        co_return std::nullopt;
+    auto race = std::make_shared<Race>();
+    race->running = static_cast<int>(hosts.size());
+    std::vector<QCoro::Task<void>> children;
+    children.reserve(static_cast<std::size_t>(hosts.size()));
+    for (const QString& host : hosts)
+        children.push_back(child(host, race));
+    co_await Decided{*race};
+    // The group ends only when every child has: the aborted ones finish at once.
+    for (auto& task : children)
+        co_await std::move(task);
+    co_return std::move(race->winner);
+}
+
+QCoro::Task<std::optional<Answer>> speaker(QString host) {
+    // A host text that would turn the URL into another one (a path, a query, a user part,
+    // another port) is no host: nothing is sent.
+    const QString path = QStringLiteral("/xml/device_description.xml");
+    const auto url = Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
+    if (!url || !Http::isSpeakerUrl(*url, path))
+        co_return std::nullopt;
+    const Environment& env = environment();
+    Fields fields;
+    std::vector<double> samples;
+    for (int count = 0; count < 3; ++count) {
+        // A monotonic clock: a step of the wall clock must not make a sample negative or huge.
+        QElapsedTimer timer;
+        timer.start();
+        const QNetworkRequest request(*url);
+        const QByteArray verb("GET");
+        const std::optional<HttpResponse> response =
+            co_await ProbeHttp::send(request, verb, QByteArray(), env.speakerIdle, env.speakerTotal);
+        const bool answered = response && response->status == 200;
+        if (!answered) {
+            if (count == 0)
+                co_return std::nullopt;
+            continue;
+        }
+        samples.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        if (count == 0)
+            fields = LeafParser::parse(response->body);
+    }
+    std::sort(samples.begin(), samples.end());
+    const auto field = [&](const char* name) -> std::optional<QString> {
+        const auto found = fields.constFind(QLatin1String(name));
+        return found == fields.cend() ? std::nullopt : std::optional<QString>(*found);
+    };
+    co_return Answer{field("modelName"), field("displayVersion"), field("softwareVersion"),
+                     samples[samples.size() / 2]};
+}
+
+QCoro::Task<std::optional<HealthUpdate>> update(QString host) {
+    // Arguments and names are made before the wait: g++ 12 miscompiles braced lists of
+    // literals inside a co_await expression.
+    SOAP::Arguments args;
+    args.append({QStringLiteral("UpdateType"), QStringLiteral("All")});
+    args.append({QStringLiteral("CachedOnly"), QStringLiteral("0")});
+    args.append({QStringLiteral("Version"), QString()});
+    const QString action = QStringLiteral("CheckForUpdate");
+    Fields fields;
+    try {
+        fields = co_await SOAP::call(host, Service::zoneGroupTopology, action, args);
+    } catch (...) {
+        co_return std::nullopt;
+    }
+    const auto item = fields.constFind(QStringLiteral("UpdateItem"));
+    if (item == fields.cend())
+        co_return std::nullopt;
+    co_return HealthUpdate::parse(*item);
+}
+
+} // namespace Probe
