@@ -1,0 +1,178 @@
+#include "ui/kit/VolumeSlider.h"
+
+#include "ui/kit/Ink.h"
+#include "ui/kit/Motion.h"
+#include "ui/kit/TextStyle.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVariantAnimation>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace std::chrono_literals;
+
+VolumeSlider::VolumeSlider(int height, QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_Hover);
+    setMouseTracking(false);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setControlHeight(height);
+    setAccessibleName(QString());
+}
+
+double VolumeSlider::track(double width, double height) {
+    return std::max(width - height, 1.0);
+}
+
+double VolumeSlider::fillWidth(double value, double width, double height) {
+    return std::sqrt(std::clamp(value, 0.0, 100.0) / 100.0) * track(width, height) + height;
+}
+
+int VolumeSlider::valueAt(double x, double width, double height) {
+    double frac = (x - height / 2) / track(width, height);
+    if (std::isnan(frac))
+        frac = 0;
+    frac = std::clamp(frac, 0.0, 1.0);
+    return static_cast<int>(std::round(frac * frac * 100)); // halves away from zero
+}
+
+bool VolumeSlider::gripVisible(double value, double width, double height) {
+    return 2.2 * height < fillWidth(value, width, height);
+}
+
+void VolumeSlider::setValue(int value) {
+    value = std::clamp(value, 0, 100);
+    if (value == value_ && (valueAnimation_ || shown_ == value))
+        return;
+    value_ = value;
+    setAccessibleDescription(QString::number(value_));
+    Motion::animate(this, valueAnimation_, shown_, value_, dragging_ ? 0ms : Motion::volumeSlider,
+                    Motion::panelCurve(), [this](double v) {
+                        shown_ = v;
+                        update();
+                    });
+}
+
+void VolumeSlider::setControlHeight(int height) {
+    h_ = std::max(1, height);
+    setFixedHeight(height);
+    updateGeometry();
+    update();
+}
+
+void VolumeSlider::setHighlighted(bool focused) {
+    focused_ = focused;
+    update();
+}
+
+void VolumeSlider::setName(const QString& name) {
+    setAccessibleName(name);
+}
+
+void VolumeSlider::increment() {
+    emit changed(std::min(value_ + 4, 100));
+}
+
+void VolumeSlider::decrement() {
+    emit changed(std::max(value_ - 4, 0));
+}
+
+QSize VolumeSlider::sizeHint() const {
+    return QSize(static_cast<int>(5 * h_), static_cast<int>(h_));
+}
+
+QSize VolumeSlider::minimumSizeHint() const {
+    return QSize(static_cast<int>(h_), static_cast<int>(h_));
+}
+
+void VolumeSlider::report(double x) {
+    dragging_ = true;
+    emit changed(valueAt(x, width(), h_));
+}
+
+void VolumeSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    // The capsule is the hit area: a press in the corners outside it goes past.
+    QPainterPath capsule;
+    capsule.addRoundedRect(QRectF(rect()), h_ / 2, h_ / 2);
+    if (!capsule.contains(event->position()))
+        return event->ignore();
+    report(event->position().x());
+}
+
+void VolumeSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_)
+        report(event->position().x());
+}
+
+void VolumeSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        update();
+    }
+}
+
+void VolumeSlider::enterEvent(QEnterEvent*) {
+    setHovering(true);
+}
+
+void VolumeSlider::leaveEvent(QEvent*) {
+    setHovering(false);
+}
+
+void VolumeSlider::setHovering(bool hovering) {
+    if (hovering == hovering_)
+        return;
+    hovering_ = hovering;
+    Motion::animate(this, hoverAnimation_, hover_, hovering ? 1.0 : 0.0, Motion::hover, Motion::hoverCurve(),
+                    [this](double p) {
+                        hover_ = p;
+                        update();
+                    });
+}
+
+void VolumeSlider::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Scheme scheme = Ink::scheme(this);
+    const double w = width(), h = h_;
+    const QRectF box(0, 0, w, h);
+    const double radius = h / 2;
+
+    // Track: 0.12, 0.16 while hovered or focused.
+    const double trackAlpha = focused_ ? 0.16 : 0.12 + 0.04 * hover_;
+    QPainterPath capsule;
+    capsule.addRoundedRect(box, radius, radius);
+    painter.fillPath(capsule, Ink::primary(scheme, trackAlpha));
+
+    const QString label = QString::number(static_cast<long long>(value_));
+    const QFont font = Type::system(0.5 * h, QFont::DemiBold);
+    const QRectF labelBox(0.45 * h, 0, w - 0.45 * h, h);
+    painter.setPen(Ink::primary(scheme, 0.9));
+    Type::drawTabular(painter, labelBox, Qt::AlignLeft, font, label);
+
+    // Fill with the inverse label, masked to the capsule f wide.
+    const double f = fillWidth(shown_, w, h);
+    QPainterPath mask;
+    mask.addRoundedRect(QRectF(0, 0, std::min(f, w), h), radius, radius);
+    painter.save();
+    painter.setClipPath(mask);
+    painter.fillPath(capsule, Ink::primary(scheme, 0.92));
+    painter.setPen(Ink::textBackground(this));
+    Type::drawTabular(painter, labelBox, Qt::AlignLeft, font, label);
+    painter.restore();
+
+    // Grip: centred on the fill's rounded end, only while hovered and the fill is long enough.
+    if (hover_ > 0 && 2.2 * h < f) {
+        QColor grip = Ink::textBackground(this);
+        grip.setAlphaF(static_cast<float>(0.35 * hover_));
+        const double gh = 0.4 * h;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(grip);
+        painter.drawRoundedRect(QRectF(f - h / 2 - 1, (h - gh) / 2, 2, gh), 1, 1);
+    }
+}
