@@ -29,6 +29,7 @@ PressableButton::PressableButton(QWidget* parent) : QAbstractButton(parent) {
 }
 
 void PressableButton::setHover(const HoverOptions& options) {
+    const QSize before = sizeHint();
     if (!hover_) {
         hover_ = new Hoverable(this, options);
         connect(hover_, &Hoverable::changed, this, qOverload<>(&QWidget::update));
@@ -36,6 +37,8 @@ void PressableButton::setHover(const HoverOptions& options) {
         hover_->setOptions(options);
     }
     setContentsMargins(hover_->margins());
+    if (size() == before)
+        resize(sizeHint()); // a button placed by hand grows with its padding, as in a layout
     updateGeometry();
     update();
 }

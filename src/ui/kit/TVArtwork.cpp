@@ -48,5 +48,6 @@ void TVArtwork::paint(QPainter& painter, const QRectF& box) {
 
 void TVArtwork::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paint(painter, QRectF((width() - size_) / 2, (height() - size_) / 2, size_, size_));
+    const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);
+    layer_.draw(painter, QSizeF(size()), 0, [&](QPainter& p) { paint(p, box); });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/kit/LayerCache.h"
+
 #include <QWidget>
 
 // The drawn picture shown instead of a cover while a group plays a TV input: a grey-blue
@@ -21,4 +23,5 @@ protected:
 
 private:
     double size_;
+    LayerCache layer_;
 };

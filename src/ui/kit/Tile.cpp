@@ -63,5 +63,25 @@ void Tile::paintTile(QPainter& painter, const QRectF& rect, const QWidget* schem
 
 void Tile::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintTile(painter, QRectF(rect()), this, backdrop_);
+    const Scheme scheme = Ink::scheme(this);
+    const QRectF box(rect());
+    const QRgb key = scheme == Scheme::Dark ? 1 : 2;
+    fill_.draw(painter, box.size(), key, [&](QPainter& p) {
+        QPainterPath shape;
+        shape.addRoundedRect(box, radius, radius);
+        p.fillPath(shape, Ink::primary(scheme, fillOpacity));
+    });
+    if (backdrop_) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(box, radius, radius);
+        painter.setClipPath(shape, Qt::IntersectClip);
+        backdrop_->paint(painter, box);
+        painter.restore();
+    }
+    border_.draw(painter, box.size(), key, [&](QPainter& p) {
+        p.setPen(QPen(Ink::primary(scheme, borderOpacity), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/kit/LayerCache.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -54,4 +56,6 @@ protected:
 
 private:
     QPointer<TileBackdrop> backdrop_;
+    LayerCache fill_;
+    LayerCache border_;
 };

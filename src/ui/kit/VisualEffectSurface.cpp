@@ -11,6 +11,7 @@ VisualEffectSurface::VisualEffectSurface(double radius, QWidget* parent) : QWidg
 
 void VisualEffectSurface::setRadius(double radius) {
     radius_ = radius;
+    layer_.clear();
     update();
 }
 
@@ -29,10 +30,13 @@ QColor VisualEffectSurface::fill() const {
 
 void VisualEffectSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), radius_, radius_);
-    painter.fillPath(shape, fill());
-    painter.setPen(QPen(Ink::primary(Ink::scheme(this), 0.08), 1.0));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_ - 0.5, radius_ - 0.5);
+    const QColor colour = fill();
+    const QRectF box(rect());
+    layer_.draw(painter, box.size(), colour.rgba(), [&](QPainter& p) {
+        QPainterPath shape;
+        shape.addRoundedRect(box, radius_, radius_);
+        p.fillPath(shape, colour);
+        p.setPen(QPen(Ink::primary(Ink::scheme(this), 0.08), 1.0));
+        p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), radius_ - 0.5, radius_ - 0.5);
+    });
 }

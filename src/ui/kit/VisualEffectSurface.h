@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/kit/LayerCache.h"
+
 #include <QWidget>
 
 // The panel's backing surface where the system gives no blurred material: a rounded, painted
@@ -24,4 +26,5 @@ protected:
 private:
     double radius_;
     bool translucent_ = true;
+    LayerCache layer_;
 };

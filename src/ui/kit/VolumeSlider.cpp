@@ -145,9 +145,12 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
 
     // Track: 0.12, 0.16 while hovered or focused.
     const double trackAlpha = focused_ ? 0.16 : 0.12 + 0.04 * hover_;
-    QPainterPath capsule;
-    capsule.addRoundedRect(box, radius, radius);
-    painter.fillPath(capsule, Ink::primary(scheme, trackAlpha));
+    const QColor trackColour = Ink::primary(scheme, trackAlpha);
+    track_.draw(painter, box.size(), trackColour.rgba(), [&](QPainter& p) {
+        QPainterPath capsule;
+        capsule.addRoundedRect(box, radius, radius);
+        p.fillPath(capsule, trackColour);
+    });
 
     const QString label = QString::number(static_cast<long long>(value_));
     const QFont font = Type::system(0.5 * h, QFont::DemiBold);
@@ -155,13 +158,20 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
     painter.setPen(Ink::primary(scheme, 0.9));
     Type::drawTabular(painter, labelBox, Qt::AlignLeft, font, label);
 
-    // Fill with the inverse label, masked to the capsule f wide.
+    // Fill with the inverse label, masked to the capsule f wide: the masked full-width capsule
+    // is the f-wide capsule itself; the inverse digits are clipped to it (a plain rectangle
+    // while they lie left of the fill's rounded end, the capsule only when they reach into it).
     const double f = fillWidth(shown_, w, h);
-    QPainterPath mask;
-    mask.addRoundedRect(QRectF(0, 0, std::min(f, w), h), radius, radius);
+    const QRectF fillBox(0, 0, std::min(f, w), h);
+    QPainterPath fill;
+    fill.addRoundedRect(fillBox, radius, radius);
+    painter.fillPath(fill, Ink::primary(scheme, 0.92));
+    const double labelRight = labelBox.left() + Type::tabularWidth(font, label);
     painter.save();
-    painter.setClipPath(mask);
-    painter.fillPath(capsule, Ink::primary(scheme, 0.92));
+    if (labelRight <= fillBox.right() - radius)
+        painter.setClipRect(QRectF(0, 0, fillBox.right() - radius, h));
+    else
+        painter.setClipPath(fill);
     painter.setPen(Ink::textBackground(this));
     Type::drawTabular(painter, labelBox, Qt::AlignLeft, font, label);
     painter.restore();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/kit/LayerCache.h"
+
 #include <QWidget>
 
 class QVariantAnimation;
@@ -67,4 +69,5 @@ private:
     double hover_ = 0;
     QVariantAnimation* valueAnimation_ = nullptr;
     QVariantAnimation* hoverAnimation_ = nullptr;
+    LayerCache track_;
 };
