@@ -2,6 +2,7 @@
 // image of its size, as a frame of an animation costs), and the cover cache's hit path.
 // Goal: no control above 0.5 ms per paint at ratio 2.
 #include "ui/kit/Artwork.h"
+#include "ui/kit/BlurFade.h"
 #include "ui/kit/CoverImage.h"
 #include "ui/kit/EditableName.h"
 #include "ui/kit/Ink.h"
@@ -17,6 +18,7 @@
 #include "ui/kit/VolumeSlider.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
@@ -118,6 +120,17 @@ void BM_Surface(benchmark::State& state) {
     paintLoop(state, surface);
 }
 
+// One frame of a blur-and-fade transition of a subtitle line halfway through.
+void BM_BlurFadeLine(benchmark::State& state) {
+    auto* line = new QLabel(QStringLiteral("Late Summer – The Quiet Rooms"));
+    line->setFont(Type::font(TextStyle::Caption));
+    line->resize(200, 14);
+    auto* effect = new BlurFade(6);
+    effect->setProgress(0.5);
+    line->setGraphicsEffect(effect);
+    paintLoop(state, line);
+}
+
 // A picture shown again (a group switch, the volume display): the cache lookup and the show.
 void BM_CoverCacheHit(benchmark::State& state) {
     const QUrl a(QStringLiteral("http://bench.invalid/a.png")),
@@ -146,6 +159,7 @@ BENCHMARK(BM_Tooltip)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Artwork)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TVArtwork)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Surface)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BlurFadeLine)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CoverCacheHit)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {

@@ -21,17 +21,16 @@ Artwork::Artwork(double size, std::optional<double> cornerRadius, QWidget* paren
 }
 
 void Artwork::setUrl(const std::optional<QUrl>& url) {
-    if (RenderMode::active() && url) {
-        // Any URL selects the demo picture; nothing is loaded.
-        if (cover_->url() != url)
-            update();
-        return;
-    }
+    if (url != url_)
+        update();
+    url_ = url;
+    if (RenderMode::active() && url)
+        return; // any URL selects the demo picture; nothing is loaded
     cover_->setUrl(url);
 }
 
 std::optional<QUrl> Artwork::url() const {
-    return cover_->url();
+    return url_;
 }
 
 double Artwork::radius() const {
@@ -98,7 +97,7 @@ void Artwork::paintEvent(QPaintEvent*) {
     painter.setClipPath(shape);
     const double ratio = Symbols::targetRatio(painter);
 
-    if (RenderMode::active() && cover_->url()) {
+    if (RenderMode::active() && url_) {
         painter.drawImage(box.topLeft(), scaledFor(demoPicture(), 0, ratio));
         return;
     }

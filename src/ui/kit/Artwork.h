@@ -41,6 +41,7 @@ private:
 
     double size_;
     std::optional<double> radius_;
+    std::optional<QUrl> url_;
     CoverImage* cover_;
     // Scaled copies of the shown and previous pictures for the current size and ratio.
     struct Scaled {

@@ -10,6 +10,8 @@
 #include <QSvgRenderer>
 
 #include <cmath>
+#include <map>
+#include <memory>
 
 static void initKitResources() {
     Q_INIT_RESOURCE(kit);
@@ -18,8 +20,9 @@ static void initKitResources() {
 namespace Symbols {
 namespace {
 
-QHash<QString, QSvgRenderer*>& renderers() {
-    static QHash<QString, QSvgRenderer*> cache;
+// Parsed SVGs by resource path, kept for the run (owned here, freed at exit).
+std::map<QString, std::unique_ptr<QSvgRenderer>>& renderers() {
+    static std::map<QString, std::unique_ptr<QSvgRenderer>> cache;
     return cache;
 }
 
@@ -88,19 +91,16 @@ QStringList names() {
 QSvgRenderer* renderer(const QString& resourcePath) {
     ensureResources();
     auto& cache = renderers();
-    auto it = cache.constFind(resourcePath);
-    if (it != cache.constEnd())
-        return *it;
+    auto it = cache.find(resourcePath);
+    if (it != cache.end())
+        return it->second.get();
     if (!QFile::exists(resourcePath))
         return nullptr;
-    auto* svg = new QSvgRenderer(resourcePath);
-    if (!svg->isValid()) {
-        delete svg;
+    auto svg = std::make_unique<QSvgRenderer>(resourcePath);
+    if (!svg->isValid())
         return nullptr;
-    }
     svg->setAspectRatioMode(Qt::KeepAspectRatio);
-    cache.insert(resourcePath, svg);
-    return svg;
+    return cache.emplace(resourcePath, std::move(svg)).first->second.get();
 }
 
 double targetRatio(const QPainter& painter) {
