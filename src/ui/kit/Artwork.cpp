@@ -80,7 +80,24 @@ const QImage& Artwork::scaledFor(const QImage& source, int which, double ratio) 
         // Scaled to fill: the shorter side fits, the longer one is cut in the middle.
         QImage filled =
             source.scaled(device, device, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-        filled = filled.copy((filled.width() - device) / 2, (filled.height() - device) / 2, device, device);
+        filled = filled.copy((filled.width() - device) / 2, (filled.height() - device) / 2, device, device)
+                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // Cut the rounded corners once here rather than clipping every frame. DestinationIn
+        // acts only where the source paints, so the mask is a full-size image.
+        QImage mask(device, device, QImage::Format_ARGB32_Premultiplied);
+        mask.fill(Qt::transparent);
+        {
+            QPainter m(&mask);
+            m.setRenderHint(QPainter::Antialiasing);
+            QPainterPath shape;
+            shape.addRoundedRect(QRectF(0, 0, device, device), radius() * ratio, radius() * ratio);
+            m.fillPath(shape, Qt::white);
+        }
+        {
+            QPainter p(&filled);
+            p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            p.drawImage(0, 0, mask);
+        }
         filled.setDevicePixelRatio(ratio);
         slot = {source.cacheKey(), ratio, filled};
     }
@@ -94,7 +111,6 @@ void Artwork::paintEvent(QPaintEvent*) {
     const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);
     QPainterPath shape;
     shape.addRoundedRect(box, radius(), radius());
-    painter.setClipPath(shape);
     const double ratio = Symbols::targetRatio(painter);
 
     if (RenderMode::active() && url_) {
