@@ -5,6 +5,7 @@
 #include "ui/kit/BundleIcon.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
+#include "ui/kit/OutsetItem.h"
 #include "ui/kit/SymbolButton.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
@@ -12,6 +13,7 @@
 
 #include <QFile>
 #include <QFontInfo>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -107,6 +109,23 @@ TEST(Tile, BackdropIsCutAtTheShapeAndLiesUnderTheBorder) {
     content->setFixedSize(50, 20);
     tile.column()->addWidget(content);
     EXPECT_EQ(tile.sizeHint(), QSize(74, 44)); // content plus 12 on each edge
+}
+
+TEST(Tile, OutsetItemReachesIntoThePadding) {
+    // The volume row: a capsule 7 beyond the content column on both sides and below, 3 into
+    // the slot above, inside a tile's 12-point padding.
+    Tile tile;
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    tile.column()->addLayout(row);
+    auto* capsule = new QWidget;
+    capsule->setMinimumHeight(30 + 7 - 3);
+    capsule->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    OutsetItem::add(row, capsule, QMargins(7, -3, 7, 7), 1);
+    tile.resize(336, tile.sizeHint().height());
+    tile.layout()->activate();
+    EXPECT_EQ(tile.height(), 12 + 30 + 12);
+    EXPECT_EQ(capsule->geometry(), QRect(5, 12 + 3, 336 - 10, 30 - 3 + 7));
 }
 
 TEST(Motion, CurvesMatchTheCubicsAtSamplePoints) {
