@@ -66,6 +66,7 @@ QVariantAnimation* animate(QObject* owner, QVariantAnimation*& running, double f
         animation->deleteLater();
     });
     running = animation;
+    step(from); // the first frame shows the start value, not whatever was there before
     animation->start();
     return animation;
 }

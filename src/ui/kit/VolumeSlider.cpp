@@ -47,6 +47,16 @@ void VolumeSlider::setValue(int value) {
     value = std::clamp(value, 0, 100);
     if (value == value_ && (valueAnimation_ || shown_ == value))
         return;
+    if (value != value_) {
+        // The digits roll from the old number to the new one, unless the pointer drags.
+        previous_ = value_;
+        rollUp_ = value > value_;
+        Motion::animate(this, rollAnimation_, 0.0, 1.0, dragging_ ? 0ms : Motion::volumeSlider,
+                        Motion::panelCurve(), [this](double p) {
+                            roll_ = p;
+                            update();
+                        });
+    }
     value_ = value;
     setAccessibleDescription(QString::number(value_));
     Motion::animate(this, valueAnimation_, shown_, value_, dragging_ ? 0ms : Motion::volumeSlider,
@@ -135,6 +145,43 @@ void VolumeSlider::setHovering(bool hovering) {
                     });
 }
 
+void VolumeSlider::drawLabel(QPainter& painter, const QRectF& box, const QFont& font,
+                             const QColor& colour) const {
+    painter.setPen(colour);
+    const QString now = QString::number(static_cast<long long>(value_));
+    if (roll_ >= 1.0) {
+        Type::drawTabular(painter, box, Qt::AlignLeft, font, now);
+        return;
+    }
+    // Numeric-text transition: digits that changed (counted from the right) leave upwards and
+    // arrive from below when the value rises, the other way when it falls; the rest stay.
+    const QString before = QString::number(static_cast<long long>(previous_));
+    const double travel = 0.35 * h_ * (rollUp_ ? 1 : -1);
+    painter.save();
+    painter.setClipRect(QRectF(box.left(), 0.12 * h_, box.width(), 0.76 * h_), Qt::IntersectClip);
+    const bool sameLength = before.size() == now.size();
+    const auto drawString = [&](const QString& text, bool arriving) {
+        const double t = arriving ? roll_ : 1 - roll_;
+        const double cell = Type::digitCell(font);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype fromRight = text.size() - 1 - i;
+            const bool changed =
+                !sameLength || before.at(before.size() - 1 - fromRight) != now.at(now.size() - 1 - fromRight);
+            if (!changed && !arriving)
+                continue; // drawn once, by the arriving string
+            const double dy = changed ? (arriving ? (1 - roll_) * travel : -roll_ * travel) : 0;
+            painter.save();
+            painter.setOpacity(painter.opacity() * (changed ? t : 1.0));
+            Type::drawTabular(painter, box.translated(static_cast<double>(i) * cell, dy), Qt::AlignLeft, font,
+                              QString(text.at(i)));
+            painter.restore();
+        }
+    };
+    drawString(before, false);
+    drawString(now, true);
+    painter.restore();
+}
+
 void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -155,8 +202,7 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
     const QString label = QString::number(static_cast<long long>(value_));
     const QFont font = Type::system(0.5 * h, QFont::DemiBold);
     const QRectF labelBox(0.45 * h, 0, w - 0.45 * h, h);
-    painter.setPen(Ink::primary(scheme, 0.9));
-    Type::drawTabular(painter, labelBox, Qt::AlignLeft, font, label);
+    drawLabel(painter, labelBox, font, Ink::primary(scheme, 0.9));
 
     // Fill with the inverse label, masked to the capsule f wide: the masked full-width capsule
     // is the f-wide capsule itself; the inverse digits are clipped to it (a plain rectangle
@@ -166,14 +212,17 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainterPath fill;
     fill.addRoundedRect(fillBox, radius, radius);
     painter.fillPath(fill, Ink::primary(scheme, 0.92));
-    const double labelRight = labelBox.left() + Type::tabularWidth(font, label);
+    double labelWidth = Type::tabularWidth(font, label);
+    if (roll_ < 1)
+        labelWidth = std::max(labelWidth,
+                              Type::tabularWidth(font, QString::number(static_cast<long long>(previous_))));
+    const double labelRight = labelBox.left() + labelWidth;
     painter.save();
     if (labelRight <= fillBox.right() - radius)
         painter.setClipRect(QRectF(0, 0, fillBox.right() - radius, h));
     else
         painter.setClipPath(fill);
-    painter.setPen(Ink::textBackground(this));
-    Type::drawTabular(painter, labelBox, Qt::AlignLeft, font, label);
+    drawLabel(painter, labelBox, font, Ink::textBackground(this));
     painter.restore();
 
     // Grip: centred on the fill's rounded end, only while hovered and the fill is long enough.

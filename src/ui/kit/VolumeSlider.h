@@ -12,9 +12,9 @@ class QVariantAnimation;
 // long enough.
 //
 // Takes: value (0…100, shown; animated over 0.3 s except while dragging), the control's
-// height (all inner sizes follow it; the width is whatever the layout gives), focused (the
-// keyboard highlight), name (accessible name). Emits: changed(int) on every pointer event of a
-// press or drag (also when the value is the same) and on increment()/decrement() (±4). It never
+// height (all inner sizes follow it; the digits roll when the value changes; the width is whatever the layout
+// gives), focused (the keyboard highlight), name (accessible name). Emits: changed(int) on every pointer
+// event of a press or drag (also when the value is the same) and on increment()/decrement() (±4). It never
 // changes its own value: the caller passes the new value back through setValue().
 class VolumeSlider : public QWidget {
     Q_OBJECT
@@ -31,6 +31,7 @@ public:
     bool dragging() const { return dragging_; }
     bool hovering() const { return hovering_; }
     double shownValue() const { return shown_; }
+    double labelRoll() const { return roll_; } // 1 when the digits are at rest
 
     // Accessibility adjustments.
     void increment();
@@ -58,6 +59,7 @@ protected:
 
 private:
     void report(double x);
+    void drawLabel(QPainter& painter, const QRectF& box, const QFont& font, const QColor& colour) const;
     void setHovering(bool hovering);
 
     int value_ = 0;
@@ -69,5 +71,9 @@ private:
     double hover_ = 0;
     QVariantAnimation* valueAnimation_ = nullptr;
     QVariantAnimation* hoverAnimation_ = nullptr;
+    QVariantAnimation* rollAnimation_ = nullptr;
+    int previous_ = 0;
+    double roll_ = 1;
+    bool rollUp_ = true;
     LayerCache track_;
 };

@@ -78,15 +78,18 @@ TEST(VolumeSliderInput, EveryPointerEventReportsAndDraggingSkipsTheAnimation) {
     QCoreApplication::sendEvent(&slider, &move);
     QCoreApplication::sendEvent(&slider, &move); // the same integer again still reports
     EXPECT_EQ(changed.size(), 3);
-    slider.setValue(changed.last().at(0).toInt()); // while dragging: at once
+    slider.setValue(changed.last().at(0).toInt()); // while dragging: at once, digits too
     EXPECT_DOUBLE_EQ(slider.shownValue(), slider.value());
+    EXPECT_DOUBLE_EQ(slider.labelRoll(), 1.0);
     QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(151, 15));
     EXPECT_FALSE(slider.dragging());
     EXPECT_EQ(changed.size(), 3);
 
-    slider.setValue(80); // after release: animated over 0.3 s
+    slider.setValue(80); // after release: animated over 0.3 s, the digits rolling
     time.advance(75ms);
     EXPECT_LT(slider.shownValue(), 80);
+    EXPECT_GT(slider.labelRoll(), 0.0);
+    EXPECT_LT(slider.labelRoll(), 1.0);
     time.advance(250ms);
     EXPECT_DOUBLE_EQ(slider.shownValue(), 80);
 }

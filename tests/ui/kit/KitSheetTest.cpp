@@ -23,6 +23,7 @@
 #include <QDirIterator>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QList>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -252,6 +253,43 @@ void buildSheet(Sheet& sheet, test::ManualTime& time) {
     inner->setGeometry(8, 8, 324, 104);
 
     time.advance(1s);
+}
+
+TEST(Sheet, SliderDigitsRollFrames) {
+    test::ManualTime time;
+    QWidget root;
+    root.setPalette(Ink::palette(Scheme::Dark));
+    root.setAutoFillBackground(true);
+    root.resize(5 * 170 + 10, 50);
+    QList<VolumeSlider*> sliders;
+    for (int i = 0; i < 5; ++i) {
+        auto* slider = new VolumeSlider(34, &root);
+        slider->setGeometry(5 + i * 170, 8, 160, 34);
+        slider->setValue(9);
+        sliders << slider;
+    }
+    root.show();
+    time.advance(400ms);
+    // Frames of 9 → 10 at 0, 30, 60, 120 and 300 ms.
+    const int at[] = {0, 30, 60, 120, 300};
+    for (int i = 0; i < 5; ++i)
+        sliders[i]->setValue(10);
+    QImage out(root.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(2);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    int now = 0;
+    for (int i = 0; i < 5; ++i) {
+        time.advance(std::chrono::milliseconds(at[i] - now));
+        now = at[i];
+        QImage frame(root.size() * 2, QImage::Format_ARGB32_Premultiplied);
+        frame.setDevicePixelRatio(2);
+        root.render(&frame);
+        const QRectF cell(5 + i * 170, 0, 170, 50);
+        painter.drawImage(cell, frame, QRectF(cell.topLeft() * 2, cell.size() * 2));
+    }
+    painter.end();
+    EXPECT_TRUE(out.save(artifact(QStringLiteral("kit-slider-roll.png"))));
 }
 
 TEST(Sheet, EveryControlInBothSchemesAtRatioTwo) {
