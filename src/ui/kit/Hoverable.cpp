@@ -101,7 +101,8 @@ void Hoverable::setHovering(bool inside) {
             return;
         const auto last = TooltipWarmth::lastHidden();
         const qint64 elapsed = last ? last->msecsTo(Clock::now()) : std::numeric_limits<qint64>::max();
-        if (elapsed < Motion::tooltipWarm.count()) {
+        // A last hide in the future (the wall clock was set back) is not a warm tooltip.
+        if (elapsed >= 0 && elapsed < Motion::tooltipWarm.count()) {
             instant_ = true;
             setShowTip(true, false);
         } else {

@@ -147,6 +147,15 @@ TEST_F(Hover, NextControlWithinWarmPeriodShowsAtOnceAtExactlyPointFourItWaits) {
     EXPECT_FALSE(hover(1).bubble()->isVisible());
 }
 
+TEST_F(Hover, ClockSetBackDoesNotMakeEveryTooltipInstant) {
+    TooltipWarmth::setLastHidden(Clock::now().addSecs(3600)); // the wall clock went back an hour
+    enter(buttons[0]);
+    EXPECT_FALSE(hover(0).tipShown());
+    time.advance(460ms);
+    EXPECT_TRUE(hover(0).tipShown());
+    EXPECT_FALSE(hover(0).instant());
+}
+
 TEST_F(Hover, ClickHidesAtOnceAndSuppressesUntilLeave) {
     enter(buttons[0]);
     time.advance(600ms);
