@@ -1,0 +1,113 @@
+#include "ui/kit/Blur.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace Blur {
+namespace {
+
+// Box sizes for three passes that approximate a Gaussian of `sigma` (Kovesi's method).
+void boxSizes(double sigma, int out[3]) {
+    const double ideal = std::sqrt(12.0 * sigma * sigma / 3 + 1);
+    int lower = static_cast<int>(std::floor(ideal));
+    if (lower % 2 == 0)
+        --lower;
+    const int upper = lower + 2;
+    const double m = std::round((12 * sigma * sigma - 3 * lower * lower - 12 * lower - 9) / (-4 * lower - 4));
+    for (int i = 0; i < 3; ++i)
+        out[i] = i < m ? lower : upper;
+}
+
+// One box pass over `count` lines of `length` pixels (`step` apart within a line, `lineStep`
+// between lines); pixels outside the image count as transparent.
+void boxPass(const std::uint32_t* in, std::uint32_t* out, int length, int count, int step, int lineStep,
+             int radius) {
+    const std::uint64_t scale = (std::uint64_t(1) << 32) / static_cast<std::uint64_t>(2 * radius + 1);
+    const auto pack = [scale](std::uint64_t a, std::uint64_t r, std::uint64_t g, std::uint64_t b) {
+        const std::uint64_t half = std::uint64_t(1) << 31;
+        return static_cast<std::uint32_t>(((a * scale + half) >> 32) << 24 |
+                                          ((r * scale + half) >> 32) << 16 | ((g * scale + half) >> 32) << 8 |
+                                          ((b * scale + half) >> 32));
+    };
+    for (int line = 0; line < count; ++line) {
+        const std::uint32_t* src = in + static_cast<std::ptrdiff_t>(line) * lineStep;
+        std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(line) * lineStep;
+        std::uint64_t a = 0, r = 0, g = 0, b = 0;
+        for (int i = 0; i <= radius && i < length; ++i) {
+            const std::uint32_t p = src[static_cast<std::ptrdiff_t>(i) * step];
+            a += p >> 24;
+            r += (p >> 16) & 0xff;
+            g += (p >> 8) & 0xff;
+            b += p & 0xff;
+        }
+        for (int i = 0; i < length; ++i) {
+            dst[static_cast<std::ptrdiff_t>(i) * step] = pack(a, r, g, b);
+            const int enter = i + radius + 1;
+            if (enter < length) {
+                const std::uint32_t p = src[static_cast<std::ptrdiff_t>(enter) * step];
+                a += p >> 24;
+                r += (p >> 16) & 0xff;
+                g += (p >> 8) & 0xff;
+                b += p & 0xff;
+            }
+            const int leave = i - radius;
+            if (leave >= 0) {
+                const std::uint32_t p = src[static_cast<std::ptrdiff_t>(leave) * step];
+                a -= p >> 24;
+                r -= (p >> 16) & 0xff;
+                g -= (p >> 8) & 0xff;
+                b -= p & 0xff;
+            }
+        }
+    }
+}
+
+QImage blurFull(const QImage& image, double sigma) {
+    const int w = image.width(), h = image.height();
+    std::vector<std::uint32_t> a(static_cast<size_t>(w) * h), b(a.size());
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        std::copy(line, line + w, a.begin() + static_cast<std::ptrdiff_t>(y) * w);
+    }
+    int boxes[3];
+    boxSizes(sigma, boxes);
+    for (int pass = 0; pass < 3; ++pass) {
+        const int r = (boxes[pass] - 1) / 2;
+        if (r <= 0)
+            continue;
+        boxPass(a.data(), b.data(), w, h, 1, w, r); // rows
+        boxPass(b.data(), a.data(), h, w, w, 1, r); // columns
+    }
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+        std::copy(a.begin() + static_cast<std::ptrdiff_t>(y) * w,
+                  a.begin() + static_cast<std::ptrdiff_t>(y + 1) * w,
+                  reinterpret_cast<std::uint32_t*>(out.scanLine(y)));
+    return out;
+}
+
+} // namespace
+
+QImage gaussian(const QImage& source, double sigma) {
+    if (sigma < 0.2 || source.isNull())
+        return source;
+    QImage image = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(1);
+    QImage out;
+    // A wide blur loses nothing at a lower resolution: blur a smaller copy and scale it back.
+    const int factor = sigma >= 6 ? 4 : sigma >= 1.5 ? 2 : 1;
+    if (factor > 1 && image.width() >= 4 * factor && image.height() >= 4 * factor) {
+        const QImage small = image.scaled(image.width() / factor, image.height() / factor,
+                                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        out = blurFull(small, sigma / factor)
+                  .scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } else {
+        out = blurFull(image, sigma);
+    }
+    out.setDevicePixelRatio(source.devicePixelRatio());
+    return out;
+}
+
+} // namespace Blur

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/kit/Hoverable.h"
+
+#include <QAbstractButton>
+
+class QVariantAnimation;
+
+// The base of every clickable control of the panel: its content shrinks to 0.96 about its
+// centre while pressed (panel curve, 0.12 s, both ways); nothing else changes. Optionally
+// hoverable (HoverOptions): then the button's contents margins are the hover padding, the chrome
+// is painted behind the content and `ink()` follows the hover.
+//
+// Takes: setHover(options) (optional), a content size (setContentSize or a subclass's
+// contentSize()). Emits: clicked() once per click (QAbstractButton; no auto-repeat).
+// Subclasses paint in paintContent(painter, contentRect) in unscaled coordinates; the
+// press scale applies to the background (hover chrome) and content alike.
+class PressableButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit PressableButton(QWidget* parent = nullptr);
+
+    void setHover(const HoverOptions& options);
+    Hoverable* hover() const { return hover_; }
+
+    void setContentSize(const QSizeF& size);
+    virtual QSizeF contentSize() const { return contentSize_; }
+
+    // The ink to draw the content in: the hover ink, or the resting level's ink without hover.
+    QColor ink() const;
+    void setRestLevel(InkLevel level);
+
+    double pressProgress() const { return press_; } // 0 released, 1 fully pressed
+    QRectF contentRect() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    virtual void paintContent(QPainter& painter, const QRectF& rect) = 0;
+    // Painted behind the content; default: the hover chrome over the padded rect.
+    virtual void paintBackground(QPainter& painter);
+    void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+
+private:
+    Hoverable* hover_ = nullptr;
+    QSizeF contentSize_{16, 16};
+    InkLevel rest_ = InkLevel::Primary;
+    double press_ = 0;
+    QVariantAnimation* pressAnimation_ = nullptr;
+};
