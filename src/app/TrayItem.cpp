@@ -1,0 +1,74 @@
+#include "app/TrayItem.h"
+
+#include "core/Log.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+namespace {
+
+// An SVG picture of the application's resources by name; a null icon when it is not there.
+QIcon bundleIcon(const QString& name) {
+    const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
+    return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+// The speaker symbol: the desktop theme's, or a drawn one where the theme has none.
+QIcon speakerSymbol() {
+    for (const char* name : {"audio-speakers-symbolic", "audio-speakers", "audio-volume-high"}) {
+        const QIcon themed = QIcon::fromTheme(QString::fromLatin1(name));
+        if (!themed.isNull())
+            return themed;
+    }
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xe8, 0xe8, 0xe8));
+    painter.drawRoundedRect(QRectF(14, 4, 36, 56), 8, 8);
+    painter.setBrush(QColor(0x30, 0x30, 0x30));
+    painter.drawEllipse(QPointF(32, 40), 11, 11);
+    painter.drawEllipse(QPointF(32, 17), 5, 5);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+TrayItem::TrayItem(QObject* parent) : QObject(parent), icon_(new QSystemTrayIcon(this)) {
+    icon_->setToolTip(QStringLiteral("Tamber"));
+    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason != QSystemTrayIcon::Trigger)
+            return;
+        lastClick_ = QCursor::pos();
+        emit clicked();
+    });
+    setPlaying(false);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qCInfo(logApp) << "No system tray yet; the panel opens by hot key or tamber://open";
+    icon_->show();
+}
+
+TrayItem::~TrayItem() = default;
+
+QIcon TrayItem::menuBarIcon(bool playing) {
+    const QIcon bundled = bundleIcon(playing ? QStringLiteral("menubar") : QStringLiteral("menubar-idle"));
+    return bundled.isNull() ? speakerSymbol() : bundled;
+}
+
+void TrayItem::setPlaying(bool playing) {
+    if (playing_ == playing)
+        return;
+    playing_ = playing;
+    ++iconChanges_;
+    icon_->setIcon(menuBarIcon(playing));
+}
+
+QRect TrayItem::geometry() const {
+    return icon_->geometry();
+}
