@@ -10,7 +10,7 @@ packages=(
   libavahi-client-dev libavahi-glib-dev libglib2.0-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format libclang-rt-14-dev
-  xvfb xdotool imagemagick trayer x11-utils
+  xvfb xdotool imagemagick trayer x11-utils xdg-utils
   iproute2 dbus avahi-daemon avahi-utils
   fonts-inter fonts-dejavu-core
 )
