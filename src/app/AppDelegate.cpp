@@ -162,7 +162,7 @@ void AppDelegate::open(const QStringList& urls) {
     for (const QString& url : urls) {
         const auto command = UrlCommands::parse(url);
         if (!command) {
-            qCInfo(logApp).noquote() << "Ignoring" << forLog(url) << "- not a tamber:// URL";
+            qCInfo(logApp) << "Ignoring" << forLog(url) << "- not a tamber:// URL";
             continue;
         }
         if (command->host == u"open") {
