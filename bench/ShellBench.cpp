@@ -84,20 +84,29 @@ bool trayIconShown() {
 void setUpDesktop() {
     desktop = std::make_unique<Desktop>();
     const QString dir = desktop->dir.path();
-    desktop->xserver.start(u"sh"_s, {u"-c"_s, u"exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>'%1/display' 2>/dev/null"_s.arg(dir)});
+    desktop->xserver.start(
+        u"sh"_s,
+        {u"-c"_s,
+         u"exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>'%1/display' 2>/dev/null"_s.arg(
+             dir)});
     if (!waitFor([&] { return !readFile(dir + u"/display"_s).isEmpty(); }))
         throw std::runtime_error("no X server");
     desktop->environment.insert(u"DISPLAY"_s, u":"_s + readFile(dir + u"/display"_s));
-    desktop->bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--print-address=1"_s});
+    desktop->bus.start(u"dbus-daemon"_s,
+                       {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--print-address=1"_s});
     if (!desktop->bus.waitForReadyRead(5000))
         throw std::runtime_error("no session bus");
-    desktop->environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, QString::fromUtf8(desktop->bus.readLine()).trimmed());
-    desktop->environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, u"unix:path=/nonexistent/tamber-bench-system-bus"_s);
+    desktop->environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s,
+                                QString::fromUtf8(desktop->bus.readLine()).trimmed());
+    desktop->environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s,
+                                u"unix:path=/nonexistent/tamber-bench-system-bus"_s);
     desktop->tray.setProcessEnvironment(desktop->environment);
     desktop->tray.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
-                                       u"request"_s, u"--height"_s, u"28"_s});
+                                      u"request"_s, u"--height"_s, u"28"_s});
     QString tree;
-    if (!waitFor([&] { return run(u"xwininfo"_s, {u"-root"_s, u"-tree"_s}, &tree) && tree.contains(u"\"trayer\")"_s); }))
+    if (!waitFor([&] {
+            return run(u"xwininfo"_s, {u"-root"_s, u"-tree"_s}, &tree) && tree.contains(u"\"trayer\")"_s);
+        }))
         throw std::runtime_error("no tray host");
 
     QStringList hosts;
@@ -112,7 +121,8 @@ void setUpDesktop() {
     QFile::setPermissions(dir + u"/runtime"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile settings(dir + u"/config/tamber/settings.json"_s);
     settings.open(QIODevice::WriteOnly);
-    settings.write(QJsonDocument(QJsonObject{{u"onboarded"_s, true}, {u"knownHosts"_s, QJsonArray::fromStringList(hosts)}})
+    settings.write(QJsonDocument(QJsonObject{{u"onboarded"_s, true},
+                                             {u"knownHosts"_s, QJsonArray::fromStringList(hosts)}})
                        .toJson());
     settings.close();
     desktop->environment.insert(u"XDG_CONFIG_HOME"_s, dir + u"/config"_s);

@@ -29,7 +29,8 @@ void say(const QString& line) {
 
 sim::FakeHousehold household(const QString& net, int count) {
     sim::FakeHousehold fake;
-    const QStringList names = {u"Wohnzimmer"_s, u"Küche"_s, u"Bad"_s, u"Büro"_s, u"Schlafzimmer"_s, u"Flur"_s};
+    const QStringList names = {u"Wohnzimmer"_s, u"Küche"_s,        u"Bad"_s,
+                               u"Büro"_s,       u"Schlafzimmer"_s, u"Flur"_s};
     for (int n = 1; n <= count; ++n) {
         sim::FakeSpeaker speaker;
         speaker.host = u"%1.%2"_s.arg(net).arg(n + 1);
