@@ -5,6 +5,8 @@
 #include "app/SingleInstance.h"
 #include "app/Updates.h"
 #include "platform/AutostartFile.h"
+#include "platform/QuitSignals.h"
+#include "support/Await.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +14,8 @@
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -127,6 +131,17 @@ TEST(SingleInstanceArguments, DropsEmptyOverlongAndSurplusArguments) {
 
     const QString huge = u"tamber://preset/"_s + QString(SingleInstance::maxArgumentLength, u'x');
     EXPECT_EQ(SingleInstance::usable({QString(), huge, u"tamber://open"_s}), QStringList{u"tamber://open"_s});
+}
+
+// SIGINT and SIGTERM reach the event loop as a request to quit, not as the end of the process.
+TEST(QuitSignals, BothSignalsBecomeOneRequestEach) {
+    QuitSignals quit;
+    QSignalSpy requested(&quit, &QuitSignals::requested);
+    std::raise(SIGTERM);
+    std::raise(SIGINT);
+    ASSERT_TRUE(test::waitUntil([&] { return requested.count() == 2; }));
+    EXPECT_EQ(requested.at(0).at(0), SIGTERM);
+    EXPECT_EQ(requested.at(1).at(0), SIGINT);
 }
 
 } // namespace

@@ -157,6 +157,10 @@ import -window root "$shot" || fail "no screenshot"
 convert "$shot" -fill none -stroke '#ff5050' -draw "rectangle $X,$Y $((X + WIDTH - 1)),$((Y + HEIGHT - 1))" \
     "$shot" 2>/dev/null || true
 
+# A second click on the icon closes the panel again, after its fade.
+xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
+wait_for "the panel to close" sh -c "! xdotool search --onlyvisible --name '^Tamber\$' >/dev/null 2>&1"
+
 # --- A second start hands its URL over and ends; the playing group is paused.
 "$tamber" tamber://pause >"$tmp/second.log" 2>&1 || fail "the second start did not hand over"
 wait_for "Pause at the playing speaker" grep -q "request $leader POST Pause" "$tmp/sim.out"
