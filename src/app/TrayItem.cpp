@@ -43,7 +43,8 @@ QIcon speakerSymbol() {
 TrayItem::TrayItem(QObject* parent) : QObject(parent), icon_(new QSystemTrayIcon(this)) {
     icon_->setToolTip(QStringLiteral("Tamber"));
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason != QSystemTrayIcon::Trigger)
+        // A quick second click arrives as a double click: it is a click all the same.
+        if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
             return;
         lastClick_ = QCursor::pos();
         emit clicked();
