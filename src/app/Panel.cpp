@@ -10,7 +10,6 @@ Panel::Panel(QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     setWindowTitle(QStringLiteral("Tamber"));
     setObjectName(QStringLiteral("panel"));
-    setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -9,7 +9,10 @@
 #include "support/HouseholdProbe.h"
 #include "support/TestNet.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -252,6 +255,25 @@ TEST_F(Delegate, OnlyExactTamberUrlsAreHandledEachInTurn) {
     // "open" on an open panel changes nothing.
     d.open({u"tamber://open"_s});
     EXPECT_EQ(presence.count(), 2);
+}
+
+TEST_F(Delegate, AClickInThePanelOutsideTheTextBeingEditedEndsTheEditing) {
+    AppDelegate& d = make(true);
+    d.show();
+    auto* editor = new QLineEdit(d.panel()->content());
+    editor->setGeometry(10, 10, 100, 20);
+    auto* other = new QWidget(d.panel()->content());
+    other->setGeometry(10, 100, 100, 20);
+    editor->show();
+    other->show();
+    QApplication::setActiveWindow(d.panel());
+    editor->setFocus();
+    ASSERT_TRUE(test::waitUntil([&] { return editor->hasFocus(); }));
+
+    QTest::mouseClick(editor, Qt::LeftButton, {}, {5, 5});
+    EXPECT_TRUE(editor->hasFocus());
+    QTest::mouseClick(other, Qt::LeftButton, {}, {5, 5});
+    EXPECT_FALSE(editor->hasFocus());
 }
 
 } // namespace
