@@ -22,6 +22,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Placing the panel under the tray icon needs global window positions, which Wayland
+    // does not give: on a Wayland desktop with XWayland the program runs as an X11 client.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tamber"));
     QApplication::setApplicationVersion(QStringLiteral(TAMBER_VERSION));

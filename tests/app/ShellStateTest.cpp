@@ -3,6 +3,7 @@
 #include "app/KeyboardFocus.h"
 #include "app/LoginItem.h"
 #include "app/SingleInstance.h"
+#include "app/TrayItem.h"
 #include "app/Updates.h"
 #include "platform/AutostartFile.h"
 #include "platform/QuitSignals.h"
@@ -142,6 +143,15 @@ TEST(QuitSignals, BothSignalsBecomeOneRequestEach) {
     ASSERT_TRUE(test::waitUntil([&] { return requested.count() == 2; }));
     EXPECT_EQ(requested.at(0).at(0), SIGTERM);
     EXPECT_EQ(requested.at(1).at(0), SIGINT);
+}
+
+// Without the bundle's pictures the item still shows something in both states.
+TEST(TrayItem, FallsBackToTheSpeakerSymbol) {
+    for (const bool playing : {false, true}) {
+        const QIcon icon = TrayItem::menuBarIcon(playing);
+        ASSERT_FALSE(icon.isNull()) << playing;
+        EXPECT_FALSE(icon.pixmap(22, 22).isNull()) << playing;
+    }
 }
 
 } // namespace
