@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/RenderMode.h"
+#include "core/Tasks.h"
 #include "health/Diagnosis.h"
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
@@ -15,11 +16,6 @@
 namespace {
 
 const QString memoryKey = QStringLiteral("healthKnownSpeakers");
-
-// A task that runs on without anyone awaiting it.
-void startDetached(QCoro::Task<void> task) {
-    Q_UNUSED(task); // destroying an unfinished task leaves the coroutine running to its end
-}
 
 } // namespace
 
@@ -44,9 +40,13 @@ void HealthCheck::checkIfStale() {
         return;
     if (checking_)
         return;
-    if (report_ && !report_->speakers.isEmpty() && report_->checkedAt.secsTo(Clock::now()) < freshSeconds)
-        return;
-    startDetached(check(false));
+    // A report from "the future" (the wall clock was set back) is not fresh.
+    if (report_ && !report_->speakers.isEmpty()) {
+        const qint64 age = report_->checkedAt.secsTo(Clock::now());
+        if (age >= 0 && age < freshSeconds)
+            return;
+    }
+    Tasks::detach(check(false), "health check when stale");
 }
 
 QStringList HealthCheck::hostsToAsk(const QStringList& roomHosts, const QStringList& knownHosts,

@@ -1,0 +1,322 @@
+#include "app/AppDelegate.h"
+
+#include "app/Panel.h"
+#include "app/PanelPlacement.h"
+#include "app/PlaceholderView.h"
+#include "app/TrayItem.h"
+#include "app/UrlCommands.h"
+#include "core/Log.h"
+#include "core/RenderMode.h"
+#include "core/Tasks.h"
+#include "household/HouseholdKeys.h"
+#include "platform/SettingsStore.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto fadeOrderOut = 220ms;
+constexpr auto shrinkDelay = 250ms;
+constexpr auto firstLaunchShow = 600ms;
+// Longest URL text written to the log.
+constexpr qsizetype loggedUrlLength = 200;
+
+QString forLog(const QString& url) {
+    return url.size() > loggedUrlLength ? url.left(loggedUrlLength) + QStringLiteral("…") : url;
+}
+} // namespace
+
+AppDelegate::AppDelegate(SettingsStore& settings, LoginRegistration& login, Household::SpeakerAccess access,
+                         QObject* parent)
+    : QObject(parent), settings_(settings), access_(std::move(access)), loginItem_(login) {}
+
+AppDelegate::~AppDelegate() {
+    Clock::cancel(fadeTask_);
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+Household& AppDelegate::household() {
+    if (!household_)
+        household_ = std::make_unique<Household>(settings_, access_);
+    return *household_;
+}
+
+void AppDelegate::start() {
+    createStatusItem();
+    followPlayingState();
+    createHotKey();
+    buildRootView();
+    installHealthCallbacks();
+    createPanel();
+    installEditingMonitor();
+    startMediaKeys();
+    migrateOnboarding();
+    scheduleFirstShow();
+}
+
+void AppDelegate::createStatusItem() {
+    tray_ = new TrayItem(this);
+    connect(tray_, &TrayItem::clicked, this, &AppDelegate::toggle);
+}
+
+void AppDelegate::followPlayingState() {
+    Household& model = household();
+    const auto update = [this] {
+        const bool playing = household_->anyPlaying();
+        if (tray_->playing() == playing)
+            return;
+        tray_->setPlaying(playing);
+        emit playingShown(playing);
+    };
+    connect(&model, &Household::groupsChanged, this, update);
+    // The stored groups show at once, before any speaker answered.
+    update();
+}
+
+void AppDelegate::createHotKey() {
+    // The global hot key plugs in here, with toggleFromKeyboard() as its action.
+}
+
+void AppDelegate::buildRootView() {
+    root_ = new PlaceholderView;
+    connect(root_, &PlaceholderView::sizeChanged, this, &AppDelegate::fit);
+}
+
+void AppDelegate::installHealthCallbacks() {
+    // The health check's two callbacks plug in here: `openHealthWindow` opens its window (the
+    // panel has closed by then, see openHealth()), and its report action goes beside it.
+}
+
+void AppDelegate::createPanel() {
+    panel_ = std::make_unique<Panel>();
+    panel_->setContent(root_);
+    panel_->resize(contentSize_);
+    connect(panel_.get(), &Panel::deactivated, this, &AppDelegate::panelDeactivated);
+    root_->report();
+}
+
+void AppDelegate::installEditingMonitor() {
+    // One filter serves the editing monitor (for the program's life) and the key monitor
+    // (only while the panel is open).
+    qApp->installEventFilter(this);
+}
+
+void AppDelegate::startMediaKeys() {
+    // The volume and mute keys plug in here; their handler works on household() and the
+    // volume display, and their grant callback calls reopen().
+}
+
+void AppDelegate::migrateOnboarding() {
+    if (onboarded())
+        return;
+    if (settings_.textList(HouseholdKeys::knownHosts).value_or(QStringList()).isEmpty())
+        return;
+    settings_.setBool(HouseholdKeys::onboarded, true);
+    household().startNetwork();
+}
+
+void AppDelegate::scheduleFirstShow() {
+    if (onboarded())
+        return;
+    Clock::schedule(firstLaunchShow, this, [this] {
+        if (!isOpen_)
+            show();
+    });
+}
+
+bool AppDelegate::onboarded() const {
+    return settings_.boolValue(HouseholdKeys::onboarded).value_or(false);
+}
+
+void AppDelegate::toggle() {
+    if (isOpen_)
+        hide(true);
+    else
+        show();
+}
+
+void AppDelegate::toggleFromKeyboard() {
+    if (isOpen_)
+        hide(false);
+    else
+        show();
+}
+
+void AppDelegate::reopen() {
+    if (!isOpen_)
+        show();
+}
+
+void AppDelegate::open(const QStringList& urls) {
+    if (!onboarded()) {
+        qCInfo(logApp) << "Ignoring" << urls.size() << "URL(s): onboarding has not finished";
+        return;
+    }
+    for (const QString& url : urls) {
+        const auto command = UrlCommands::parse(url);
+        if (!command) {
+            qCInfo(logApp) << "Ignoring" << forLog(url) << "- not a tamber:// URL";
+            continue;
+        }
+        if (command->host == u"open") {
+            if (!isOpen_)
+                show();
+        } else if (command->host == u"health") {
+            openHealth();
+        } else {
+            Tasks::detach(UrlCommands::run(&household(), command->host, command->argument), "URL command");
+        }
+    }
+}
+
+void AppDelegate::openHealth() {
+    hide(false);
+    if (openHealthWindow)
+        openHealthWindow();
+    else
+        qCInfo(logApp) << "The system-health window is not part of this build";
+}
+
+void AppDelegate::show() {
+    isOpen_ = true;
+    household().setVisible(true);
+    focus_.setIndex(std::nullopt);
+    focus_.setOnFooter(false);
+    focus_.setShortcutsOpen(false);
+    keyMonitor_ = true;
+    Tasks::detach(household().refresh(), "refresh on showing the panel");
+    if (checkHealthIfStale)
+        checkHealthIfStale();
+    fit(contentSize_);
+    Clock::cancel(fadeTask_);
+    fadeTask_ = 0;
+    presence_.setShown(true, false);
+    panel_->show();
+    panel_->raise();
+    panel_->activateWindow();
+    clickMonitor_ = true;
+    qCInfo(logApp) << "Panel shown at" << panel_->geometry();
+}
+
+void AppDelegate::hide(bool animated) {
+    if (QWidget* editing = panel_->focusWidget())
+        editing->clearFocus();
+    isOpen_ = false;
+    household().setVisible(false);
+    if (endHotKeyRecording)
+        endHotKeyRecording();
+    clickMonitor_ = false;
+    keyMonitor_ = false;
+    if (animated) {
+        presence_.setShown(false, true);
+        Clock::cancel(fadeTask_);
+        fadeTask_ = Clock::schedule(fadeOrderOut, this, [this] {
+            fadeTask_ = 0;
+            if (!isOpen_)
+                panel_->hide();
+        });
+    } else {
+        presence_.setShown(false, false);
+        panel_->hide();
+    }
+}
+
+void AppDelegate::fit(QSize size) {
+    contentSize_ = size;
+    if (!panel_ || size.height() <= 0)
+        return;
+    const QRect anchorRect = anchor();
+    const QScreen* screen = QGuiApplication::screenAt(anchorRect.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect visible = screen ? screen->availableGeometry() : anchorRect;
+    const QRect frame = PanelPlacement::frame(size, anchorRect, visible);
+    const int generation = ++fitGeneration_;
+    if (isOpen_ && panel_->isVisible() && panel_->height() - 1 > size.height()) {
+        // Shrinking an open panel waits, so that a quick grow-again does not flicker.
+        Clock::schedule(shrinkDelay, this, [this, generation, frame] {
+            if (generation == fitGeneration_ && isOpen_)
+                panel_->setGeometry(frame);
+        });
+        return;
+    }
+    panel_->setGeometry(frame);
+}
+
+QRect AppDelegate::anchor() {
+    if (tray_) {
+        const QRect icon = tray_->geometry();
+        if (!icon.isEmpty())
+            return lastAnchor_ = icon;
+        if (const auto click = tray_->lastClick())
+            return lastAnchor_ = QRect(*click, QSize(1, 1));
+    }
+    if (!lastAnchor_.isEmpty())
+        return lastAnchor_;
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {0, 0, 1, 1};
+    const QRect area = screen->availableGeometry();
+    return {area.x() + area.width() - 1, area.y(), 1, 1};
+}
+
+void AppDelegate::panelDeactivated() {
+    if (!clickMonitor_ || !isOpen_)
+        return;
+    if (pickerOpen && pickerOpen())
+        return;
+    if (!onboarded() && household().allRooms().isEmpty())
+        return;
+    // A click on the tray icon is the icon's own: its toggle closes the panel.
+    if (tray_) {
+        const QRect icon = tray_->geometry();
+        if (!icon.isEmpty() && icon.contains(QCursor::pos()))
+            return;
+    }
+    hide(true);
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && panel_) {
+        // A click in the panel outside the text being edited ends the editing; the click
+        // itself goes on to its target.
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        if (editor && editor->window() == panel_.get()) {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            if (!editor->rect().contains(editor->mapFromGlobal(press->globalPosition().toPoint())))
+                editor->clearFocus();
+        }
+    } else if (event->type() == QEvent::KeyPress && keyMonitor_ && handleKey && watched->isWidgetType() &&
+               static_cast<QWidget*>(watched)->window() == panel_.get()) {
+        // Menus opened from the panel keep their keys.
+        if (!QApplication::activePopupWidget() && handleKey(static_cast<QKeyEvent*>(event)))
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::terminate() {
+    if (terminated_)
+        return;
+    terminated_ = true;
+    if (RenderMode::active())
+        return;
+    if (household_) {
+        qCInfo(logApp) << "Cancelling the event subscriptions";
+        household_->events().stop();
+    }
+    flushSettings();
+}
+
+void AppDelegate::flushSettings() {
+    settings_.flush();
+}

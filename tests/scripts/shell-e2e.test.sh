@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# The real program end to end: its own X server (Xvfb) with a tray host (trayer) and no window
+# manager, a private D-Bus session bus, six simulated speakers on loopback and private XDG
+# folders that hold an onboarded state with the speakers' hosts. Checks that the tray icon
+# appears, that a click on it opens the panel below it, that "tamber://pause" through a second
+# start reaches the playing speaker as Pause, that bad input is only logged, and that SIGTERM
+# cancels every event subscription. The screen with the open panel is kept as
+# BUILD_DIR/artifacts/shell-panel.png.
+#
+# Runs in a network namespace of its own (its own loopback) when it can make one; otherwise
+# on the loopback addresses 127.77.13.x of the machine.
+#
+# Usage: shell-e2e.test.sh BUILD_DIR. Exit 77 (skipped) when a tool is missing.
+set -u
+
+build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+
+skip() {
+    echo "SKIPPED: $*"
+    exit 77
+}
+
+if [ -z "${TAMBER_E2E_INNER:-}" ] && unshare -n true 2>/dev/null; then
+    exec env TAMBER_E2E_INNER=1 unshare -n bash "$0" "$build"
+fi
+if [ -n "${TAMBER_E2E_INNER:-}" ]; then
+    ip link set lo up || skip "cannot bring up the namespace's loopback"
+fi
+
+for tool in Xvfb trayer xdotool xwininfo dbus-daemon import convert python3; do
+    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+done
+tamber="$build/tamber"
+sim="$build/tests/speaker-sim"
+[ -x "$tamber" ] && [ -x "$sim" ] || { echo "FAIL: $tamber or $sim is missing"; exit 1; }
+
+net=127.77.13
+tmp=$(mktemp -d /tmp/tamber-shell-e2e.XXXXXX)
+pids=()
+
+cleanup() {
+    local pid
+    trap '' PIPE INT TERM HUP
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null
+    done
+    [ -n "${KEEP_TMP:-}" ] || rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP PIPE
+
+fail() {
+    echo "FAIL: $*"
+    local f
+    for f in tamber.log second.log sim.out trayer.log; do
+        echo "--- $f (last lines)"
+        tail -n 40 "$tmp/$f" 2>/dev/null
+    done
+    exit 1
+}
+
+# Waits until a command succeeds; the limit (30 s) only keeps a broken run from hanging.
+wait_for() {
+    local what=$1
+    shift
+    local i
+    for i in $(seq 600); do
+        "$@" && return 0
+        sleep 0.05
+    done
+    fail "timed out waiting for $what"
+}
+
+# The X server picks a free display itself and writes its number.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+pids+=($!)
+wait_for "the X server" test -s "$tmp/display"
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+
+dbus-daemon --session --nofork --nopidfile --print-address=1 >"$tmp/bus" 2>"$tmp/bus.log" &
+pids+=($!)
+wait_for "the session bus" test -s "$tmp/bus"
+export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$tmp/bus")
+# No system bus: nothing may reach the machine's mDNS daemon or logind.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tamber-e2e-system-bus
+
+trayer --edge top --align right --widthtype request --height 28 --SetDockType true >"$tmp/trayer.log" 2>&1 &
+pids+=($!)
+wait_for "the tray host" sh -c 'xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"'
+
+"$sim" "$net" 6 >"$tmp/sim.out" 2>"$tmp/sim.err" &
+pids+=($!)
+wait_for "the simulated speakers" grep -q '^ready ' "$tmp/sim.out"
+hosts=$(sed -n 's/^ready //p' "$tmp/sim.out")
+leader=${hosts%%,*}
+
+export XDG_CONFIG_HOME="$tmp/config" XDG_STATE_HOME="$tmp/state" XDG_CACHE_HOME="$tmp/cache"
+export XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/runtime"
+mkdir -p "$XDG_CONFIG_HOME/tamber" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
+unset TAMBER_RENDER
+
+# --- Render mode is not built: the program says so and does nothing else.
+TAMBER_RENDER= "$tamber" >"$tmp/render.out" 2>"$tmp/render.err" && fail "render mode exited with success"
+grep -q "render mode" "$tmp/render.err" || fail "render mode did not explain itself"
+
+# --- A settings file that does not parse: kept aside, the program starts with defaults.
+printf '{"onboarded": tru' >"$XDG_CONFIG_HOME/tamber/settings.json"
+QT_QPA_PLATFORM=offscreen "$tamber" >"$tmp/corrupt.log" 2>&1 &
+corrupt=$!
+pids+=($corrupt)
+wait_for "the broken settings to be set aside" grep -q "does not parse" "$tmp/corrupt.log"
+kill -TERM "$corrupt"
+wait "$corrupt" || fail "the program with broken settings did not end cleanly"
+ls "$XDG_CONFIG_HOME/tamber/" | grep -q 'settings.json.corrupt-' || fail "the broken settings file was not kept"
+grep -q '"onboarded": tru$' "$XDG_CONFIG_HOME"/tamber/settings.json.corrupt-* || fail "the broken file changed"
+rm -f "$XDG_CONFIG_HOME"/tamber/settings.json*
+
+# --- The real run.
+python3 -c 'import json, sys; print(json.dumps({"onboarded": True, "knownHosts": sys.argv[1].split(",")}))' \
+    "$hosts" >"$XDG_CONFIG_HOME/tamber/settings.json"
+"$tamber" >"$tmp/tamber.log" 2>&1 &
+app=$!
+pids+=($app)
+
+icon_window() {
+    xdotool search --onlyvisible --class '^tamber$' 2>/dev/null | head -n 1
+}
+wait_for "the tray icon" sh -c "xdotool search --onlyvisible --class '^tamber\$' >/dev/null 2>&1"
+icon=$(icon_window)
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+icon_x=$X icon_y=$Y icon_w=$WIDTH icon_h=$HEIGHT
+echo "tray icon at ${icon_x},${icon_y} ${icon_w}x${icon_h}"
+
+# The speakers are read and every subscription is held before the panel opens.
+wait_for "the first refresh" grep -q "request $leader POST GetPositionInfo" "$tmp/sim.out"
+
+xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
+wait_for "the panel" sh -c "xdotool search --onlyvisible --name '^Tamber\$' >/dev/null 2>&1"
+panel=$(xdotool search --onlyvisible --name '^Tamber$' | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+echo "panel at ${X},${Y} ${WIDTH}x${HEIGHT}"
+[ "$Y" -ge $((icon_y + icon_h)) ] || fail "the panel's top ($Y) is not below the icon's bottom ($((icon_y + icon_h)))"
+[ "$WIDTH" -eq 360 ] || fail "the panel is $WIDTH wide"
+centre=$((X + WIDTH / 2))
+# Centred under the icon as far as the screen allows (8 points inside its right edge here).
+[ $((X + WIDTH)) -le $((1280 - 8)) ] || fail "the panel reaches past the screen's edge"
+[ "$centre" -le $((icon_x + icon_w / 2 + 1)) ] || fail "the panel lies right of the icon"
+mkdir -p "$build/artifacts"
+shot="$build/artifacts/shell-panel.png"
+import -window root "$shot" || fail "no screenshot"
+# The panel's root view draws nothing yet: its window's frame is outlined on the picture.
+convert "$shot" -fill none -stroke '#ff5050' -draw "rectangle $X,$Y $((X + WIDTH - 1)),$((Y + HEIGHT - 1))" \
+    "$shot" 2>/dev/null || true
+
+# A second click on the icon closes the panel again, after its fade.
+xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1
+wait_for "the panel to close" sh -c "! xdotool search --onlyvisible --name '^Tamber\$' >/dev/null 2>&1"
+
+# --- A second start hands its URL over and ends; the playing group is paused.
+"$tamber" tamber://pause >"$tmp/second.log" 2>&1 || fail "the second start did not hand over"
+wait_for "Pause at the playing speaker" grep -q "request $leader POST Pause" "$tmp/sim.out"
+kill -0 "$app" 2>/dev/null || fail "the first instance ended"
+
+# --- Bad input: a hundred URLs that are not ours or carry bad arguments.
+bad=()
+for n in $(seq 25); do
+    bad+=("http://example.invalid/$n" "TAMBER://play" "tamber://volume/loud$n" "tamber://preset/none$n")
+done
+"$tamber" "${bad[@]}" >"$tmp/bad.log" 2>&1 || fail "the start with a hundred URLs did not hand over"
+wait_for "the ignored URLs in the log" sh -c "[ \$(grep -c 'preset ignored' '$tmp/tamber.log') -eq 25 ]"
+[ "$(grep -c 'not a tamber:// URL' "$tmp/tamber.log")" -eq 50 ] || fail "foreign URLs were not all logged"
+[ "$(grep -c 'volume ignored' "$tmp/tamber.log")" -eq 25 ] || fail "bad volume arguments were not all logged"
+if grep -E "request [0-9.]+ POST (Play|SetGroupVolume|SetVolume)" "$tmp/sim.out"; then
+    fail "bad input reached a speaker"
+fi
+kill -0 "$app" 2>/dev/null || fail "the first instance ended"
+
+# --- SIGTERM: every subscription the speakers hold is cancelled before the program ends.
+held_by_speakers() {
+    sed -n 's/^subscriptions //p' "$tmp/sim.out" | tail -n 1
+}
+wait_for "the subscriptions" sh -c "[ \"\$(sed -n 's/^subscriptions //p' '$tmp/sim.out' | tail -n 1)\" -gt 0 ] &&
+    [ \"\$(sed -n 's/^subscriptions //p' '$tmp/sim.out' | tail -n 1)\" -eq \"\$(grep -c 'events: Subscribed' '$tmp/tamber.log')\" ]"
+held=$(held_by_speakers)
+echo "subscriptions held: $held"
+kill -TERM "$app"
+wait "$app"
+status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status after SIGTERM"
+wait_for "no subscription left" test "$(held_by_speakers)" = 0
+unsubscribed=$(grep -c " UNSUBSCRIBE " "$tmp/sim.out")
+[ "$unsubscribed" -eq "$held" ] || fail "$unsubscribed UNSUBSCRIBE requests for $held subscriptions"
+echo "PASS: tray, panel under the icon, hand-over, bad input and $held subscriptions cancelled"
