@@ -5,9 +5,9 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 

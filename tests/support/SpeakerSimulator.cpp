@@ -468,7 +468,8 @@ SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_sh
             server_, [this] { server_->closeAll(); }, Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();
-        throw std::runtime_error(("speaker simulator: cannot listen on " + error).toStdString());
+        throw std::runtime_error(
+            (QStringLiteral("speaker simulator: cannot listen on ") + error).toStdString());
     }
 }
 
@@ -528,7 +529,8 @@ void SpeakerSimulator::setOffline(const QString& host, bool offline) {
         },
         Qt::BlockingQueuedConnection);
     if (!ok)
-        throw std::runtime_error(("speaker simulator: cannot listen on " + server_->error()).toStdString());
+        throw std::runtime_error(
+            (QStringLiteral("speaker simulator: cannot listen on ") + server_->error()).toStdString());
 }
 
 QList<SimRequest> SpeakerSimulator::requests() const {
