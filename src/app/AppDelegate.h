@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/KeyboardFocus.h"
+#include "ui/kit/KeyboardFocus.h"
 #include "app/LoginItem.h"
-#include "app/PanelPresence.h"
+#include "ui/kit/PanelPresence.h"
 #include "app/Updates.h"
 #include "core/Clock.h"
 #include "household/Household.h"

@@ -1,6 +1,6 @@
 // The shell's small shared objects: keyboard focus, launch at login, the version text, and
 // what a hand-over from a later start may carry.
-#include "app/KeyboardFocus.h"
+#include "ui/kit/KeyboardFocus.h"
 #include "app/LoginItem.h"
 #include "app/SingleInstance.h"
 #include "app/TrayItem.h"

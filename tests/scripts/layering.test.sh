@@ -2,7 +2,8 @@
 # Nothing points backwards: each layer of src/ includes only itself and the layers below it.
 #   core ← platform ← protocol ← household ← health ← ui/panel, ui/rooms, ui/health, onboarding
 #   ← app, render; ui/kit builds on core and platform only: it knows no household.
-# The view layers beside each other do not include one another.
+# The panel's root view places the room list, footer and banners of ui/rooms; other view layers
+# beside each other do not include one another.
 # A folder without a rule here fails, so a new layer states its place.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/../../src" && pwd)"
@@ -14,7 +15,7 @@ declare -A allowed=(
   [household]="core platform protocol household"
   [health]="core platform protocol household health"
   [ui/kit]="core platform ui/kit"
-  [ui/panel]="core platform protocol household health ui/kit ui/panel"
+  [ui/panel]="core platform protocol household health ui/kit ui/rooms ui/panel"
   [ui/rooms]="core platform protocol household health ui/kit ui/rooms"
   [ui/health]="core platform protocol household health ui/kit ui/health"
   [onboarding]="core platform protocol household health ui/kit onboarding"

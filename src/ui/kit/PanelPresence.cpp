@@ -1,4 +1,4 @@
-#include "app/PanelPresence.h"
+#include "ui/kit/PanelPresence.h"
 
 void PanelPresence::setShown(bool shown, bool animated) {
     shown_ = shown;

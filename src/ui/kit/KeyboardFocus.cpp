@@ -1,4 +1,4 @@
-#include "app/KeyboardFocus.h"
+#include "ui/kit/KeyboardFocus.h"
 
 void KeyboardFocus::setIndex(std::optional<int> index) {
     index_ = index;
