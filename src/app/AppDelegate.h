@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/kit/KeyboardFocus.h"
 #include "app/LoginItem.h"
-#include "ui/kit/PanelPresence.h"
 #include "app/Updates.h"
 #include "core/Clock.h"
 #include "household/Household.h"
+#include "ui/kit/KeyboardFocus.h"
+#include "ui/kit/PanelPresence.h"
 
 #include <QObject>
 #include <QRect>

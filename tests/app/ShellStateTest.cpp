@@ -1,6 +1,5 @@
 // The shell's small shared objects: keyboard focus, launch at login, the version text, and
 // what a hand-over from a later start may carry.
-#include "ui/kit/KeyboardFocus.h"
 #include "app/LoginItem.h"
 #include "app/SingleInstance.h"
 #include "app/TrayItem.h"
@@ -8,6 +7,7 @@
 #include "platform/AutostartFile.h"
 #include "platform/QuitSignals.h"
 #include "support/Await.h"
+#include "ui/kit/KeyboardFocus.h"
 
 #include <QDir>
 #include <QFile>
