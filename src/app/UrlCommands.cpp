@@ -69,6 +69,35 @@ std::optional<RoomPreset> preset(const QString& argument, const Household& house
     return std::nullopt;
 }
 
+// Carries out one command on the active group, which is there and known.
+QCoro::Task<void> perform(QPointer<Household> household, SpeakerGroup group, QString command,
+                          QString argument) {
+    const bool playing = Household::isPlaying(group.state);
+    if (command == u"play" || command == u"pause") {
+        // Only when the group is not already where the command wants it.
+        if (playing != (command == u"play"))
+            co_await household->togglePlay(group);
+    } else if (command == u"toggle") {
+        co_await household->togglePlay(group);
+    } else if (command == u"next" || command == u"previous") {
+        co_await household->skip(group, command == u"next");
+    } else if (command == u"mute") {
+        household->toggleMute(group);
+    } else if (command == u"volume") {
+        if (const auto target = volume(argument, group.volume))
+            household->setVolume(group, *target);
+        else
+            qCInfo(logApp) << "URL command volume ignored: unusable argument" << argument;
+    } else if (command == u"preset") {
+        if (const auto chosen = preset(argument, *household))
+            co_await household->apply(*chosen);
+        else
+            qCInfo(logApp) << "URL command preset ignored: no preset" << argument;
+    } else {
+        qCInfo(logApp) << "URL command ignored: unknown command" << command;
+    }
+}
+
 QCoro::Task<void> run(QPointer<Household> household, QString command, QString argument) {
     if (!household)
         co_return;
@@ -84,32 +113,7 @@ QCoro::Task<void> run(QPointer<Household> household, QString command, QString ar
         qCInfo(logApp) << "URL command" << command << "dropped: no active group";
         co_return;
     }
-    const bool playing = Household::isPlaying(group->state);
-    if (command == u"play") {
-        if (!playing)
-            co_await household->togglePlay(*group);
-    } else if (command == u"pause") {
-        if (playing)
-            co_await household->togglePlay(*group);
-    } else if (command == u"toggle") {
-        co_await household->togglePlay(*group);
-    } else if (command == u"next" || command == u"previous") {
-        co_await household->skip(*group, command == u"next");
-    } else if (command == u"mute") {
-        household->toggleMute(*group);
-    } else if (command == u"volume") {
-        if (const auto target = volume(argument, group->volume))
-            household->setVolume(*group, *target);
-        else
-            qCInfo(logApp) << "URL command volume ignored: unusable argument" << argument;
-    } else if (command == u"preset") {
-        if (const auto chosen = preset(argument, *household))
-            co_await household->apply(*chosen);
-        else
-            qCInfo(logApp) << "URL command preset ignored: no preset" << argument;
-    } else {
-        qCInfo(logApp) << "URL command ignored: unknown command" << command;
-    }
+    co_await perform(household, *group, std::move(command), std::move(argument));
 }
 
 } // namespace UrlCommands

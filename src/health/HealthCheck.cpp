@@ -77,6 +77,94 @@ HealthCheck::missing(const Memory& memory, const QString& household, const QSet<
     return out;
 }
 
+namespace {
+
+// The speakers a check reports on: those of the topology (the first per id, in document
+// order), then the remembered speakers of the same household that the topology no longer
+// lists. Vanished devices rename speakers already listed; they never add one.
+QList<HealthSpeaker> listedSpeakers(const std::optional<Probe::System>& system,
+                                    const std::optional<QString>& household,
+                                    const HealthCheck::Memory& known) {
+    QList<HealthSpeaker> speakers;
+    QHash<QString, qsizetype> index;
+    if (system) {
+        for (const HealthTopologyParser::Device& device : system->topology.devices) {
+            if (index.contains(device.uuid))
+                continue;
+            index.insert(device.uuid, speakers.size());
+            speakers.append(Health::speakerFromTopology(device.attributes, device.uuid));
+        }
+    }
+    if (household) {
+        const QSet<QString> listed(index.keyBegin(), index.keyEnd());
+        for (const auto& [id, fields] : HealthCheck::missing(known, *household, listed)) {
+            HealthSpeaker speaker;
+            speaker.id = id;
+            speaker.name = fields.value(QStringLiteral("name"), id);
+            if (fields.contains(QStringLiteral("model")))
+                speaker.model = fields.value(QStringLiteral("model"));
+            speaker.host = fields.value(QStringLiteral("host"));
+            speaker.link = HealthLink::unknown;
+            speaker.inSystem = false;
+            speaker.reachable = false;
+            index.insert(id, speakers.size());
+            speakers.append(speaker);
+        }
+    }
+    if (!system)
+        return speakers;
+    for (const HealthTopologyParser::Device& device : system->topology.vanished) {
+        const auto at = index.constFind(device.uuid);
+        const auto name = device.attributes.constFind(QStringLiteral("ZoneName"));
+        if (at != index.cend() && name != device.attributes.cend())
+            speakers[*at].name = *name;
+    }
+    return speakers;
+}
+
+// Takes the probe answers (by position in `speakers`) into the speakers; a model the answer
+// lacks comes from the household's models.
+void mergeAnswers(QList<HealthSpeaker>& speakers, const QHash<qsizetype, Probe::Answer>& answers,
+                  const QMap<QString, QString>& models) {
+    for (qsizetype i = 0; i < speakers.size(); ++i) {
+        HealthSpeaker& speaker = speakers[i];
+        if (const auto answer = answers.constFind(i); answer != answers.cend()) {
+            speaker.reachable = true;
+            speaker.latency = answer->latency;
+            speaker.displayVersion = answer->displayVersion;
+            if (!speaker.version)
+                speaker.version = answer->version;
+            if (answer->model)
+                speaker.model = answer->model;
+        }
+        if (!speaker.model && models.contains(speaker.id))
+            speaker.model = models.value(speaker.id);
+    }
+}
+
+// Where a run of digits (or of other characters) starting at `from` ends.
+qsizetype runEnd(const QString& text, qsizetype from, bool digits) {
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    while (from < text.size() && isDigit(text[from]) == digits)
+        ++from;
+    return from;
+}
+
+// Two runs of digits by their value: without leading zeros the longer run is the larger number.
+int compareNumbers(QStringView a, QStringView b) {
+    const auto withoutZeros = [](QStringView run) {
+        qsizetype zeros = 0;
+        while (zeros + 1 < run.size() && run[zeros] == QLatin1Char('0'))
+            ++zeros;
+        return run.sliced(zeros);
+    };
+    const QStringView va = withoutZeros(a);
+    const QStringView vb = withoutZeros(b);
+    return va.size() != vb.size() ? (va.size() < vb.size() ? -1 : 1) : va.compare(vb);
+}
+
+} // namespace
+
 int HealthCheck::compareNames(const QString& a, const QString& b) {
     // Runs of digits compare by their value, the text between them by the locale's order
     // without regard to case: "Bad 2" before "Bad 10", as in a file list. Done by hand, since
@@ -92,29 +180,11 @@ int HealthCheck::compareNames(const QString& a, const QString& b) {
     while (i < a.size() && j < b.size()) {
         const bool digitsA = isDigit(a[i]);
         const bool digitsB = isDigit(b[j]);
-        qsizetype endA = i;
-        while (endA < a.size() && isDigit(a[endA]) == digitsA)
-            ++endA;
-        qsizetype endB = j;
-        while (endB < b.size() && isDigit(b[endB]) == digitsB)
-            ++endB;
+        const qsizetype endA = runEnd(a, i, digitsA);
+        const qsizetype endB = runEnd(b, j, digitsB);
         const QStringView runA = QStringView(a).sliced(i, endA - i);
         const QStringView runB = QStringView(b).sliced(j, endB - j);
-        int order = 0;
-        if (digitsA && digitsB) {
-            // By value: without leading zeros the longer run is the larger number.
-            qsizetype za = 0;
-            while (za + 1 < runA.size() && runA[za] == QLatin1Char('0'))
-                ++za;
-            qsizetype zb = 0;
-            while (zb + 1 < runB.size() && runB[zb] == QLatin1Char('0'))
-                ++zb;
-            const QStringView va = runA.sliced(za);
-            const QStringView vb = runB.sliced(zb);
-            order = va.size() != vb.size() ? (va.size() < vb.size() ? -1 : 1) : va.compare(vb);
-        } else {
-            order = collator.compare(runA, runB);
-        }
+        const int order = digitsA && digitsB ? compareNumbers(runA, runB) : collator.compare(runA, runB);
         if (order != 0)
             return order < 0 ? -1 : 1;
         i = endA;
@@ -171,41 +241,7 @@ QCoro::Task<void> HealthCheck::check(bool deep) {
     if (ask)
         updateProbe.emplace(probes_.update(system->host));
 
-    // Speakers of the topology, the first per id, in document order.
-    QList<HealthSpeaker> speakers;
-    QHash<QString, qsizetype> index;
-    if (system) {
-        for (const HealthTopologyParser::Device& device : system->topology.devices) {
-            if (index.contains(device.uuid))
-                continue;
-            index.insert(device.uuid, speakers.size());
-            speakers.append(Health::speakerFromTopology(device.attributes, device.uuid));
-        }
-    }
-    // Remembered speakers of this household that the topology no longer lists.
-    if (household) {
-        const QSet<QString> listed(index.keyBegin(), index.keyEnd());
-        for (const auto& [id, fields] : missing(known_, *household, listed)) {
-            HealthSpeaker speaker;
-            speaker.id = id;
-            speaker.name = fields.value(QStringLiteral("name"), id);
-            if (fields.contains(QStringLiteral("model")))
-                speaker.model = fields.value(QStringLiteral("model"));
-            speaker.host = fields.value(QStringLiteral("host"));
-            speaker.link = HealthLink::unknown;
-            speaker.inSystem = false;
-            speaker.reachable = false;
-            index.insert(id, speakers.size());
-            speakers.append(speaker);
-        }
-    }
-    // Vanished devices rename speakers already listed; they never add one.
-    if (system)
-        for (const HealthTopologyParser::Device& device : system->topology.vanished)
-            if (const auto at = index.constFind(device.uuid); at != index.cend())
-                if (const auto name = device.attributes.constFind(QStringLiteral("ZoneName"));
-                    name != device.attributes.cend())
-                    speakers[*at].name = *name;
+    QList<HealthSpeaker> speakers = listedSpeakers(system, household, known_);
 
     // Every speaker with a host at once.
     std::vector<std::pair<qsizetype, QCoro::Task<std::optional<Probe::Answer>>>> probes;
@@ -219,20 +255,7 @@ QCoro::Task<void> HealthCheck::check(bool deep) {
     if (!self)
         co_return;
 
-    for (qsizetype i = 0; i < speakers.size(); ++i) {
-        HealthSpeaker& speaker = speakers[i];
-        if (const auto answer = answers.constFind(i); answer != answers.cend()) {
-            speaker.reachable = true;
-            speaker.latency = answer->latency;
-            speaker.displayVersion = answer->displayVersion;
-            if (!speaker.version)
-                speaker.version = answer->version;
-            if (answer->model)
-                speaker.model = answer->model;
-        }
-        if (!speaker.model && models.contains(speaker.id))
-            speaker.model = models.value(speaker.id);
-    }
+    mergeAnswers(speakers, answers, models);
 
     remember(speakers, household);
 

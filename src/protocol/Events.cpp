@@ -522,35 +522,49 @@ Fields Events::flatten(const QByteArray& body) {
     return fields;
 }
 
-void Events::received(const QString& path, const QString& remote, const std::optional<QString>& sid,
-                      const QByteArray& body) {
+namespace {
+
+// The speaker id and service of an event path "/<uuid>/<service>"; nothing for any other path.
+std::optional<std::pair<QString, EventService>> eventPathParts(const QString& path) {
+    // The service's own name holds slashes ("MediaRenderer/AVTransport"): the id ends at the first.
     const QString rest = path.mid(1);
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    QStringList pieces;
-    for (const QString& piece :
-         {slash < 0 ? rest : rest.left(slash), slash < 0 ? QString() : rest.mid(slash + 1)})
-        if (!piece.isEmpty())
-            pieces.append(piece);
-    if (pieces.size() != 2)
-        return;
-    const auto service = eventServiceFrom(pieces[1]);
+    if (slash <= 0)
+        return std::nullopt;
+    const auto service = eventServiceFrom(rest.mid(slash + 1));
     if (!service)
+        return std::nullopt;
+    return std::make_pair(rest.left(slash), *service);
+}
+
+} // namespace
+
+bool Events::receivedTopologyRead(const QString& uuid, const QString& remote, const QByteArray& body) {
+    const auto read = topologyReads_.find(uuid);
+    if (read == topologyReads_.end())
+        return false;
+    if (read->host != remote || read->document)
+        return true;
+    const Fields fields = flatten(body);
+    const auto document = fields.constFind(QStringLiteral("ZoneGroupState"));
+    if (document == fields.cend())
+        return true;
+    read->document = *document;
+    emit topologyArrived(uuid);
+    return true;
+}
+
+void Events::received(const QString& path, const QString& remote, const std::optional<QString>& sid,
+                      const QByteArray& body) {
+    const auto parts = eventPathParts(path);
+    if (!parts)
         return;
-    if (const auto read = topologyReads_.find(pieces[0]);
-        read != topologyReads_.end() && *service == EventService::zoneGroupTopology) {
-        if (read->host != remote || read->document)
-            return;
-        const Fields fields = flatten(body);
-        const auto document = fields.constFind(QStringLiteral("ZoneGroupState"));
-        if (document == fields.cend())
-            return;
-        read->document = *document;
-        emit topologyArrived(pieces[0]);
+    const auto& [uuid, service] = *parts;
+    if (service == EventService::zoneGroupTopology && receivedTopologyRead(uuid, remote, body))
         return;
-    }
     std::optional<Target> target;
     for (const Target& wanted : std::as_const(desired_))
-        if (wanted.uuid == pieces[0] && wanted.service == *service && (!target || wanted.host == remote))
+        if (wanted.uuid == uuid && wanted.service == service && (!target || wanted.host == remote))
             target = wanted;
     if (!target || target->host != remote)
         return;

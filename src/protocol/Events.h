@@ -101,6 +101,8 @@ public:
     // Event intake: a NOTIFY as the event server received it.
     void received(const QString& path, const QString& remote, const std::optional<QString>& sid,
                   const QByteArray& body);
+    // Takes a NOTIFY that answers a pending topology read of `uuid`; false when none is pending.
+    bool receivedTopologyRead(const QString& uuid, const QString& remote, const QByteArray& body);
 
 signals:
     // A topology read of `readTopology` got its event (under its own path piece `token`).

@@ -25,6 +25,7 @@ public:
     void settle();
     // Moves time forward by `by` and delivers one tick, then lets finished handlers run.
     void advance(std::chrono::milliseconds by);
+    using QAnimationDriver::advance;
 
 protected:
     void start() override;
