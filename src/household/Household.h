@@ -373,6 +373,9 @@ private:
     };
     void report(Outcome& outcome);
     // `setMember`, reporting into `outcome` when one is given instead of to the error text.
+    // The leaving coordinator's group passes to its next room, shown at once; that room's id,
+    // or nothing when no other room is left.
+    std::optional<QString> passCoordination(const Room& room, const SpeakerGroup& group);
     QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on, std::shared_ptr<Outcome> outcome);
     // Shows the room in the target group (or a local group of its own); changes only `groups`.
     void moveLocally(const QString& roomID, const std::optional<QString>& targetID);

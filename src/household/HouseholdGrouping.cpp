@@ -16,7 +16,41 @@ QCoro::Task<void> sendMembership(Household::Caller call, QString host, QString a
     co_await call(std::move(host), Service::avTransport, std::move(action), std::move(args));
 }
 
+// The request that moves a room: hand the group over to `newCoordinator` when the leaving room
+// leads it, else join `group` (`on`) or stand alone.
+std::pair<QString, SOAP::Arguments> membershipRequest(const SpeakerGroup& group, bool on,
+                                                      const std::optional<QString>& newCoordinator) {
+    SOAP::Arguments args{{u"InstanceID"_s, u"0"_s}};
+    if (newCoordinator) {
+        args.append({u"NewCoordinator"_s, *newCoordinator});
+        args.append({u"RejoinGroup"_s, u"0"_s});
+        return {u"DelegateGroupCoordinationTo"_s, args};
+    }
+    if (on) {
+        args.append({u"CurrentURI"_s, u"x-rincon:"_s + group.coordinatorID});
+        args.append({u"CurrentURIMetaData"_s, QString()});
+        return {u"SetAVTransportURI"_s, args};
+    }
+    return {u"BecomeCoordinatorOfStandaloneGroup"_s, args};
+}
+
 } // namespace
+
+std::optional<QString> Household::passCoordination(const Room& room, const SpeakerGroup& group) {
+    const auto next = std::find_if(group.rooms.cbegin(), group.rooms.cend(),
+                                   [&](const Room& r) { return r.id != room.id; });
+    if (next == group.rooms.cend())
+        return std::nullopt;
+    QList<SpeakerGroup> list = groups_;
+    const auto remaining =
+        std::find_if(list.begin(), list.end(), [&](const SpeakerGroup& g) { return g.id == group.id; });
+    if (remaining != list.end()) {
+        remaining->coordinatorID = next->id;
+        setGroups(std::move(list));
+    }
+    setActiveCoordinator(next->id);
+    return next->id;
+}
 
 QCoro::Task<void> Household::setMember(Room room, SpeakerGroup group, bool on) {
     co_await changeMember(std::move(room), std::move(group), on, nullptr);
@@ -51,36 +85,9 @@ QCoro::Task<void> Household::changeMember(Room room, SpeakerGroup group, bool on
     ++generation_;
     ++pendingChanges_;
 
-    std::optional<QString> newCoordinator;
-    if (!on && room.id == group.coordinatorID) {
-        const auto next = std::find_if(group.rooms.cbegin(), group.rooms.cend(),
-                                       [&](const Room& r) { return r.id != room.id; });
-        if (next != group.rooms.cend()) {
-            newCoordinator = next->id;
-            QList<SpeakerGroup> list = groups_;
-            const auto remaining = std::find_if(list.begin(), list.end(),
-                                                [&](const SpeakerGroup& g) { return g.id == group.id; });
-            if (remaining != list.end()) {
-                remaining->coordinatorID = *newCoordinator;
-                setGroups(std::move(list));
-            }
-            setActiveCoordinator(*newCoordinator);
-        }
-    }
-
-    QString action;
-    SOAP::Arguments args{{u"InstanceID"_s, u"0"_s}};
-    if (newCoordinator) {
-        action = u"DelegateGroupCoordinationTo"_s;
-        args.append({u"NewCoordinator"_s, *newCoordinator});
-        args.append({u"RejoinGroup"_s, u"0"_s});
-    } else if (on) {
-        action = u"SetAVTransportURI"_s;
-        args.append({u"CurrentURI"_s, u"x-rincon:"_s + group.coordinatorID});
-        args.append({u"CurrentURIMetaData"_s, QString()});
-    } else {
-        action = u"BecomeCoordinatorOfStandaloneGroup"_s;
-    }
+    const std::optional<QString> newCoordinator =
+        !on && room.id == group.coordinatorID ? passCoordination(room, group) : std::nullopt;
+    const auto [action, args] = membershipRequest(group, on, newCoordinator);
     if (outcome) {
         // One request of several: its failure shows once all have finished.
         ++outcome->pending;
@@ -99,7 +106,8 @@ QCoro::Task<void> Household::changeMember(Room room, SpeakerGroup group, bool on
         report(*outcome);
     } else {
         // Made apart from the co_await: g++ 12 destroys a lambda's captures twice inside one.
-        std::function<QCoro::Task<void>()> request = [call = access_.call, host = room.host, action, args] {
+        std::function<QCoro::Task<void>()> request = [call = access_.call, host = room.host, action = action,
+                                                      args = args] {
             return sendMembership(call, host, action, args);
         };
         QCoro::Task<void> sending = run(std::move(request));
