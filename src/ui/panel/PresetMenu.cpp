@@ -1,5 +1,5 @@
 #include "ui/panel/PresetMenu.h"
 
-PresetMenu::PresetMenu(const SpeakerGroup& group, QWidget* parent) : QWidget(parent) {
+PresetMenu::PresetMenu(const SpeakerGroup& /*group*/, QWidget* parent) : QWidget(parent) {
     setFixedSize(0, 0);
 }
