@@ -103,11 +103,10 @@ private:
 PanelView::PanelView(const PanelEnvironment& environment, QWidget* parent)
     : QWidget(parent), environment_(environment) {
     setFixedWidth(width);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     column_ = new QVBoxLayout(this);
     column_->setContentsMargins(padding, padding, padding, padding);
     column_->setSpacing(spacing);
-    column_->setSizeConstraint(QLayout::SetFixedSize);
     buildHeader();
 
     contentArea_ = new QWidget(this);
@@ -349,21 +348,22 @@ void PanelView::updatePresence(bool animated) {
     if (waves_)
         waves_->setShown(shown);
     const double target = shown ? 1 : 0;
-    if (!fade_) {
-        fade_ = new QGraphicsOpacityEffect(this);
-        fade_->setOpacity(opacity_);
-        setGraphicsEffect(fade_);
-    }
     const auto apply = [this](double value) {
         opacity_ = value;
         if (value >= 1) {
             // Fully shown: no effect in the way of painting.
-            setGraphicsEffect(nullptr);
+            if (fade_)
+                setGraphicsEffect(nullptr);
             fade_ = nullptr;
             return;
         }
+        if (!fade_) {
+            fade_ = new QGraphicsOpacityEffect(this);
+            setGraphicsEffect(fade_);
+        }
         fade_->setOpacity(value);
     };
+    apply(opacity_);
     if (animated)
         Motion::animate(this, fadeAnimation_, opacity_, target, std::chrono::milliseconds(PanelPresence::fadeOutMs),
                         Motion::easeOut(), apply);
