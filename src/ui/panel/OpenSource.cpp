@@ -73,8 +73,11 @@ OpenSource::OpenSource(Style style, LinkOpener* links, QWidget* parent)
 void OpenSource::setLabel(QWidget* label) {
     if (label_ == label)
         return;
-    if (label_)
+    if (label_) {
+        // Out of sight at once; deleted once the event in hand is done with it.
+        label_->hide();
         label_->deleteLater();
+    }
     label_ = label;
     if (label) {
         label->setParent(this);

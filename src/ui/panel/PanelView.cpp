@@ -140,6 +140,7 @@ PanelView::PanelView(const PanelEnvironment& environment, QWidget* parent)
     updateBanners();
     updateContent();
     updatePresence(false);
+    applyScheme();
     loop_ = new RefreshLoop(household, this);
 }
 
@@ -153,12 +154,10 @@ void PanelView::buildHeader() {
     header_ = new QWidget(this);
     auto* row = new QHBoxLayout(header_);
     row->setContentsMargins(12, 6, 12, 2);
-    auto* name = new QLabel(QStringLiteral("Tamber"), header_);
-    name->setFont(Type::font(TextStyle::Subheadline, QFont::DemiBold));
-    QPalette palette = name->palette();
-    palette.setColor(QPalette::WindowText, Ink::primary(Ink::scheme(this), 0.75));
-    name->setPalette(palette);
-    row->addWidget(name);
+    // The product name, never translated.
+    name_ = new QLabel(QStringLiteral("Tamber"), header_);
+    name_->setFont(Type::font(TextStyle::Subheadline, QFont::DemiBold));
+    row->addWidget(name_);
     row->addStretch(1);
 
     auto* buttons = new QWidget(header_);
@@ -403,6 +402,22 @@ bool PanelView::event(QEvent* event) {
     if (event->type() == QEvent::LayoutRequest)
         scheduleReport();
     return QWidget::event(event);
+}
+
+void PanelView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        applyScheme();
+    QWidget::changeEvent(event);
+}
+
+void PanelView::applyScheme() {
+    // The name in the primary colour at 0.75; the waves in the scheme's primary colour.
+    const Scheme scheme = Ink::scheme(this);
+    QPalette palette = name_->palette();
+    palette.setColor(QPalette::WindowText, Ink::primary(scheme, 0.75));
+    name_->setPalette(palette);
+    if (waves_)
+        waves_->setColor(Ink::primary(scheme, 1));
 }
 
 void PanelView::scheduleReport() {

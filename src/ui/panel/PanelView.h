@@ -80,6 +80,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     class StatusButton;
@@ -93,6 +94,7 @@ private:
     void checkHealthOnChange();
     void swapContent(QWidget* fresh, Content kind, bool animateIn, bool animateOut);
     void scheduleReport();
+    void applyScheme();
 
     PanelEnvironment environment_;
     bool onboarded_ = false;
@@ -100,6 +102,7 @@ private:
     Content content_ = Content::Onboarding;
     QVBoxLayout* column_;
     QWidget* header_ = nullptr;
+    QLabel* name_ = nullptr;
     StatusButton* status_ = nullptr;
     QWidget* airPlay_ = nullptr;
     SymbolButton* quit_ = nullptr;

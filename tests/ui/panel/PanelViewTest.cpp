@@ -90,8 +90,10 @@ protected:
     }
 
     // The first group, changed by `change`, published as the household's only change.
-    SpeakerGroup publish(const std::function<void(SpeakerGroup&)>& change) {
-        QList<SpeakerGroup> groups = household->groups();
+    SpeakerGroup publish(const std::function<void(SpeakerGroup&)>& change, bool fromStart = false) {
+        if (start.isEmpty())
+            start = household->groups();
+        QList<SpeakerGroup> groups = fromStart ? start : household->groups();
         change(groups[0]);
         probe().setGroups(groups);
         probe().setActive(groups[0].coordinatorID);
@@ -133,6 +135,7 @@ protected:
         });
     }
 
+    QList<SpeakerGroup> start; // the groups as the speakers first told them
     test::ManualTime time;
     KeyboardFocus focus;
     PanelPresence presence;
@@ -431,7 +434,7 @@ TEST_F(Panel, PicturesOfTheMainStates) {
         {u"idle"_s, [](SpeakerGroup& group) { group.volume = 25; }},
     };
     for (const Scene& scene : scenes) {
-        publish(scene.change);
+        publish(scene.change, true);
         if (!view)
             makeView();
         presence.setShown(true, false);
