@@ -32,7 +32,9 @@ QPolygonF PlayingWaves::wave(int i, const QSizeF& size, double t) {
     const double b = (0.5 + 0.13 * i) * H;
     const double a = (0.09 - 0.02 * i) * H;
     const double L = (0.9 + 0.35 * i) * W;
-    const double p = 1.7 * i + (0.28 + 0.12 * i) * t;
+    // The phase grows with the seconds since 2001 (about 1e9): reduced once here, so that every
+    // sine below takes a small argument (large ones cost a slow reduction each).
+    const double p = std::fmod(1.7 * i + (0.28 + 0.12 * i) * t, 2 * std::numbers::pi);
     QPolygonF out;
     out.append(QPointF(0, H));
     for (int n = 0;; ++n) {
