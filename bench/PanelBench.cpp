@@ -62,8 +62,8 @@ struct Scene {
     std::unique_ptr<PanelView> view;
 
     Scene() {
-        sim::FakeHousehold fake = sim::FakeHousehold::solo({test::loopback(2), test::loopback(3)},
-                                                           {u"Wohnzimmer"_s, u"Küche"_s});
+        sim::FakeHousehold fake =
+            sim::FakeHousehold::solo({test::loopback(2), test::loopback(3)}, {u"Wohnzimmer"_s, u"Küche"_s});
         // The speaker itself plays, so that the refresh loop's reads keep the group playing.
         sim::TransportState& transport = fake.speakers[0].transport;
         transport.state = u"PLAYING"_s;

@@ -25,7 +25,7 @@ public:
     // What the line does at the current widths.
     struct Plan {
         bool scrolls = false;
-        double distance = 0;                // text width + gap
+        double distance = 0;                  // text width + gap
         std::chrono::milliseconds duration{}; // of one slide
     };
     static Plan plan(double textWidth, double boxWidth, double gap, double speed, bool reduceMotion);

@@ -130,14 +130,16 @@ NowPlaying::NowPlaying(const SpeakerGroup& group, const PanelEnvironment& enviro
     transport->setSpacing(0);
     controls->addLayout(transport);
     const auto skip = [this, household](bool forward) {
-        auto* button = new SymbolButton(forward ? QStringLiteral("forward.fill") : QStringLiteral("backward.fill"),
-                                        QSizeF(12, 12), controls_);
+        auto* button =
+            new SymbolButton(forward ? QStringLiteral("forward.fill") : QStringLiteral("backward.fill"),
+                             QSizeF(12, 12), controls_);
         button->setContentSize(QSizeF(18, 20));
         HoverOptions options;
         options.padding = 5;
         options.rest = InkLevel::Secondary;
         button->setHover(options);
-        button->setAccessibleName(forward ? L(QStringLiteral("Nächster Titel")) : L(QStringLiteral("Vorheriger Titel")));
+        button->setAccessibleName(forward ? L(QStringLiteral("Nächster Titel"))
+                                          : L(QStringLiteral("Vorheriger Titel")));
         connect(button, &QAbstractButton::clicked, this, [this, household, forward] {
             if (household)
                 Tasks::detach(household->skip(group_, forward), "skip from the tile");
@@ -327,7 +329,8 @@ void NowPlaying::refresh() {
     } else if (!hasFavorites && favorites_) {
         QPointer<FavoritesList> old = favorites_;
         favorites_ = nullptr;
-        BlurFade::remove(old, 0, Motion::nowPlaying, [old] { delete old; }, Motion::panelCurve());
+        BlurFade::remove(
+            old, 0, Motion::nowPlaying, [old] { delete old; }, Motion::panelCurve());
     }
 
     progress_->setGroup(group_);
@@ -356,7 +359,8 @@ void NowPlaying::setSubtitle(const QString& text) {
     if (marquee_) {
         // The old line blurs out in place while the new one blurs in over it.
         QPointer<Marquee> old = marquee_;
-        BlurFade::remove(old, 0, Motion::subtitle, [old] { delete old; }, Motion::panelCurve());
+        BlurFade::remove(
+            old, 0, Motion::subtitle, [old] { delete old; }, Motion::panelCurve());
         BlurFade::insert(fresh, 0, Motion::subtitle, {}, Motion::panelCurve());
     }
     marquee_ = fresh;

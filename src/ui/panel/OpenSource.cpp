@@ -45,7 +45,8 @@ protected:
         } else {
             painter.setOpacity(0.8 * progress);
             const double shift = -2 * (1 - progress);
-            Symbols::paint(painter, QRectF(1 + shift, 1, 7, 7), QStringLiteral("arrow.up.right"), owner_->labelInk());
+            Symbols::paint(painter, QRectF(1 + shift, 1, 7, 7), QStringLiteral("arrow.up.right"),
+                           owner_->labelInk());
         }
     }
 
@@ -142,7 +143,8 @@ QColor OpenSource::labelInk() const {
     const Scheme scheme = Ink::scheme(this);
     if (!link_)
         return Ink::color(InkLevel::Secondary, scheme);
-    return Ink::mix(Ink::color(InkLevel::Secondary, scheme), Ink::color(InkLevel::Primary, scheme), hoverProgress());
+    return Ink::mix(Ink::color(InkLevel::Secondary, scheme), Ink::color(InkLevel::Primary, scheme),
+                    hoverProgress());
 }
 
 void OpenSource::restyle() {
@@ -162,7 +164,8 @@ void OpenSource::mousePressEvent(QMouseEvent* event) {
 }
 
 void OpenSource::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click =
+        pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     pressed_ = false;
     if (click)
         activate();

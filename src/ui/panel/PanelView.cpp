@@ -193,7 +193,8 @@ void PanelView::buildHeader() {
 }
 
 void PanelView::updateOnboarded() {
-    const bool now = environment_.store && environment_.store->boolValue(HouseholdKeys::onboarded).value_or(false);
+    const bool now =
+        environment_.store && environment_.store->boolValue(HouseholdKeys::onboarded).value_or(false);
     if (now == onboarded_)
         return;
     onboarded_ = now;
@@ -213,7 +214,8 @@ void PanelView::checkHealthOnChange() {
 
 void PanelView::updateStatus() {
     const HealthCheck* health = environment_.health;
-    const bool show = onboarded_ && health && health->report() && health->report()->panelLevel() != HealthLevel::ok;
+    const bool show =
+        onboarded_ && health && health->report() && health->report()->panelLevel() != HealthLevel::ok;
     if (show)
         status_->setLevel(statusLevel(health->report()->panelLevel()));
     status_->setVisible(show);
@@ -226,7 +228,8 @@ void PanelView::updateBanners() {
         errorShown_ = error;
         if (error) {
             Household* household = environment_.household;
-            errorBanner_ = new ErrorBanner(*error, [household] { household->setError(std::nullopt); }, this);
+            errorBanner_ = new ErrorBanner(
+                *error, [household] { household->setError(std::nullopt); }, this);
             column_->insertWidget(1, errorBanner_);
         }
     }
@@ -252,7 +255,8 @@ void PanelView::swapContent(QWidget* fresh, Content kind, bool animateIn, bool a
     fresh->show();
     if (old) {
         if (animateOut)
-            BlurFade::remove(old, 0, Motion::swapOut, [old] { delete old; }, Motion::panelCurve());
+            BlurFade::remove(
+                old, 0, Motion::swapOut, [old] { delete old; }, Motion::panelCurve());
         else
             delete old;
     }
@@ -322,7 +326,8 @@ void PanelView::updateGroupColumn() {
         mainGrid_->addWidget(fresh, 0, 0, Qt::AlignTop);
         fresh->show();
         if (old) {
-            BlurFade::remove(old, 0, Motion::swapOut, [old] { delete old; }, Motion::panelCurve());
+            BlurFade::remove(
+                old, 0, Motion::swapOut, [old] { delete old; }, Motion::panelCurve());
             BlurFade::insert(fresh, 6, Motion::swapIn, Motion::swapInDelay, Motion::panelCurve());
         }
         content_ = wanted;
@@ -364,8 +369,8 @@ void PanelView::updatePresence(bool animated) {
     };
     apply(opacity_);
     if (animated)
-        Motion::animate(this, fadeAnimation_, opacity_, target, std::chrono::milliseconds(PanelPresence::fadeOutMs),
-                        Motion::easeOut(), apply);
+        Motion::animate(this, fadeAnimation_, opacity_, target,
+                        std::chrono::milliseconds(PanelPresence::fadeOutMs), Motion::easeOut(), apply);
     else
         Motion::animate(this, fadeAnimation_, opacity_, target, 0ms, Motion::easeOut(), apply);
 }
@@ -376,7 +381,8 @@ void PanelView::paintSurface(QPainter& painter, const QRectF& rect, Scheme schem
     QPainterPath shape;
     shape.addRoundedRect(rect, radius, radius);
     if (opaque) {
-        painter.fillPath(shape, scheme == Scheme::Dark ? QColor::fromRgbF(0.13f, 0.13f, 0.13f) : QColor(Qt::white));
+        painter.fillPath(shape,
+                         scheme == Scheme::Dark ? QColor::fromRgbF(0.13f, 0.13f, 0.13f) : QColor(Qt::white));
     } else {
         painter.fillPath(shape, scheme == Scheme::Dark ? QColor::fromRgbF(0, 0, 0, 0.45f)
                                                        : QColor::fromRgbF(1, 1, 1, 0.4f));

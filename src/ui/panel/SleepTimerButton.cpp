@@ -77,12 +77,14 @@ QSizeF SleepTimerButton::contentSize() const {
 
 void SleepTimerButton::paintContent(QPainter& painter, const QRectF& rect) {
     const QColor colour = ink();
-    BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"), colour);
+    BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"),
+                      colour);
     const QString text = label();
     if (text.isEmpty())
         return;
     painter.setPen(colour);
-    const QRectF box(rect.left() + iconEdge + spacing, rect.top(), rect.width() - iconEdge - spacing, rect.height());
+    const QRectF box(rect.left() + iconEdge + spacing, rect.top(), rect.width() - iconEdge - spacing,
+                     rect.height());
     Type::drawTabular(painter, box, Qt::AlignLeft | Qt::AlignVCenter, labelFont(), text);
 }
 
@@ -92,19 +94,21 @@ QMenu* SleepTimerButton::makeMenu(QWidget* parent) const {
     // The handlers keep the group as it was when the menu opened.
     const SpeakerGroup group = group_;
     Household* household = household_;
-    menu->addAction(new ActionMenuItem(L(QStringLiteral("Aus")), !group.sleepRemaining.has_value(),
-                                       [household, group] {
-                                           if (household)
-                                               household->setSleepTimer(group, std::nullopt);
-                                       },
-                                       menu));
+    menu->addAction(new ActionMenuItem(
+        L(QStringLiteral("Aus")), !group.sleepRemaining.has_value(),
+        [household, group] {
+            if (household)
+                household->setSleepTimer(group, std::nullopt);
+        },
+        menu));
     for (int minutes : durations)
-        menu->addAction(new ActionMenuItem(QStringLiteral("%1 ").arg(minutes) + L(QStringLiteral("Minuten")), false,
-                                           [household, group, minutes] {
-                                               if (household)
-                                                   household->setSleepTimer(group, minutes);
-                                           },
-                                           menu));
+        menu->addAction(new ActionMenuItem(
+            QStringLiteral("%1 ").arg(minutes) + L(QStringLiteral("Minuten")), false,
+            [household, group, minutes] {
+                if (household)
+                    household->setSleepTimer(group, minutes);
+            },
+            menu));
     return menu;
 }
 

@@ -38,7 +38,8 @@ void TrackProgress::setGroup(const SpeakerGroup& group) {
     update();
 }
 
-double TrackProgress::shownPosition(const SpeakerGroup& group, const QDateTime& now, std::optional<double> dragging) {
+double TrackProgress::shownPosition(const SpeakerGroup& group, const QDateTime& now,
+                                    std::optional<double> dragging) {
     if (dragging)
         return *dragging;
     const double length = group.duration.value_or(0);
@@ -96,9 +97,10 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     painter.setPen(Ink::color(InkLevel::Secondary, scheme));
     const double leftWidth = labelWidth(elapsed);
     const double rightWidth = labelWidth(length);
-    Type::drawTabular(painter, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font, elapsed);
-    Type::drawTabular(painter, QRectF(width() - rightWidth, 0, rightWidth, height), Qt::AlignRight | Qt::AlignVCenter,
-                      font, length);
+    Type::drawTabular(painter, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
+                      elapsed);
+    Type::drawTabular(painter, QRectF(width() - rightWidth, 0, rightWidth, height),
+                      Qt::AlignRight | Qt::AlignVCenter, font, length);
 
     const QRectF bar = barRect();
     const double h = 3 + 2 * activeProgress_;

@@ -26,7 +26,8 @@ public:
 
     // The position shown at `now`: the drag's value while dragging, else the stored position,
     // advanced by the time since it was taken only in "PLAYING", within 0 … length.
-    static double shownPosition(const SpeakerGroup& group, const QDateTime& now, std::optional<double> dragging);
+    static double shownPosition(const SpeakerGroup& group, const QDateTime& now,
+                                std::optional<double> dragging);
     // "m:ss", or "h:mm:ss" from an hour on, of the whole seconds.
     static QString timeText(double seconds);
 

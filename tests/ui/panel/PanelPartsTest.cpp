@@ -78,7 +78,8 @@ TEST(SourceLinkRules, SpeakerLinksWinThenSearchesOnlyForSkippableTitledTracks) {
     both.viaTV = true;
     // Without a handler the Spotify link opens on the web.
     ASSERT_TRUE(SourceLink::of(both, links));
-    EXPECT_EQ(SourceLink::of(both, links)->url, QUrl(u"https://open.spotify.com/track/4uLU6hMCjMI75M1A2tKUQC"_s));
+    EXPECT_EQ(SourceLink::of(both, links)->url,
+              QUrl(u"https://open.spotify.com/track/4uLU6hMCjMI75M1A2tKUQC"_s));
     EXPECT_EQ(SourceLink::of(both, links)->tooltip, L(u"In Spotify öffnen"_s));
     links.spotify = true;
     EXPECT_EQ(SourceLink::of(both, links)->url, *both.spotifyURL);
@@ -97,7 +98,8 @@ TEST(SourceLinkRules, SpeakerLinksWinThenSearchesOnlyForSkippableTitledTracks) {
 
     const auto search = SourceLink::of(track(u"Late Summer"_s, u"The Quiet Rooms"_s), links);
     ASSERT_TRUE(search);
-    EXPECT_EQ(search->url.toString(QUrl::FullyEncoded), u"spotify:search:Late%20Summer%20The%20Quiet%20Rooms"_s);
+    EXPECT_EQ(search->url.toString(QUrl::FullyEncoded),
+              u"spotify:search:Late%20Summer%20The%20Quiet%20Rooms"_s);
     EXPECT_EQ(search->tooltip, L(u"In Spotify suchen"_s));
     EXPECT_EQ(SourceLink::of(track(u"AC/DC"_s, QString()), links)->url.toString(QUrl::FullyEncoded),
               u"spotify:search:AC/DC"_s);
@@ -126,9 +128,9 @@ TEST(SourceBadge, FirstSourceWins) {
 }
 
 TEST(Progress, TimeLabels) {
-    const std::pair<double, QString> cases[] = {{0, u"0:00"_s},          {65, u"1:05"_s},
-                                                {3599, u"59:59"_s},      {3600, u"1:00:00"_s},
-                                                {5400, u"1:30:00"_s},    {59.99, u"0:59"_s}};
+    const std::pair<double, QString> cases[] = {{0, u"0:00"_s},       {65, u"1:05"_s},
+                                                {3599, u"59:59"_s},   {3600, u"1:00:00"_s},
+                                                {5400, u"1:30:00"_s}, {59.99, u"0:59"_s}};
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(TrackProgress::timeText(seconds), text) << seconds;
 }

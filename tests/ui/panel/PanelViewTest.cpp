@@ -1,6 +1,7 @@
 // The panel root view and the now-playing tile over a household of simulated speakers: what
 // shows when, the actions that reach the speakers, the refresh loop's pace, the content and
 // subtitle swaps, and pictures of the panel in its main states.
+#include "ui/panel/PanelView.h"
 #include "core/Texts.h"
 #include "household/HouseholdKeys.h"
 #include "support/LiveHousehold.h"
@@ -17,14 +18,13 @@
 #include "ui/panel/Marquee.h"
 #include "ui/panel/NowPlaying.h"
 #include "ui/panel/OpenSource.h"
-#include "ui/panel/PanelView.h"
 #include "ui/panel/RefreshLoop.h"
 #include "ui/panel/SleepTimerButton.h"
 #include "ui/panel/TrackProgress.h"
 
 #include <QDir>
-#include <QLayout>
 #include <QGraphicsEffect>
+#include <QLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
@@ -348,7 +348,8 @@ TEST_F(Panel, SubtitleSwapsWithABlurAndTheLinkOpensOnce) {
         frames.append(render(*tile, 2).copy(0, 0, 344 * 2, 64 * 2));
         time.advance(75ms);
     }
-    QImage sheet(frames.first().width(), frames.first().height() * frames.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage sheet(frames.first().width(), frames.first().height() * frames.size(),
+                 QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&sheet);
         for (int i = 0; i < frames.size(); ++i)
