@@ -356,12 +356,12 @@ void PanelView::updatePresence(bool animated) {
         opacity_ = value;
         if (value >= 1) {
             // Fully shown: no effect in the way of painting.
-            if (fade_)
+            if (fade_ && graphicsEffect() == fade_)
                 setGraphicsEffect(nullptr);
             fade_ = nullptr;
             return;
         }
-        if (!fade_) {
+        if (!fade_ || graphicsEffect() != fade_) {
             fade_ = new QGraphicsOpacityEffect(this);
             setGraphicsEffect(fade_);
         }

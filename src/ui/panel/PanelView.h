@@ -9,13 +9,13 @@
 #include "ui/rooms/ErrorBanner.h"
 #include "ui/rooms/RoomList.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
 class PressableButton;
-class QGraphicsOpacityEffect;
 class QGridLayout;
 class QLabel;
 class QPainter;
@@ -120,7 +120,9 @@ private:
     QPointer<NowPlaying> nowPlaying_;
     QPointer<PlayingWaves> waves_;
     QPointer<RoomList> roomList_;
-    QGraphicsOpacityEffect* fade_ = nullptr;
+    // The presence fade; only there while the view is not fully shown. Watched, since the
+    // widget owns it and drops it when another effect is set.
+    QPointer<QGraphicsOpacityEffect> fade_;
     QVariantAnimation* fadeAnimation_ = nullptr;
     double opacity_ = 0;
     RefreshLoop* loop_;
