@@ -199,6 +199,17 @@ TEST_F(Panel, SearchingTileAndGroupColumnSwapBothWays) {
     EXPECT_FALSE(v.groupColumn());
 }
 
+TEST_F(Panel, ARefreshKeepsTheGroupColumnInPlace) {
+    PanelView& v = makeView();
+    QWidget* column = v.groupColumn();
+    ASSERT_TRUE(column);
+    household->setVisible(true);
+    test::run(household->refresh());
+    time.advance(1s);
+    EXPECT_EQ(v.groupColumn(), column);
+    EXPECT_FALSE(column->graphicsEffect());
+}
+
 TEST_F(Panel, PopoverBlocksTheColumnPresenceFadesAndTheSizeIsReported) {
     PanelView& v = makeView();
     ASSERT_TRUE(v.groupColumn());
