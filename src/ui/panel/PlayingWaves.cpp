@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -118,16 +119,21 @@ void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
         return;
     const double t = timeAt(Clock::now());
     const QRectF area = rect.adjusted(-extend, -extend, extend, extend);
+    // Only the band from the highest crest (0.41 H) down holds paint; the blur spreads it by
+    // three radii at most. Above that the picture is empty and is neither drawn nor blurred.
+    const double bandTop = std::max(0.0, 0.41 * area.height() - 3 * blurRadius);
+    const QRectF band = area.adjusted(0, bandTop, 0, 0);
     // Drawn and blurred at half the target resolution: the blur hides the lower detail and the
     // frame costs a quarter of the pixels.
     const double ratio = Symbols::targetRatio(painter) / 2;
     const QColor ink = colour_;
     if (cache_.isNull() || cacheTime_ != t || cacheSize_ != area.size() || cacheColour_ != ink.rgba()) {
-        QImage layer((area.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        QImage layer((band.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
         layer.fill(Qt::transparent);
         {
             QPainter p(&layer);
             p.scale(ratio, ratio);
+            p.translate(0, -bandTop);
             paintWaves(p, area.size(), t, ink);
         }
         cache_ = Blur::gaussian(layer, blurRadius * ratio);
@@ -138,6 +144,6 @@ void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
     painter.save();
     painter.setOpacity(painter.opacity() * opacity_);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(area, cache_);
+    painter.drawImage(band, cache_);
     painter.restore();
 }
