@@ -356,7 +356,9 @@ TEST_F(Panel, SubtitleSwapsWithABlurAndTheLinkOpensOnce) {
     publish([](SpeakerGroup& group) { group.title = u"Northern Lights"_s; });
     EXPECT_EQ(tile->marquee()->text(), u"Northern Lights \u2013 The Quiet Rooms"_s);
     for (int step = 0; step < 5; ++step) {
-        frames.append(render(*tile, 2).copy(0, 0, 344 * 2, 64 * 2));
+        QImage frame = render(*tile, 2).copy(0, 0, tile->width() * 2, 64 * 2);
+        frame.setDevicePixelRatio(1);
+        frames.append(frame);
         time.advance(75ms);
     }
     QImage sheet(frames.first().width(), frames.first().height() * frames.size(),
