@@ -2,7 +2,6 @@
 
 #include "app/Panel.h"
 #include "app/PanelPlacement.h"
-#include "app/PlaceholderView.h"
 #include "app/TrayItem.h"
 #include "app/UrlCommands.h"
 #include "core/Log.h"
@@ -10,6 +9,7 @@
 #include "core/Tasks.h"
 #include "household/HouseholdKeys.h"
 #include "platform/SettingsStore.h"
+#include "ui/panel/PanelView.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -85,8 +85,14 @@ void AppDelegate::createHotKey() {
 }
 
 void AppDelegate::buildRootView() {
-    root_ = new PlaceholderView;
-    connect(root_, &PlaceholderView::sizeChanged, this, &AppDelegate::fit);
+    PanelEnvironment environment;
+    environment.household = &household();
+    environment.focus = &focus_;
+    environment.presence = &presence_;
+    environment.store = &settings_;
+    root_ = new PanelView(environment);
+    connect(root_, &PanelView::sizeChanged, this, &AppDelegate::fit);
+    connect(root_, &PanelView::quitRequested, qApp, &QCoreApplication::quit);
 }
 
 void AppDelegate::installHealthCallbacks() {

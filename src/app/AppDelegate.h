@@ -17,7 +17,7 @@
 
 class LoginRegistration;
 class Panel;
-class PlaceholderView;
+class PanelView;
 class QKeyEvent;
 class SettingsStore;
 class TrayItem;
@@ -110,7 +110,7 @@ private:
     std::unique_ptr<Household> household_;
     TrayItem* tray_ = nullptr;
     std::unique_ptr<Panel> panel_;
-    PlaceholderView* root_ = nullptr;
+    PanelView* root_ = nullptr;
     QSize contentSize_{360, 200};
     int fitGeneration_ = 0;
     KeyboardFocus focus_;

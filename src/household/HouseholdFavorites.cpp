@@ -112,6 +112,9 @@ QCoro::Task<void> Household::loadFavorites() {
     try {
         reply = co_await access_.call(host, Service::contentDirectory, u"Browse"_s, browse);
     } catch (...) {
+        // The household may be gone (its end cancels what is in flight): nothing to tell then.
+        if (!self)
+            co_return;
         // Silent: the old list stays and the next call asks again.
         qCInfo(logHousehold) << "favourites not loaded from" << host << ":"
                              << failureText(std::current_exception());

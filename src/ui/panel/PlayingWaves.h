@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "ui/kit/Tile.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QImage>
+#include <QPolygonF>
+
+class QVariantAnimation;
+
+// The now-playing tile's backdrop: three soft sine bands in its lower half that drift while the
+// group plays and fade in and out (0.8 s) when it starts and stops. Redrawn at most 30 times a
+// second, and only while playing, the panel is shown and reduce motion is off; the bands are
+// drawn and blurred at half resolution, 30 points beyond the tile on every side (the tile clips).
+class PlayingWaves : public TileBackdrop {
+    Q_OBJECT
+public:
+    static constexpr auto frame = std::chrono::milliseconds(34); // at most 30 frames a second
+    static constexpr double extend = 30;
+    static constexpr double blurRadius = 9;
+
+    explicit PlayingWaves(QObject* parent = nullptr);
+    ~PlayingWaves() override;
+
+    void setPlaying(bool playing);
+    void setShown(bool shown);
+    // The scheme's primary colour, which the bands are drawn in.
+    void setColor(const QColor& colour);
+    void setReduceMotion(bool on);
+    bool playing() const { return playing_; }
+    bool running() const { return frame_ != 0; }
+    double opacity() const { return opacity_; }
+    int frames() const { return frames_; }
+
+    // Seconds since 1 January 2001 UTC, the waves' time base, so the drift goes on seamlessly.
+    static double timeAt(const QDateTime& when);
+    // The outline of wave i (0…2) in a W × H area at time t, y downwards: from (0, H) along the
+    // crest at x = 0, 2, 4, … to (W, H), closed.
+    static QPolygonF wave(int i, const QSizeF& size, double t);
+    // The three bands in `colour` (the scheme's primary) on a transparent picture.
+    static void paintWaves(QPainter& painter, const QSizeF& size, double t, const QColor& colour);
+
+    void paint(QPainter& painter, const QRectF& rect) override;
+
+private:
+    void schedule();
+    void step();
+
+    QColor colour_ = Qt::black;
+    bool playing_ = false;
+    bool shown_ = true;
+    bool reduceMotion_ = false;
+    double opacity_ = 0;
+    int frames_ = 0;
+    Clock::Id frame_ = 0;
+    QVariantAnimation* fade_ = nullptr;
+    // The last blurred picture, kept while nothing moves.
+    QImage cache_;
+    double cacheTime_ = -1;
+    QSizeF cacheSize_;
+    QRgb cacheColour_ = 0;
+};
