@@ -62,12 +62,13 @@ fail() {
     exit 1
 }
 
-# Waits until a command succeeds; the limit (30 s) only keeps a broken run from hanging.
+# Waits until a command succeeds; the limit (120 s) only keeps a broken run from hanging, also
+# on a machine busy with other builds.
 wait_for() {
     local what=$1
     shift
     local i
-    for i in $(seq 600); do
+    for i in $(seq 2400); do
         "$@" && return 0
         sleep 0.05
     done
