@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "app/AppFooterSettings.h"
+
 #include "app/Panel.h"
 #include "app/PanelPlacement.h"
 #include "app/TrayItem.h"
@@ -7,6 +9,8 @@
 #include "core/Log.h"
 #include "core/RenderMode.h"
 #include "core/Tasks.h"
+#include "health/HealthCheck.h"
+#include "health/Support.h"
 #include "household/HouseholdKeys.h"
 #include "platform/SettingsStore.h"
 #include "ui/panel/PanelView.h"
@@ -85,8 +89,14 @@ void AppDelegate::createHotKey() {
 }
 
 void AppDelegate::buildRootView() {
+    health_ = std::make_unique<HealthCheck>(&household(), settings_);
+    support_ = std::make_unique<Support>(settings_);
+    footerSettings_ = std::make_unique<AppFooterSettings>(settings_, loginItem_);
     PanelEnvironment environment;
     environment.household = &household();
+    environment.health = health_.get();
+    environment.support = support_.get();
+    environment.settings = footerSettings_.get();
     environment.focus = &focus_;
     environment.presence = &presence_;
     environment.store = &settings_;
@@ -96,8 +106,12 @@ void AppDelegate::buildRootView() {
 }
 
 void AppDelegate::installHealthCallbacks() {
-    // The health check's two callbacks plug in here: `openHealthWindow` opens its window (the
-    // panel has closed by then, see openHealth()), and its report action goes beside it.
+    health_->onOpenWindow = [this] { openHealth(); };
+    health_->onReport = [this] {
+        support_->reportProblem(Support::Context::make(&household(), health_->report()));
+    };
+    footerSettings_->onOpenHealthWindow = [this] { openHealth(); };
+    checkHealthIfStale = [this] { health_->checkIfStale(); };
 }
 
 void AppDelegate::createPanel() {

@@ -15,11 +15,14 @@
 #include <functional>
 #include <memory>
 
+class AppFooterSettings;
+class HealthCheck;
 class LoginRegistration;
 class Panel;
 class PanelView;
 class QKeyEvent;
 class SettingsStore;
+class Support;
 class TrayItem;
 
 // The running program: builds the tray item, the household and the panel at start, owns every
@@ -63,6 +66,9 @@ public:
     PanelPresence& presence() { return presence_; }
     LoginItem& loginItem() { return loginItem_; }
     Updates& updates() { return updates_; }
+    HealthCheck& health() { return *health_; }
+    Support& support() { return *support_; }
+    AppFooterSettings& footerSettings() { return *footerSettings_; }
     QSize contentSize() const { return contentSize_; }
 
     // Where later parts of the program plug in; each may stay empty.
@@ -108,6 +114,10 @@ private:
     SettingsStore& settings_;
     Household::SpeakerAccess access_;
     std::unique_ptr<Household> household_;
+    // Before the panel: the views inside it read these until they go.
+    std::unique_ptr<HealthCheck> health_;
+    std::unique_ptr<Support> support_;
+    std::unique_ptr<AppFooterSettings> footerSettings_;
     TrayItem* tray_ = nullptr;
     std::unique_ptr<Panel> panel_;
     PanelView* root_ = nullptr;
