@@ -140,7 +140,6 @@ void RoomRow::openSound() {
         environment_.focus->setPopoverOpen(true);
 
     auto* window = new QWidget(this, Qt::Popup | Qt::FramelessWindowHint);
-    window->setAttribute(Qt::WA_DeleteOnClose);
     auto* windowLayout = new QVBoxLayout(window);
     windowLayout->setContentsMargins(0, 0, 0, 0);
     soundView_ = new RoomSoundView(*environment_.household, room_, modelName(), window);
@@ -149,10 +148,20 @@ void RoomRow::openSound() {
     // Above the speaker button, centred on it.
     const QPoint anchor = speaker_->mapToGlobal(QPoint(speaker_->width() / 2, 0));
     window->move(anchor.x() - window->width() / 2, anchor.y() - window->height());
-    connect(window, &QObject::destroyed, this, &RoomRow::popoverClosed);
+    window->installEventFilter(this);
     popover_ = window;
     window->show();
     refresh();
+}
+
+bool RoomRow::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the popover (a click elsewhere, Escape) hides it; it is deleted afterwards.
+    if (watched == popover_ && event->type() == QEvent::Hide) {
+        popover_->removeEventFilter(this);
+        popover_->deleteLater();
+        popoverClosed();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void RoomRow::popoverClosed() {
