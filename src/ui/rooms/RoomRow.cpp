@@ -199,7 +199,9 @@ void RoomRow::refresh() {
     volume_->setName(room_.name);
     volume_->setHighlighted(focused_);
     volume_->setEnabled(member);
-    volumeOpacity_->setOpacity(!member ? 0.0 : room_.muted ? 0.45 : 1.0);
+    const double opacity = !member ? 0.0 : room_.muted ? 0.45 : 1.0;
+    volumeOpacity_->setOpacity(opacity);
+    volumeOpacity_->setEnabled(opacity < 1.0); // drawn directly when fully opaque
     update();
 }
 

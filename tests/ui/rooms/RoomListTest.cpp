@@ -277,6 +277,7 @@ TEST_F(RoomViews, DrawsTheListWithItsPopoverAndTheExpandedFooter) {
         ASSERT_TRUE(test::waitUntil([&] { return sound->state() == RoomSoundView::State::loaded; }));
         sound->setBass(3);
         row->popover()->adjustSize();
+        QTest::qWait(0); // lets the layouts take the new texts
 
         const double ratio = 2;
         const int popoverHeight = row->popover()->height();
