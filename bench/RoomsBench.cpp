@@ -26,8 +26,8 @@ QList<SpeakerGroup> demoGroups() {
     SpeakerGroup big;
     big.id = QStringLiteral("G:1");
     for (int n = 0; n < roomCount; ++n) {
-        Room room{QStringLiteral("R%1").arg(n), QStringLiteral("Raum %1").arg(n), QStringLiteral("127.0.0.%1").arg(n + 2),
-                  20 + n, false};
+        Room room{QStringLiteral("R%1").arg(n), QStringLiteral("Raum %1").arg(n),
+                  QStringLiteral("127.0.0.%1").arg(n + 2), 20 + n, false};
         if (n < roomCount / 2) {
             big.rooms.append(room);
         } else {
@@ -60,9 +60,8 @@ struct Panel {
     Panel() {
         root.setPalette(Ink::palette(Scheme::Dark));
         auto* column = new QVBoxLayout(&root);
-        list = new RoomList(household.groups().first(), env, [](const SpeakerGroup&, QWidget* parent) {
-            return new QWidget(parent);
-        });
+        list = new RoomList(household.groups().first(), env,
+                            [](const SpeakerGroup&, QWidget* parent) { return new QWidget(parent); });
         column->addWidget(list);
         column->addWidget(new KeyboardFooter(env));
         QObject::connect(&household, &Household::groupsChanged, list,

@@ -26,7 +26,8 @@ protected:
 
 } // namespace
 
-BannerFrame::BannerFrame(const QString& text, std::function<void()> onDismiss, QWidget* parent) : QWidget(parent) {
+BannerFrame::BannerFrame(const QString& text, std::function<void()> onDismiss, QWidget* parent)
+    : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 8);
     layout->setSpacing(8);

@@ -123,8 +123,8 @@ void EQSlider::paintEvent(QPaintEvent*) {
     const double knob = position(value_, w, h);
     if (value_ != 0) {
         painter.setBrush(Ink::primary(scheme, 0.35));
-        painter.drawRoundedRect(QRectF(std::min(centre, knob) - radius, 0, std::abs(knob - centre) + h, h), radius,
-                                radius);
+        painter.drawRoundedRect(QRectF(std::min(centre, knob) - radius, 0, std::abs(knob - centre) + h, h),
+                                radius, radius);
     }
 
     const double scale = dragging_ ? 1.12 : 1.0;

@@ -99,8 +99,8 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     sections->setSpacing(10);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(caption(L(QStringLiteral("Einstellungen")), Ink::opacity(InkLevel::Secondary, Ink::scheme(this)),
-                              panel_, QFont::DemiBold));
+    header->addWidget(caption(L(QStringLiteral("Einstellungen")),
+                              Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), panel_, QFont::DemiBold));
     header->addStretch(1);
     close_ = new SymbolButton(QStringLiteral("xmark"), QSizeF(8, 8), panel_);
     close_->setObjectName(QStringLiteral("close"));
@@ -112,8 +112,8 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     KeyboardFocus* focus = environment_.focus;
     FooterSettings* settings = environment_.settings;
 
-    auto* chevron = new Glyph(QStringLiteral("chevron.right"), 9, Ink::opacity(InkLevel::Secondary, Ink::scheme(this)),
-                              panel_);
+    auto* chevron = new Glyph(QStringLiteral("chevron.right"), 9,
+                              Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), panel_);
     chevron_ = chevron;
     rows_[int(FooterRow::hints)] = new FooterRowFrame(L(QStringLiteral("Tastenkürzel")), [focus] {
         if (focus)
@@ -236,9 +236,11 @@ QWidget* KeyboardFooter::buildHints() {
     const auto text = [](const QString& face) { return Key{{}, face}; };
     layout->addWidget(hint({symbol(QStringLiteral("space"))}, QStringLiteral("Play/Pause")), 0, 0);
     layout->addWidget(hint({symbol(QStringLiteral("return"))}, L(QStringLiteral("Speaker an/aus"))), 0, 1);
-    layout->addWidget(hint({symbol(QStringLiteral("arrow.left.arrow.right"))}, L(QStringLiteral("Lautstärke"))), 1, 0);
+    layout->addWidget(
+        hint({symbol(QStringLiteral("arrow.left.arrow.right"))}, L(QStringLiteral("Lautstärke"))), 1, 0);
     layout->addWidget(hint({text(QStringLiteral("A"))}, L(QStringLiteral("Alle dazuholen"))), 1, 1);
-    layout->addWidget(hint({symbol(QStringLiteral("arrow.up.arrow.down"))}, L(QStringLiteral("Speaker wählen"))), 2, 0);
+    layout->addWidget(
+        hint({symbol(QStringLiteral("arrow.up.arrow.down"))}, L(QStringLiteral("Speaker wählen"))), 2, 0);
     layout->addWidget(hint({text(QStringLiteral("esc"))}, L(QStringLiteral("Schließen"))), 2, 1);
     layout->addWidget(hint({text(commandKeyLabel()), symbol(QStringLiteral("arrow.left.arrow.right"))},
                            L(QStringLiteral("Titel zurück/vor"))),
@@ -302,7 +304,8 @@ void KeyboardFooter::refresh() {
     const bool open = expanded();
     const bool onFooter = environment_.focus && environment_.focus->onFooter();
     more_->setVisible(!open);
-    more_->setColor(Ink::color(onFooter || hovering_ ? InkLevel::Primary : InkLevel::Secondary, Ink::scheme(this)));
+    more_->setColor(
+        Ink::color(onFooter || hovering_ ? InkLevel::Primary : InkLevel::Secondary, Ink::scheme(this)));
     panel_->setVisible(open);
     const bool hintsOpen = environment_.focus && environment_.focus->hintsOpen();
     hints_->setVisible(hintsOpen);
@@ -315,7 +318,8 @@ void KeyboardFooter::refresh() {
         const bool recording = settings->recording();
         hotKeyCap_->setText(recording ? L(QStringLiteral("Taste drücken …")) : settings->hotKeyLabel());
         hotKeyCap_->setHighlighted(recording || hotKeyCap_->underMouse());
-        hotKeyCap_->setToolTip(recording ? L(QStringLiteral("Esc bricht ab")) : L(QStringLiteral("Klicken zum Ändern")));
+        hotKeyCap_->setToolTip(recording ? L(QStringLiteral("Esc bricht ab"))
+                                         : L(QStringLiteral("Klicken zum Ändern")));
         volumeKeys_->setChecked(settings->volumeKeys());
         login_->setChecked(settings->loginEnabled());
     }

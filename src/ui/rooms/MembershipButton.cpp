@@ -27,8 +27,8 @@ void MembershipButton::paintContent(QPainter& painter, const QRectF& rect) {
     const QColor ink = this->ink();
     const QPointF centre = rect.center();
     if (member_) {
-        BundleIcon::paint(painter, QRectF(centre.x() - 12, centre.y() - 12, 24, 24), QStringLiteral("ci-check-circle"),
-                          ink);
+        BundleIcon::paint(painter, QRectF(centre.x() - 12, centre.y() - 12, 24, 24),
+                          QStringLiteral("ci-check-circle"), ink);
         return;
     }
     painter.setRenderHint(QPainter::Antialiasing);

@@ -15,7 +15,8 @@ void MiniSwitch::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     const QRectF track(0, 0, 26, 15);
-    painter.setBrush(isChecked() ? palette().color(QPalette::Highlight) : Ink::primary(Ink::scheme(this), 0.15));
+    painter.setBrush(isChecked() ? palette().color(QPalette::Highlight)
+                                 : Ink::primary(Ink::scheme(this), 0.15));
     painter.drawRoundedRect(track, 7.5, 7.5);
     const double knob = 15 - 3;
     const double left = isChecked() ? 26 - 1.5 - knob : 1.5;

@@ -13,8 +13,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-RoomList::RoomList(const SpeakerGroup& group, const RoomsEnvironment& environment, PresetMenuFactory presetMenu,
-                   QWidget* parent)
+RoomList::RoomList(const SpeakerGroup& group, const RoomsEnvironment& environment,
+                   PresetMenuFactory presetMenu, QWidget* parent)
     : QWidget(parent), group_(group), environment_(environment), presetMenu_(std::move(presetMenu)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

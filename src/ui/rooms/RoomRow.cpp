@@ -35,8 +35,8 @@ bool holds(const SpeakerGroup& group, const QString& roomID) {
 
 } // namespace
 
-RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused, const RoomsEnvironment& environment,
-                 QWidget* parent)
+RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused,
+                 const RoomsEnvironment& environment, QWidget* parent)
     : QWidget(parent), environment_(environment), room_(room), group_(group), focused_(focused) {
     setAttribute(Qt::WA_Hover);
     auto* layout = new QHBoxLayout(this);
@@ -129,7 +129,8 @@ void RoomRow::toggleMembership() {
     if (!environment_.household)
         return;
     // Decided from the membership the row shows at the click.
-    Tasks::detach(environment_.household->setMember(room_, group_, !isMember()), "change a room's membership");
+    Tasks::detach(environment_.household->setMember(room_, group_, !isMember()),
+                  "change a room's membership");
 }
 
 void RoomRow::openSound() {
@@ -176,7 +177,9 @@ void RoomRow::popoverClosed() {
 void RoomRow::refresh() {
     const bool member = isMember();
     membership_->setMember(member);
-    membership_->setRestLevel(member ? InkLevel::Primary : hovering_ ? InkLevel::Secondary : InkLevel::Tertiary);
+    membership_->setRestLevel(member      ? InkLevel::Primary
+                              : hovering_ ? InkLevel::Secondary
+                                          : InkLevel::Tertiary);
 
     if (!name_->editing())
         name_->setName(room_.name);
@@ -184,14 +187,15 @@ void RoomRow::refresh() {
 
     speaker_->setSymbol(room_.muted ? QStringLiteral("speaker.slash.fill")
                                     : SpeakerModel::symbol(modelName()));
-    speaker_->setHover({.tooltip = soundOpen() ? std::nullopt : std::optional<QString>(L(QStringLiteral("Klang"))),
-                        .alignment = Qt::AlignHCenter,
-                        .padding = 4,
-                        .shape = HoverShape::Circle,
-                        .rest = room_.muted ? InkLevel::Primary : InkLevel::Secondary,
-                        .chrome = true,
-                        .enabled = true,
-                        .above = false});
+    speaker_->setHover(
+        {.tooltip = soundOpen() ? std::nullopt : std::optional<QString>(L(QStringLiteral("Klang"))),
+         .alignment = Qt::AlignHCenter,
+         .padding = 4,
+         .shape = HoverShape::Circle,
+         .rest = room_.muted ? InkLevel::Primary : InkLevel::Secondary,
+         .chrome = true,
+         .enabled = true,
+         .above = false});
     speaker_->setAccessibleName(room_.muted ? L(QStringLiteral("Ton an")) : L(QStringLiteral("Stumm")));
     speaker_->setVisible(speakerButtonShown());
 

@@ -55,7 +55,8 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     names->setSpacing(1);
     names->addWidget(text(room.name, TextStyle::Callout, 1.0, this, QFont::DemiBold));
     if (model)
-        names->addWidget(text(*model, TextStyle::Caption, Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), this));
+        names->addWidget(
+            text(*model, TextStyle::Caption, Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), this));
     header->addLayout(names);
     header->addStretch(1);
     reset_ = new SymbolButton(QStringLiteral("arrow.counterclockwise"), QSizeF(16, 16), this);
@@ -119,7 +120,8 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     loudness_ = new MiniSwitch(controls_);
     loudness_->setObjectName(QStringLiteral("loudness"));
     connect(loudness_, &QAbstractButton::toggled, this, &RoomSoundView::setLoudness);
-    levels->addLayout(row(text(L(QStringLiteral("Loudness")), TextStyle::Caption, 0.8, controls_), loudness_));
+    levels->addLayout(
+        row(text(L(QStringLiteral("Loudness")), TextStyle::Caption, 0.8, controls_), loudness_));
     column->addWidget(controls_);
 
     connect(&household_, &Household::groupsChanged, this, &RoomSoundView::showMute);

@@ -35,13 +35,13 @@ TEST(EQSlider, MapsThePointerToAValue) {
         int value;
     };
     const Case cases[] = {
-        {0, -10},   // left of the first position
-        {8, -10},   // f = 0
-        {108, 0},   // f = 0.5, the centre
-        {113, 1},   // f = 0.525: halves round away from zero
-        {103, -1},  // f = 0.475
-        {208, 10},  // f = 1
-        {400, 10},  // right of the last position
+        {0, -10},  // left of the first position
+        {8, -10},  // f = 0
+        {108, 0},  // f = 0.5, the centre
+        {113, 1},  // f = 0.525: halves round away from zero
+        {103, -1}, // f = 0.475
+        {208, 10}, // f = 1
+        {400, 10}, // right of the last position
         {std::numeric_limits<double>::quiet_NaN(), -10},
     };
     for (const Case& c : cases)
@@ -102,13 +102,13 @@ TEST_F(Footer, KeyedOnlyWhileOpenAndFocusedOnThatRow) {
         bool keyed;
     };
     const Case cases[] = {
-        {true, true, std::nullopt, std::nullopt, true},           // the close button
+        {true, true, std::nullopt, std::nullopt, true}, // the close button
         {true, true, 2, std::nullopt, false},
         {true, true, 2, FooterRow::volumeKeys, true},
         {true, true, 2, FooterRow::login, false},
-        {true, false, 2, FooterRow::volumeKeys, false},           // collapsed: nothing
+        {true, false, 2, FooterRow::volumeKeys, false}, // collapsed: nothing
         {false, true, 2, FooterRow::volumeKeys, false},
-        {true, true, 7, FooterRow::health, false},                // out of range: no row
+        {true, true, 7, FooterRow::health, false}, // out of range: no row
     };
     for (const Case& c : cases) {
         focus.setShortcutsOpen(c.open);
@@ -158,8 +158,8 @@ TEST_F(Footer, RowClicksRunTheirActions) {
     click(FooterRow::volumeKeys);
     click(FooterRow::login);
     click(FooterRow::health);
-    EXPECT_EQ(settings.calls, (QStringList{u"recording 1"_s, u"recording 0"_s, u"volumeKeys 0"_s, u"login 1"_s,
-                                           u"health"_s}));
+    EXPECT_EQ(settings.calls, (QStringList{u"recording 1"_s, u"recording 0"_s, u"volumeKeys 0"_s,
+                                           u"login 1"_s, u"health"_s}));
 }
 
 TEST_F(Footer, TheAccessibilityNoticeShowsOnlyForUngrantedVolumeKeys) {
@@ -171,7 +171,7 @@ TEST_F(Footer, TheAccessibilityNoticeShowsOnlyForUngrantedVolumeKeys) {
     };
     const Case cases[] = {
         {true, true, false, true},
-        {true, true, true, false},   // X11 grabs need no grant
+        {true, true, true, false}, // X11 grabs need no grant
         {true, false, false, false},
         {false, true, false, false}, // no global keys at all
     };

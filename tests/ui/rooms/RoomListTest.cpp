@@ -1,6 +1,7 @@
 // The room list and its rows over a household on the loopback speakers: membership, rename and
 // volume intents reach the speakers, rows stay the same widgets across updates, and the sound
 // popover's states, reset and mute.
+#include "ui/rooms/RoomList.h"
 #include "household/GroupingFixture.h"
 #include "support/FakeFooterSettings.h"
 #include "ui/kit/EditableName.h"
@@ -11,7 +12,6 @@
 #include "ui/rooms/EQSlider.h"
 #include "ui/rooms/KeyboardFooter.h"
 #include "ui/rooms/MembershipButton.h"
-#include "ui/rooms/RoomList.h"
 #include "ui/rooms/RoomRow.h"
 #include "ui/rooms/RoomSoundView.h"
 
@@ -133,7 +133,8 @@ TEST_F(RoomViews, ARowStaysTheSameWidgetWithItsRenameOpenWhileItsVolumeChanges) 
     QTest::keyClick(name->field(), Qt::Key_Return);
     ASSERT_TRUE(test::waitUntil([&] { return !actions({u"SetZoneAttributes"_s}).isEmpty(); }));
     EXPECT_EQ(actions({u"SetZoneAttributes"_s}), QStringList{u"2 SetZoneAttributes"_s});
-    EXPECT_EQ(simulator->requests(host(2), u"SetZoneAttributes"_s).first().arg(u"DesiredZoneName"_s), u"Küche"_s);
+    EXPECT_EQ(simulator->requests(host(2), u"SetZoneAttributes"_s).first().arg(u"DesiredZoneName"_s),
+              u"Küche"_s);
     EXPECT_EQ(rowOf(2), row);
 }
 
