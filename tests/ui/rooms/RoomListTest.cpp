@@ -138,6 +138,19 @@ TEST_F(RoomViews, ARowStaysTheSameWidgetWithItsRenameOpenWhileItsVolumeChanges) 
     EXPECT_EQ(rowOf(2), row);
 }
 
+TEST_F(RoomViews, ARoomLeavingTheTopologyTakesOnlyItsOwnRow) {
+    start({{1, 2}}, 3);
+    show(1);
+    RoomRow* first = rowOf(1);
+    RoomRow* second = rowOf(2);
+    simulator->update([](sim::FakeHousehold& fake) { fake.groups.removeLast(); });
+    test::run(household->refresh());
+    ASSERT_EQ(list->rows().size(), 2);
+    EXPECT_EQ(rowOf(3), nullptr);
+    EXPECT_EQ(list->rows(), (QList<RoomRow*>{first, second}));
+    EXPECT_FALSE(list->joinAllEnabled());
+}
+
 TEST_F(RoomViews, TheKeyboardHighlightLightsOneRowAndNoneFromTheFooter) {
     start({{1, 2}}, 3);
     show(1);
