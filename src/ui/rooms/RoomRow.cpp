@@ -89,8 +89,11 @@ RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused,
 }
 
 RoomRow::~RoomRow() {
-    // The popover is a window of its own; it goes with its row.
-    delete popover_.data();
+    // The popover is a window of its own; it goes with its row, without reporting its close.
+    if (popover_) {
+        popover_->removeEventFilter(this);
+        delete popover_.data();
+    }
 }
 
 void RoomRow::show(const Room& room, const SpeakerGroup& group, bool focused) {
