@@ -4,9 +4,9 @@
 #include "ui/kit/SymbolButton.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
+#include "ui/rooms/InkLabel.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 
 namespace {
@@ -32,13 +32,9 @@ BannerFrame::BannerFrame(const QString& text, std::function<void()> onDismiss, Q
     layout->setContentsMargins(10, 8, 10, 8);
     layout->setSpacing(8);
     layout->addWidget(new WarningMark(this), 0, Qt::AlignTop);
-    auto* label = new QLabel(text, this);
+    auto* label = new InkLabel(text, TextStyle::Caption, 0.9, this);
     label->setObjectName(QStringLiteral("message"));
     label->setWordWrap(true);
-    label->setFont(Type::font(TextStyle::Caption));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Ink::primary(Ink::scheme(this), 0.9));
-    label->setPalette(palette);
     layout->addWidget(label, 1, Qt::AlignTop);
     controls_ = new QHBoxLayout;
     controls_->setSpacing(8);

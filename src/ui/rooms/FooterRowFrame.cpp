@@ -1,10 +1,9 @@
 #include "ui/rooms/FooterRowFrame.h"
 
 #include "ui/kit/Ink.h"
-#include "ui/kit/TextStyle.h"
+#include "ui/rooms/InkLabel.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -14,12 +13,7 @@ FooterRowFrame::FooterRowFrame(const QString& caption, std::function<void()> act
     content_ = new QHBoxLayout(this);
     // The highlight reaches 6 points left and right and 4 above and below the row's text.
     content_->setContentsMargins(6, 4, 6, 4);
-    auto* label = new QLabel(caption, this);
-    label->setFont(Type::font(TextStyle::Caption));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Ink::primary(Ink::scheme(this), 0.8));
-    label->setPalette(palette);
-    content_->addWidget(label);
+    content_->addWidget(new InkLabel(caption, TextStyle::Caption, 0.8, this));
     content_->addStretch(1);
 }
 

@@ -11,13 +11,13 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/rooms/FooterRowFrame.h"
+#include "ui/rooms/InkLabel.h"
 #include "ui/rooms/MiniSwitch.h"
 #include "ui/rooms/TextButton.h"
 
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -28,15 +28,6 @@ namespace {
 
 // How long the pointer rests on the volume keys row before the volume display's preview shows.
 constexpr auto previewDelay = 350ms;
-
-QLabel* caption(const QString& text, double opacity, QWidget* parent, QFont::Weight weight = QFont::Normal) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(Type::font(TextStyle::Caption, weight));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Ink::primary(Ink::scheme(parent), opacity));
-    label->setPalette(palette);
-    return label;
-}
 
 // A symbol drawn at a fixed size in one ink.
 class Glyph : public QWidget {
@@ -99,8 +90,8 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     sections->setSpacing(10);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(caption(L(QStringLiteral("Einstellungen")),
-                              Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), panel_, QFont::DemiBold));
+    header->addWidget(new InkLabel(L(QStringLiteral("Einstellungen")), TextStyle::Caption,
+                                   InkLevel::Secondary, panel_, QFont::DemiBold));
     header->addStretch(1);
     close_ = new SymbolButton(QStringLiteral("xmark"), QSizeF(8, 8), panel_);
     close_->setObjectName(QStringLiteral("close"));
@@ -154,8 +145,9 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     notice_->setObjectName(QStringLiteral("accessibilityNotice"));
     auto* noticeLayout = new QHBoxLayout(notice_);
     noticeLayout->setContentsMargins(0, 0, 0, 0);
-    QLabel* noticeText = caption(L(QStringLiteral("Lautstärketasten brauchen Zugriff auf Bedienungshilfen.")),
-                                 Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), notice_);
+    auto* noticeText =
+        new InkLabel(L(QStringLiteral("Lautstärketasten brauchen Zugriff auf Bedienungshilfen.")),
+                     TextStyle::Caption, InkLevel::Secondary, notice_);
     noticeText->setWordWrap(true);
     noticeLayout->addWidget(noticeText, 1);
     noticeLayout->addSpacing(8);
@@ -228,7 +220,7 @@ QWidget* KeyboardFooter::buildHints() {
                 cap->setFaceWidth(30);
             row->addWidget(cap);
         }
-        row->addWidget(caption(text, 0.8, entry));
+        row->addWidget(new InkLabel(text, TextStyle::Caption, 0.8, entry));
         row->addStretch(1);
         return entry;
     };
@@ -346,6 +338,12 @@ bool KeyboardFooter::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void KeyboardFooter::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        refresh();
 }
 
 void KeyboardFooter::paintEvent(QPaintEvent*) {

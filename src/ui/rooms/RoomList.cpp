@@ -6,11 +6,11 @@
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
 #include "ui/kit/TextStyle.h"
+#include "ui/rooms/InkLabel.h"
 #include "ui/rooms/RoomRow.h"
 #include "ui/rooms/TextButton.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QVBoxLayout>
 
 RoomList::RoomList(const SpeakerGroup& group, const RoomsEnvironment& environment,
@@ -21,12 +21,8 @@ RoomList::RoomList(const SpeakerGroup& group, const RoomsEnvironment& environmen
     column->setSpacing(8);
 
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(L(QStringLiteral("Speaker")), this);
-    title->setFont(Type::font(TextStyle::Caption, QFont::Medium));
-    QPalette palette = title->palette();
-    palette.setColor(QPalette::WindowText, Ink::color(InkLevel::Secondary, Ink::scheme(this)));
-    title->setPalette(palette);
-    header->addWidget(title);
+    header->addWidget(new InkLabel(L(QStringLiteral("Speaker")), TextStyle::Caption, InkLevel::Secondary,
+                                   this, QFont::Medium));
     header->addStretch(1);
     if (presetMenu_) {
         menu_ = presetMenu_(group_, this);

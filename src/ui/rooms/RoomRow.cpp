@@ -212,6 +212,12 @@ void RoomRow::refresh() {
     update();
 }
 
+void RoomRow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        refresh();
+}
+
 void RoomRow::paintEvent(QPaintEvent*) {
     const double fill = highlight();
     if (fill <= 0)

@@ -5,6 +5,7 @@
 #include "ui/kit/SymbolButton.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/rooms/EQSlider.h"
+#include "ui/rooms/InkLabel.h"
 #include "ui/rooms/MiniSwitch.h"
 
 #include <QCoro/QCoroTask>
@@ -15,23 +16,7 @@
 
 namespace {
 
-QLabel* text(const QString& content, TextStyle style, double opacity, QWidget* parent,
-             QFont::Weight weight = QFont::Normal) {
-    auto* label = new QLabel(content, parent);
-    label->setFont(Type::font(style, weight));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Ink::primary(Ink::scheme(parent), opacity));
-    label->setPalette(palette);
-    return label;
-}
-
-void setInk(QLabel* label, double opacity) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Ink::primary(Ink::scheme(label), opacity));
-    label->setPalette(palette);
-}
-
-QHBoxLayout* row(QLabel* label, QWidget* control) {
+QHBoxLayout* row(QWidget* label, QWidget* control) {
     auto* layout = new QHBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);
@@ -53,10 +38,9 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     auto* header = new QHBoxLayout;
     auto* names = new QVBoxLayout;
     names->setSpacing(1);
-    names->addWidget(text(room.name, TextStyle::Callout, 1.0, this, QFont::DemiBold));
+    names->addWidget(new InkLabel(room.name, TextStyle::Callout, InkLevel::Primary, this, QFont::DemiBold));
     if (model)
-        names->addWidget(
-            text(*model, TextStyle::Caption, Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), this));
+        names->addWidget(new InkLabel(*model, TextStyle::Caption, InkLevel::Secondary, this));
     header->addLayout(names);
     header->addStretch(1);
     reset_ = new SymbolButton(QStringLiteral("arrow.counterclockwise"), QSizeF(16, 16), this);
@@ -81,7 +65,7 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     mute_->setObjectName(QStringLiteral("mute"));
     // The switch asks for nothing itself: every click toggles the live room.
     connect(mute_, &QAbstractButton::clicked, this, [this] { toggleMute(); });
-    column->addLayout(row(text(L(QStringLiteral("Stumm")), TextStyle::Caption, 0.8, this), mute_));
+    column->addLayout(row(new InkLabel(L(QStringLiteral("Stumm")), TextStyle::Caption, 0.8, this), mute_));
 
     loading_ = new QProgressBar(this);
     static_cast<QProgressBar*>(loading_)->setRange(0, 0);
@@ -94,20 +78,20 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     loading_ = loadingArea;
     column->addWidget(loading_);
 
-    failedText_ = text(L(QStringLiteral("Klang nicht lesbar.")), TextStyle::Caption,
-                       Ink::opacity(InkLevel::Secondary, Ink::scheme(this)), this);
+    failedText_ =
+        new InkLabel(L(QStringLiteral("Klang nicht lesbar.")), TextStyle::Caption, InkLevel::Secondary, this);
     column->addWidget(failedText_);
 
     controls_ = new QWidget(this);
     auto* levels = new QVBoxLayout(controls_);
     levels->setContentsMargins(0, 0, 0, 0);
     levels->setSpacing(14);
-    const auto level = [&](const QString& label, EQSlider*& slider, QLabel*& valueLabel,
+    const auto level = [&](const QString& label, EQSlider*& slider, InkLabel*& valueLabel,
                            void (RoomSoundView::*set)(int)) {
         auto* box = new QVBoxLayout;
         box->setSpacing(6);
-        valueLabel = text(QString(), TextStyle::Caption, 1.0, controls_);
-        box->addLayout(row(text(label, TextStyle::Caption, 0.8, controls_), valueLabel));
+        valueLabel = new InkLabel(QString(), TextStyle::Caption, InkLevel::Secondary, controls_);
+        box->addLayout(row(new InkLabel(label, TextStyle::Caption, 0.8, controls_), valueLabel));
         slider = new EQSlider(16, controls_);
         connect(slider, &EQSlider::changed, this, set);
         box->addWidget(slider);
@@ -121,7 +105,7 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     loudness_->setObjectName(QStringLiteral("loudness"));
     connect(loudness_, &QAbstractButton::toggled, this, &RoomSoundView::setLoudness);
     levels->addLayout(
-        row(text(L(QStringLiteral("Loudness")), TextStyle::Caption, 0.8, controls_), loudness_));
+        row(new InkLabel(L(QStringLiteral("Loudness")), TextStyle::Caption, 0.8, controls_), loudness_));
     column->addWidget(controls_);
 
     connect(&household_, &Household::groupsChanged, this, &RoomSoundView::showMute);
@@ -206,11 +190,10 @@ void RoomSoundView::showSound() {
     reset_->setVisible(resetShown());
     if (!sound_)
         return;
-    const Scheme scheme = Ink::scheme(this);
-    const auto showLevel = [&](EQSlider* slider, QLabel* label, int value) {
+    const auto showLevel = [](EQSlider* slider, InkLabel* label, int value) {
         slider->setValue(value);
         label->setText(valueText(value));
-        setInk(label, Ink::opacity(value == 0 ? InkLevel::Tertiary : InkLevel::Secondary, scheme));
+        label->setLevel(value == 0 ? InkLevel::Tertiary : InkLevel::Secondary);
     };
     showLevel(bass_, bassText_, sound_->bass);
     showLevel(treble_, trebleText_, sound_->treble);

@@ -9,7 +9,7 @@
 
 class EQSlider;
 class MiniSwitch;
-class QLabel;
+class InkLabel;
 class SymbolButton;
 
 // The sound settings of one room in its popover: reads bass, treble and loudness from the speaker
@@ -53,11 +53,11 @@ private:
     SymbolButton* reset_ = nullptr;
     MiniSwitch* mute_ = nullptr;
     QWidget* loading_ = nullptr;
-    QLabel* failedText_ = nullptr;
+    InkLabel* failedText_ = nullptr;
     QWidget* controls_ = nullptr;
     EQSlider* bass_ = nullptr;
     EQSlider* treble_ = nullptr;
-    QLabel* bassText_ = nullptr;
-    QLabel* trebleText_ = nullptr;
+    InkLabel* bassText_ = nullptr;
+    InkLabel* trebleText_ = nullptr;
     MiniSwitch* loudness_ = nullptr;
 };

@@ -4,8 +4,8 @@
 #include "ui/kit/Ink.h"
 #include "ui/kit/PanelPresence.h"
 #include "ui/kit/TextStyle.h"
+#include "ui/rooms/InkLabel.h"
 
-#include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -28,14 +28,10 @@ SearchingTile::SearchingTile(const RoomsEnvironment& environment, QWidget* paren
     spinner_->setTextVisible(false);
     spinner_->setFixedSize(20, 20);
     column->addWidget(spinner_, 0, Qt::AlignHCenter);
-    text_ = new QLabel(this);
+    text_ = new InkLabel(QString(), TextStyle::Callout, InkLevel::Secondary, this);
     text_->setObjectName(QStringLiteral("text"));
     text_->setWordWrap(true);
     text_->setAlignment(Qt::AlignHCenter);
-    text_->setFont(Type::font(TextStyle::Callout));
-    QPalette palette = text_->palette();
-    palette.setColor(QPalette::WindowText, Ink::color(InkLevel::Secondary, Ink::scheme(this)));
-    text_->setPalette(palette);
     column->addWidget(text_);
     setSearchedLong(false);
 

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-class QLabel;
+class InkLabel;
 class QProgressBar;
 
 // Shown while no group is active: speakers are being searched for; after the panel has been
@@ -25,6 +25,6 @@ private:
     RoomsEnvironment environment_;
     bool searchedLong_ = false;
     QProgressBar* spinner_ = nullptr;
-    QLabel* text_ = nullptr;
+    InkLabel* text_ = nullptr;
     Debounce wait_{this};
 };
