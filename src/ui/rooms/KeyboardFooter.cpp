@@ -28,6 +28,8 @@ namespace {
 
 // How long the pointer rests on the volume keys row before the volume display's preview shows.
 constexpr auto previewDelay = 350ms;
+// How often the accessibility notice asks whether the key grabs were granted meanwhile.
+constexpr auto trustPollInterval = 1s;
 
 // A symbol drawn at a fixed size in one ink.
 class Glyph : public QWidget {
@@ -270,7 +272,19 @@ double KeyboardFooter::backgroundFill() const {
 
 bool KeyboardFooter::accessibilityNoticeShown() const {
     const FooterSettings* settings = environment_.settings;
-    return settings && settings->globalKeysAvailable() && settings->volumeKeys() && !settings->keysTrusted();
+    return settings && settings->globalKeysAvailable() && settings->volumeKeys() && !trusted_;
+}
+
+void KeyboardFooter::pollTrust() {
+    // Asks again each second while the notice shows; once granted it stays granted for this
+    // footer, so the notice does not come back when the answer wavers.
+    trustPoll_.stop();
+    if (!environment_.settings)
+        return;
+    if (environment_.settings->keysTrusted())
+        trusted_ = true;
+    if (accessibilityNoticeShown())
+        trustPoll_.start(trustPollInterval, [this] { refresh(); });
 }
 
 FooterRowFrame* KeyboardFooter::rowFrame(FooterRow row) const {
@@ -315,6 +329,7 @@ void KeyboardFooter::refresh() {
         volumeKeys_->setChecked(settings->volumeKeys());
         login_->setChecked(settings->loginEnabled());
     }
+    pollTrust();
     notice_->setVisible(accessibilityNoticeShown());
     const HealthCheck* health = environment_.health;
     healthDot_->setVisible(health && health->report());

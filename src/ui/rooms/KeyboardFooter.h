@@ -50,6 +50,7 @@ protected:
 
 private:
     void close();
+    void pollTrust();
     void refresh();
     QWidget* buildHints();
 
@@ -57,6 +58,8 @@ private:
     bool hovering_ = false;
     bool volumePreview_ = false;
     Debounce previewDelay_{this};
+    bool trusted_ = false;
+    Debounce trustPoll_{this};
 
     BundleIcon* more_ = nullptr;
     QWidget* panel_ = nullptr;

@@ -185,6 +185,22 @@ TEST_F(Footer, TheAccessibilityNoticeShowsOnlyForUngrantedVolumeKeys) {
     }
 }
 
+TEST_F(Footer, TheNoticeAsksEachSecondAndStaysGoneOnceGranted) {
+    test::ManualTime time;
+    settings.trusted = false;
+    KeyboardFooter footer(env);
+    EXPECT_TRUE(footer.accessibilityNoticeShown());
+    settings.trusted = true;
+    Clock::advance(999ms);
+    EXPECT_TRUE(footer.accessibilityNoticeShown());
+    Clock::advance(1ms);
+    EXPECT_FALSE(footer.accessibilityNoticeShown());
+    settings.trusted = false;
+    emit settings.changed();
+    EXPECT_FALSE(footer.accessibilityNoticeShown());
+    EXPECT_EQ(Clock::pendingCount(), 0); // no poll while the notice is gone
+}
+
 TEST_F(Footer, TheVolumePreviewWaitsForTheHoverDelay) {
     test::ManualTime time;
     KeyboardFooter footer(env);
