@@ -3,6 +3,7 @@
 #include "ui/kit/Ink.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -18,9 +19,58 @@ double trackLength(double width, double height) {
     return std::max(width - height, 1.0);
 }
 
+// What assistive technology sees: one adjustable element whose value is the plain number,
+// stepped through the slider's own reports.
+class AccessibleEQSlider : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleEQSlider(EQSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text type) const override {
+        if (type == QAccessible::Value)
+            return QString::number(slider()->value());
+        return QAccessibleWidget::text(type);
+    }
+    QStringList actionNames() const override { return {increaseAction(), decreaseAction()}; }
+    void doAction(const QString& name) override {
+        if (name == increaseAction())
+            slider()->increment();
+        else if (name == decreaseAction())
+            slider()->decrement();
+    }
+
+    QVariant currentValue() const override { return slider()->value(); }
+    void setCurrentValue(const QVariant& value) override {
+        const int wanted = std::clamp(value.toInt(), lowest, highest);
+        if (wanted != slider()->value())
+            emit slider()->changed(wanted);
+    }
+    QVariant maximumValue() const override { return highest; }
+    QVariant minimumValue() const override { return lowest; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    EQSlider* slider() const { return static_cast<EQSlider*>(widget()); }
+};
+
+QAccessibleInterface* accessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("EQSlider") && object && object->isWidgetType())
+        return new AccessibleEQSlider(static_cast<EQSlider*>(object));
+    return nullptr;
+}
+
 } // namespace
 
 EQSlider::EQSlider(int height, QWidget* parent) : QWidget(parent), height_(height) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setFixedHeight(height);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setMouseTracking(true);
@@ -31,7 +81,6 @@ void EQSlider::setValue(int value) {
     if (value == value_)
         return;
     value_ = value;
-    setAccessibleDescription(QString::number(value_));
     update();
 }
 

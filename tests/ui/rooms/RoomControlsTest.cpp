@@ -15,6 +15,7 @@
 #include "ui/rooms/SearchingTile.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -72,6 +73,20 @@ TEST(EQSlider, ReportsOnlyNewValuesResetsOnDoubleClickAndClampsSteps) {
     ASSERT_EQ(changed.count(), 2);
     EXPECT_EQ(changed[0].at(0).toInt(), 10);
     EXPECT_EQ(changed[1].at(0).toInt(), -10);
+}
+
+TEST(EQSlider, AssistiveTechnologySeesTheNumberAndStepsIt) {
+    EQSlider slider(16);
+    QSignalSpy changed(&slider, &EQSlider::changed);
+    slider.setValue(-4);
+    QAccessibleInterface* element = QAccessible::queryAccessibleInterface(&slider);
+    ASSERT_NE(element, nullptr);
+    ASSERT_NE(element->valueInterface(), nullptr);
+    EXPECT_EQ(element->text(QAccessible::Value), u"-4"_s);
+    EXPECT_EQ(element->valueInterface()->currentValue().toInt(), -4);
+    element->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.last().at(0).toInt(), -3);
 }
 
 TEST(RoomSoundView, ValueTexts) {
