@@ -8,7 +8,7 @@ MembershipButton::MembershipButton(QWidget* parent) : PressableButton(parent) {
     setContentSize(QSizeF(20, 20));
     setHover({.tooltip = std::nullopt,
               .alignment = Qt::AlignHCenter,
-              .padding = 0,
+              .padding = 5,
               .shape = HoverShape::Circle,
               .rest = InkLevel::Tertiary,
               .chrome = false,

@@ -3,7 +3,7 @@
 #include "ui/kit/PressableButton.h"
 
 // The round membership button of a room row: a check icon for a member, an empty circle
-// otherwise. Laid out at 20 x 20; it takes clicks 5 points around that.
+// otherwise, 20 x 20 inside a 30 x 30 clickable square.
 class MembershipButton : public PressableButton {
     Q_OBJECT
 public:

@@ -39,14 +39,17 @@ RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused,
                  const RoomsEnvironment& environment, QWidget* parent)
     : QWidget(parent), environment_(environment), room_(room), group_(group), focused_(focused) {
     setAttribute(Qt::WA_Hover);
+    // The membership button takes clicks 5 points around its 20-point circle; that margin stands
+    // in for the row's own padding on the left, above and below, and for part of the spacing.
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(5, 5, 5, 5);
-    layout->setSpacing(8);
+    layout->setContentsMargins(0, 0, 5, 0);
+    layout->setSpacing(0);
 
     membership_ = new MembershipButton(this);
     membership_->setObjectName(QStringLiteral("membership"));
     connect(membership_, &QAbstractButton::clicked, this, &RoomRow::toggleMembership);
     layout->addWidget(membership_);
+    layout->addSpacing(3);
 
     auto* nameColumn = new QWidget(this);
     nameColumn->setFixedWidth(110);
@@ -75,6 +78,7 @@ RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused,
     nameLayout->addWidget(speaker_);
     nameLayout->addStretch(1);
     layout->addWidget(nameColumn);
+    layout->addSpacing(8);
 
     volume_ = new VolumeSlider(20, this);
     volume_->setObjectName(QStringLiteral("volume"));
