@@ -1,5 +1,5 @@
 #include "ui/rooms/ErrorBanner.h"
 
-// Not built yet: draws nothing and offers nothing.
+// The household's text is shown as it comes: it is already in the user's language.
 ErrorBanner::ErrorBanner(const QString& message, std::function<void()> onDismiss, QWidget* parent)
-    : QWidget(parent), message_(message), onDismiss_(std::move(onDismiss)) {}
+    : BannerFrame(message, std::move(onDismiss), parent) {}

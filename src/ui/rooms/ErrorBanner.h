@@ -1,16 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/rooms/BannerFrame.h"
 
 #include <functional>
 
 // A household error over the panel's content; its close button calls `onDismiss`.
-class ErrorBanner : public QWidget {
+class ErrorBanner : public BannerFrame {
     Q_OBJECT
 public:
     ErrorBanner(const QString& message, std::function<void()> onDismiss, QWidget* parent = nullptr);
-
-private:
-    QString message_;
-    std::function<void()> onDismiss_;
 };

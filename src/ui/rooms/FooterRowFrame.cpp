@@ -1,0 +1,50 @@
+#include "ui/rooms/FooterRowFrame.h"
+
+#include "ui/kit/Ink.h"
+#include "ui/rooms/InkLabel.h"
+
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+
+FooterRowFrame::FooterRowFrame(const QString& caption, std::function<void()> action, QWidget* parent)
+    : QWidget(parent), action_(std::move(action)) {
+    setMinimumHeight(18);
+    content_ = new QHBoxLayout(this);
+    // The highlight reaches 6 points left and right and 4 above and below the row's text.
+    content_->setContentsMargins(6, 4, 6, 4);
+    content_->addWidget(new InkLabel(caption, TextStyle::Caption, 0.8, this));
+    content_->addStretch(1);
+}
+
+void FooterRowFrame::setKeyed(bool keyed) {
+    if (keyed == keyed_)
+        return;
+    keyed_ = keyed;
+    update();
+}
+
+void FooterRowFrame::paintEvent(QPaintEvent*) {
+    if (fill() <= 0)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Ink::primary(Ink::scheme(this), fill()));
+    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+}
+
+void FooterRowFrame::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && action_)
+        action_();
+}
+
+void FooterRowFrame::enterEvent(QEnterEvent*) {
+    hovering_ = true;
+    update();
+}
+
+void FooterRowFrame::leaveEvent(QEvent*) {
+    hovering_ = false;
+    update();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QHBoxLayout;
+
+// One settings row of the footer: a caption on the left, a control on the right, a rounded
+// highlight that is stronger while the keyboard focus sits on the row than while the pointer
+// hovers it. A click anywhere on the row runs its action.
+class FooterRowFrame : public QWidget {
+    Q_OBJECT
+public:
+    FooterRowFrame(const QString& caption, std::function<void()> action, QWidget* parent = nullptr);
+
+    QHBoxLayout* content() const { return content_; }
+    void setKeyed(bool keyed);
+    bool keyed() const { return keyed_; }
+    double fill() const { return keyed_ ? 0.08 : hovering_ ? 0.05 : 0; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    std::function<void()> action_;
+    QHBoxLayout* content_ = nullptr;
+    bool keyed_ = false;
+    bool hovering_ = false;
+};
