@@ -14,6 +14,7 @@
 // requests at once is bound by that thread's throughput rather than by its chain of round
 // trips; real speakers answer in parallel.
 //   diagnosis32: Diagnosis::issues over 32 speakers with a mix of findings.
+#include "PairedHousehold.h"
 #include "health/Diagnosis.h"
 #include "health/HealthCheck.h"
 #include "health/Probe.h"
@@ -41,32 +42,21 @@ using Steady = std::chrono::steady_clock;
 namespace {
 
 constexpr int players = 32;
-constexpr int groupCount = 16;
 
-QString host(int player) {
-    return test::loopback(2 + player);
-}
-QString uuid(int player) {
-    return u"RINCON_48A6B8%1E01400"_s.arg(player, 5, 10, QLatin1Char('0'));
-}
+using bench::host;
+using bench::uuid;
 
+// Versions and Wi-Fi attributes in the topology; one player behind on its firmware.
 sim::FakeHousehold largestHousehold() {
-    sim::FakeHousehold household;
+    sim::FakeHousehold household = bench::pairedHousehold(players);
     for (int n = 0; n < players; ++n) {
-        sim::FakeSpeaker speaker;
-        speaker.host = host(n);
-        speaker.uuid = uuid(n);
-        speaker.zoneName = u"Room %1"_s.arg(n, 2, 10, QLatin1Char('0'));
+        sim::FakeSpeaker& speaker = household.speakers[n];
         speaker.softwareVersion = u"85.0-64200"_s;
         speaker.displayVersion = u"16.1"_s;
         speaker.topologyAttributes = {{u"SoftwareVersion"_s, n == 7 ? u"84.1-1"_s : u"85.0-64200"_s},
                                       {u"WirelessMode"_s, u"1"_s},
                                       {u"ChannelFreq"_s, u"5180"_s}};
-        household.speakers.append(speaker);
     }
-    for (int g = 0; g < groupCount; ++g)
-        household.groups.append(
-            {uuid(2 * g) + u":%1"_s.arg(100 + g), uuid(2 * g), {uuid(2 * g), uuid(2 * g + 1)}});
     return household;
 }
 

@@ -22,6 +22,7 @@
 //   handle32: the event merge, per event, over a mix of transport (state plus an unchanged
 //     track), group volume and room volume events for every group and room; alone, and with
 //     an observer that keeps a copy of the groups as a view does (so each change copies).
+#include "PairedHousehold.h"
 #include "core/Clock.h"
 #include "household/Household.h"
 #include "household/HouseholdKeys.h"
@@ -57,23 +58,14 @@ namespace {
 constexpr int players = 32;
 constexpr int groupCount = 16;
 
-QString host(int player) {
-    return test::loopback(2 + player);
-}
-QString uuid(int player) {
-    return u"RINCON_48A6B8%1E01400"_s.arg(player, 5, 10, QLatin1Char('0'));
-}
+using bench::host;
+using bench::uuid;
 
+// Every player at its own volume; one TV group, every third other group playing.
 sim::FakeHousehold largestHousehold() {
-    sim::FakeHousehold household;
-    for (int n = 0; n < players; ++n) {
-        sim::FakeSpeaker speaker;
-        speaker.host = host(n);
-        speaker.uuid = uuid(n);
-        speaker.zoneName = u"Room %1"_s.arg(n, 2, 10, QLatin1Char('0'));
-        speaker.room.volume = 10 + n;
-        household.speakers.append(speaker);
-    }
+    sim::FakeHousehold household = bench::pairedHousehold(players);
+    for (int n = 0; n < players; ++n)
+        household.speakers[n].room.volume = 10 + n;
     for (int g = 0; g < groupCount; ++g) {
         sim::TransportState& transport = household.speakers[2 * g].transport;
         if (g == 0) {
@@ -88,8 +80,6 @@ sim::FakeHousehold largestHousehold() {
             transport.trackDuration = u"0:04:12"_s;
             transport.relTime = u"0:01:07"_s;
         }
-        household.groups.append(
-            {uuid(2 * g) + u":%1"_s.arg(100 + g), uuid(2 * g), {uuid(2 * g), uuid(2 * g + 1)}});
     }
     return household;
 }

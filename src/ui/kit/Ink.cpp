@@ -1,5 +1,6 @@
 #include "ui/kit/Ink.h"
 
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
 
@@ -31,6 +32,18 @@ QColor primary(Scheme scheme, double alpha) {
     QColor c = scheme == Scheme::Dark ? QColor(255, 255, 255) : QColor(0, 0, 0);
     c.setAlphaF(static_cast<float>(std::clamp(alpha, 0.0, 1.0)));
     return c;
+}
+
+void fillRounded(QWidget* widget, double alpha, double radius) {
+    if (alpha <= 0)
+        return;
+    QPainter painter(widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(primary(scheme(widget), alpha));
+    const QRectF box(widget->rect());
+    const double r = std::min(radius, box.height() / 2);
+    painter.drawRoundedRect(box, r, r);
 }
 
 QColor color(InkLevel level, Scheme scheme) {

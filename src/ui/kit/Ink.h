@@ -26,6 +26,12 @@ QColor color(InkLevel level, Scheme scheme);
 // The scheme's base colour (white in dark, black in light) at `opacity`: fills, borders, tracks.
 QColor primary(Scheme scheme, double opacity);
 
+// Fills the whole widget with primary(scheme, opacity) as a rounded rectangle; the radius is
+// capped at half the height, so `capsule` (or any large radius) gives a capsule. Nothing is
+// drawn at opacity 0. Called from the widget's paintEvent.
+constexpr double capsule = 1e6;
+void fillRounded(QWidget* widget, double opacity, double radius);
+
 // The text-background colour (the palette's base), used for text drawn over a primary fill.
 QColor textBackground(const QWidget* widget);
 QColor textBackground(Scheme scheme);

@@ -62,14 +62,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (!highlighted_)
-            return;
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Ink::primary(Ink::scheme(this), 0.08));
-        const QRectF r = QRectF(rect());
-        painter.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+        if (highlighted_)
+            Ink::fillRounded(this, 0.08, Ink::capsule);
     }
 
 private:

@@ -57,9 +57,5 @@ BannerFrame::BannerFrame(const QString& text, std::function<void()> onDismiss, Q
 }
 
 void BannerFrame::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Ink::primary(Ink::scheme(this), 0.08));
-    painter.drawRoundedRect(QRectF(rect()), 10, 10);
+    Ink::fillRounded(this, 0.08, 10);
 }

@@ -25,13 +25,7 @@ void FooterRowFrame::setKeyed(bool keyed) {
 }
 
 void FooterRowFrame::paintEvent(QPaintEvent*) {
-    if (fill() <= 0)
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Ink::primary(Ink::scheme(this), fill()));
-    painter.drawRoundedRect(QRectF(rect()), 8, 8);
+    Ink::fillRounded(this, fill(), 8);
 }
 
 void FooterRowFrame::mouseReleaseEvent(QMouseEvent* event) {

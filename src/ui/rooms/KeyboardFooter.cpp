@@ -362,15 +362,7 @@ void KeyboardFooter::changeEvent(QEvent* event) {
 }
 
 void KeyboardFooter::paintEvent(QPaintEvent*) {
-    const double fill = backgroundFill();
-    if (fill <= 0)
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Ink::primary(Ink::scheme(this), fill));
-    const double radius = std::min(cornerRadius(), height() / 2.0);
-    painter.drawRoundedRect(QRectF(rect()), radius, radius);
+    Ink::fillRounded(this, backgroundFill(), cornerRadius());
 }
 
 void KeyboardFooter::mouseReleaseEvent(QMouseEvent* event) {

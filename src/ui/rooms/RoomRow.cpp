@@ -223,15 +223,7 @@ void RoomRow::changeEvent(QEvent* event) {
 }
 
 void RoomRow::paintEvent(QPaintEvent*) {
-    const double fill = highlight();
-    if (fill <= 0)
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Ink::primary(Ink::scheme(this), fill));
-    const QRectF capsule = QRectF(rect());
-    painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+    Ink::fillRounded(this, highlight(), Ink::capsule);
 }
 
 void RoomRow::enterEvent(QEnterEvent*) {
