@@ -11,7 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
-BlurFade::BlurFade(double offset, QObject* parent) : QGraphicsEffect(parent), offset_(offset) {}
+BlurFade::BlurFade(double offset, QObject* parent, double blur)
+    : QGraphicsEffect(parent), offset_(offset), blur_(std::max(0.0, blur)) {}
 
 void BlurFade::setProgress(double progress) {
     progress = std::clamp(progress, 0.0, 1.0);
@@ -23,7 +24,7 @@ void BlurFade::setProgress(double progress) {
 }
 
 QRectF BlurFade::boundingRectFor(const QRectF& rect) const {
-    const double room = std::ceil(3 * blurRadius);
+    const double room = std::ceil(3 * blur_);
     return rect.adjusted(-room, -room + std::min(0.0, offset_), room, room + std::max(0.0, offset_));
 }
 
@@ -38,7 +39,7 @@ void BlurFade::draw(QPainter* painter) {
     if (pixmap.isNull())
         return;
     // The radius is taken as the Gaussian's sigma, in points.
-    const double sigma = blurAt(progress_) * pixmap.devicePixelRatio();
+    const double sigma = blur_ * (1 - progress_) * pixmap.devicePixelRatio();
     painter->save();
     painter->setOpacity(painter->opacity() * opacityAt(progress_));
     const QPointF origin = QPointF(at) + QPointF(0, offsetAt(progress_, offset_));
@@ -77,10 +78,10 @@ void run(BlurFade* effect, double from, double to, std::chrono::milliseconds dur
 
 } // namespace
 
-BlurFade* BlurFade::insert(QWidget* widget, double offset, std::chrono::milliseconds duration,
-                           std::chrono::milliseconds delay, const QEasingCurve& curve) {
-    auto* effect = new BlurFade(offset);
-    effect->progress_ = 0;
+namespace {
+
+BlurFade* enter(BlurFade* effect, QWidget* widget, std::chrono::milliseconds duration,
+                std::chrono::milliseconds delay, const QEasingCurve& curve) {
     widget->setGraphicsEffect(effect); // the widget owns it
     QPointer<QWidget> guard(widget);
     run(effect, 0, 1, duration, delay, curve, [guard, effect] {
@@ -97,9 +98,8 @@ BlurFade* BlurFade::insert(QWidget* widget, double offset, std::chrono::millisec
     return effect;
 }
 
-BlurFade* BlurFade::remove(QWidget* widget, double offset, std::chrono::milliseconds duration,
-                           std::function<void()> done, const QEasingCurve& curve) {
-    auto* effect = new BlurFade(offset);
+BlurFade* leave(BlurFade* effect, QWidget* widget, std::chrono::milliseconds duration,
+                std::function<void()> done, const QEasingCurve& curve) {
     widget->setGraphicsEffect(effect);
     widget->setAttribute(Qt::WA_TransparentForMouseEvents); // leaving content takes no clicks
     run(effect, 1, 0, duration, std::chrono::milliseconds(0), curve, [effect, done] {
@@ -108,4 +108,30 @@ BlurFade* BlurFade::remove(QWidget* widget, double offset, std::chrono::millisec
             QMetaObject::invokeMethod(effect, done, Qt::QueuedConnection);
     });
     return effect;
+}
+
+} // namespace
+
+BlurFade* BlurFade::insert(QWidget* widget, double offset, std::chrono::milliseconds duration,
+                           std::chrono::milliseconds delay, const QEasingCurve& curve) {
+    auto* effect = new BlurFade(offset);
+    effect->progress_ = 0;
+    return enter(effect, widget, duration, delay, curve);
+}
+
+BlurFade* BlurFade::remove(QWidget* widget, double offset, std::chrono::milliseconds duration,
+                           std::function<void()> done, const QEasingCurve& curve) {
+    return leave(new BlurFade(offset), widget, duration, std::move(done), curve);
+}
+
+BlurFade* BlurFade::slideIn(QWidget* widget, double rise, std::chrono::milliseconds duration,
+                            const QEasingCurve& curve) {
+    auto* effect = new BlurFade(-rise, nullptr, 0);
+    effect->progress_ = 0;
+    return enter(effect, widget, duration, std::chrono::milliseconds(0), curve);
+}
+
+BlurFade* BlurFade::slideOut(QWidget* widget, double rise, std::chrono::milliseconds duration,
+                             std::function<void()> done, const QEasingCurve& curve) {
+    return leave(new BlurFade(-rise, nullptr, 0), widget, duration, std::move(done), curve);
 }

@@ -22,11 +22,13 @@ class BlurFade : public QGraphicsEffect {
 public:
     static constexpr double blurRadius = 4; // points, at the hidden end
 
-    explicit BlurFade(double offset = 0, QObject* parent = nullptr);
+    // `blur`: the blur at the hidden end, in points (0 for a plain fade with the offset).
+    explicit BlurFade(double offset = 0, QObject* parent = nullptr, double blur = blurRadius);
 
     double progress() const { return progress_; }
     void setProgress(double progress);
     double offset() const { return offset_; }
+    double blur() const { return blur_; }
 
     // The effect's values at a progress, for tests and for painting it by hand.
     static double opacityAt(double progress) { return progress; }
@@ -41,10 +43,18 @@ public:
     static BlurFade* remove(QWidget* widget, double offset, std::chrono::milliseconds duration,
                             std::function<void()> done, const QEasingCurve& curve = QEasingCurve());
 
+    // The banners' transition: opacity together with a move from `rise` points higher, no blur;
+    // otherwise as insert() and remove().
+    static BlurFade* slideIn(QWidget* widget, double rise, std::chrono::milliseconds duration,
+                             const QEasingCurve& curve = QEasingCurve());
+    static BlurFade* slideOut(QWidget* widget, double rise, std::chrono::milliseconds duration,
+                              std::function<void()> done, const QEasingCurve& curve = QEasingCurve());
+
 protected:
     void draw(QPainter* painter) override;
 
 private:
     double progress_ = 1;
     double offset_ = 0;
+    double blur_ = blurRadius;
 };

@@ -221,29 +221,77 @@ void PanelView::updateStatus() {
     status_->setVisible(show);
 }
 
-void PanelView::updateBanners() {
-    const std::optional<QString> error = onboarded_ ? environment_.household->error() : std::nullopt;
-    if (error != errorShown_) {
-        delete errorBanner_;
-        errorShown_ = error;
-        if (error) {
-            Household* household = environment_.household;
-            errorBanner_ = new ErrorBanner(
-                *error, [household] { household->setError(std::nullopt); }, this);
-            column_->insertWidget(1, errorBanner_);
-        }
+namespace {
+
+// A banner enters and leaves with opacity and a move from the top edge: it rises by its own
+// height and the column's spacing.
+double bannerRise(const QWidget* banner) {
+    return banner->sizeHint().height() + PanelView::spacing;
+}
+
+// Fades the banner out upwards and deletes it; with `animated` false it goes at once.
+void dropBanner(QWidget* banner, bool animated) {
+    if (!banner)
+        return;
+    if (!animated) {
+        delete banner;
+        return;
     }
+    QPointer<QWidget> leaving(banner);
+    BlurFade::slideOut(
+        banner, bannerRise(banner), Motion::column, [leaving] { delete leaving; }, Motion::panelCurve());
+}
+
+} // namespace
+
+void PanelView::updateBanners() {
+    updateErrorBanner();
+    updateCrashBanner();
+}
+
+// The column animates every change of the household's error (and of onboarding): the banner
+// arrives and leaves with the transition; a new text while it shows replaces the text in place.
+void PanelView::updateErrorBanner() {
+    const std::optional<QString> error = onboarded_ ? environment_.household->error() : std::nullopt;
+    if (error == errorShown_)
+        return;
+    errorShown_ = error;
+    if (error && errorBanner_) {
+        errorBanner_->setText(*error);
+        return;
+    }
+    if (!error) {
+        dropBanner(errorBanner_.data(), true);
+        errorBanner_ = nullptr;
+        return;
+    }
+    Household* household = environment_.household;
+    errorBanner_ = new ErrorBanner(
+        *error, [household] { household->setError(std::nullopt); }, this);
+    column_->insertWidget(1, errorBanner_);
+    BlurFade::slideIn(errorBanner_, bannerRise(errorBanner_), Motion::column, Motion::panelCurve());
+}
+
+// The crash banner appears without a transition of its own; it leaves with one only when the
+// user dismissed it (sending clears the pending crash without animation).
+void PanelView::updateCrashBanner() {
     const bool crash = onboarded_ && environment_.support && environment_.support->pendingCrash().has_value();
     if (crash && !crashBanner_) {
         Support* support = environment_.support;
         Household* household = environment_.household;
         crashBanner_ = new CrashBanner(
             [support, household] { support->sendCrash(Support::Context::make(household, std::nullopt)); },
-            [support] { support->dismissCrash(); }, this);
+            [this, support] {
+                crashDismissed_ = true;
+                support->dismissCrash();
+                crashDismissed_ = false;
+            },
+            this);
         // Below the error banner when both show.
         column_->insertWidget(errorBanner_ ? 2 : 1, crashBanner_);
     } else if (!crash && crashBanner_) {
-        delete crashBanner_;
+        dropBanner(crashBanner_.data(), crashDismissed_);
+        crashBanner_ = nullptr;
     }
 }
 

@@ -87,6 +87,8 @@ private:
     void buildHeader();
     void updateStatus();
     void updateBanners();
+    void updateErrorBanner();
+    void updateCrashBanner();
     void updateContent();
     void updateGroupColumn();
     void updatePresence(bool animated);
@@ -108,6 +110,7 @@ private:
     SymbolButton* quit_ = nullptr;
     QPointer<ErrorBanner> errorBanner_;
     std::optional<QString> errorShown_;
+    bool crashDismissed_ = false; // the pending crash is being cleared by the banner's own button
     QPointer<CrashBanner> crashBanner_;
     QWidget* contentArea_;
     QGridLayout* contentGrid_;

@@ -32,10 +32,10 @@ BannerFrame::BannerFrame(const QString& text, std::function<void()> onDismiss, Q
     layout->setContentsMargins(10, 8, 10, 8);
     layout->setSpacing(8);
     layout->addWidget(new WarningMark(this), 0, Qt::AlignTop);
-    auto* label = new InkLabel(text, TextStyle::Caption, 0.9, this);
-    label->setObjectName(QStringLiteral("message"));
-    label->setWordWrap(true);
-    layout->addWidget(label, 1, Qt::AlignTop);
+    label_ = new InkLabel(text, TextStyle::Caption, 0.9, this);
+    label_->setObjectName(QStringLiteral("message"));
+    label_->setWordWrap(true);
+    layout->addWidget(label_, 1, Qt::AlignTop);
     controls_ = new QHBoxLayout;
     controls_->setSpacing(8);
     layout->addLayout(controls_);
@@ -58,4 +58,12 @@ BannerFrame::BannerFrame(const QString& text, std::function<void()> onDismiss, Q
 
 void BannerFrame::paintEvent(QPaintEvent*) {
     Ink::fillRounded(this, 0.08, 10);
+}
+
+QString BannerFrame::text() const {
+    return label_->text();
+}
+
+void BannerFrame::setText(const QString& text) {
+    label_->setText(text);
 }

@@ -7,6 +7,7 @@
 #include "support/LiveHousehold.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "ui/kit/BlurFade.h"
 #include "ui/kit/EditableName.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
@@ -21,6 +22,7 @@
 #include "ui/panel/RefreshLoop.h"
 #include "ui/panel/SleepTimerButton.h"
 #include "ui/panel/TrackProgress.h"
+#include "ui/rooms/ErrorBanner.h"
 
 #include <QDir>
 #include <QGraphicsEffect>
@@ -197,6 +199,49 @@ TEST_F(Panel, SearchingTileAndGroupColumnSwapBothWays) {
     EXPECT_EQ(v.content(), PanelView::Content::Searching);
     time.advance(1s);
     EXPECT_FALSE(v.groupColumn());
+}
+
+TEST_F(Panel, ErrorBannerSlidesInKeepsItsPlaceForANewTextAndSlidesOut) {
+    PanelView& v = makeView();
+    household->setError(u"Keine Verbindung"_s);
+    QPointer<ErrorBanner> banner = v.errorBanner();
+    ASSERT_TRUE(banner);
+    // Arrives from above, faded, without blur.
+    auto* effect = qobject_cast<BlurFade*>(banner->graphicsEffect());
+    ASSERT_TRUE(effect);
+    EXPECT_EQ(effect->blur(), 0);
+    EXPECT_LT(effect->offset(), -banner->sizeHint().height());
+    EXPECT_LT(effect->progress(), 1);
+    time.advance(300ms);
+    EXPECT_FALSE(banner->graphicsEffect());
+
+    // A new text is the same banner, in place, with no transition.
+    household->setError(u"Zeitüberschreitung"_s);
+    EXPECT_EQ(v.errorBanner(), banner);
+    EXPECT_EQ(banner->text(), u"Zeitüberschreitung"_s);
+    EXPECT_FALSE(banner->graphicsEffect());
+
+    // Cleared: the view no longer offers it, while it still fades out upwards for 0.22 s.
+    household->setError(std::nullopt);
+    EXPECT_FALSE(v.errorBanner());
+    ASSERT_TRUE(banner);
+    EXPECT_TRUE(qobject_cast<BlurFade*>(banner->graphicsEffect()));
+    EXPECT_TRUE(banner->testAttribute(Qt::WA_TransparentForMouseEvents));
+    time.advance(100ms);
+    EXPECT_TRUE(banner);
+    time.advance(200ms);
+    EXPECT_FALSE(banner);
+
+    // A text that returns while the old banner still leaves gets a banner of its own.
+    household->setError(u"Keine Verbindung"_s);
+    QPointer<ErrorBanner> first = v.errorBanner();
+    household->setError(std::nullopt);
+    household->setError(u"Keine Verbindung"_s);
+    ASSERT_TRUE(v.errorBanner());
+    EXPECT_NE(v.errorBanner(), first);
+    time.advance(1s);
+    EXPECT_FALSE(first);
+    EXPECT_TRUE(v.errorBanner());
 }
 
 TEST_F(Panel, ARefreshKeepsTheGroupColumnInPlace) {
