@@ -2,6 +2,7 @@
 
 #include "ui/kit/Hoverable.h"
 #include "ui/kit/Ink.h"
+#include "ui/kit/ScaleEffect.h"
 #include "ui/kit/Symbols.h"
 #include "ui/panel/LinkOpener.h"
 
@@ -150,6 +151,24 @@ QColor OpenSource::labelInk() const {
 void OpenSource::restyle() {
     if (inkReceiver_)
         inkReceiver_(labelInk());
+    if (style_ == Style::Artwork && label_)
+        scaleLabel(1 + (hoveredScale - 1) * hoverProgress());
+}
+
+// The cover grows while hovered; the effect is there only while it is not at rest, so that the
+// resting cover paints directly.
+void OpenSource::scaleLabel(double scale) {
+    auto* effect = qobject_cast<ScaleEffect*>(label_->graphicsEffect());
+    if (scale == 1) {
+        if (effect)
+            label_->setGraphicsEffect(nullptr);
+        return;
+    }
+    if (!effect) {
+        effect = new ScaleEffect;
+        label_->setGraphicsEffect(effect); // the label owns it
+    }
+    effect->setScale(scale);
 }
 
 void OpenSource::activate() {

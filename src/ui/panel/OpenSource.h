@@ -36,6 +36,8 @@ public:
     // Opens the link as a click does; nothing without one.
     void activate();
     QColor labelInk() const;
+    // The cover's scale while hovered (it rests at 1).
+    static constexpr double hoveredScale = 1.03;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -45,6 +47,7 @@ protected:
 private:
     class Arrow;
     void restyle();
+    void scaleLabel(double scale);
 
     Style style_;
     LinkOpener* links_;

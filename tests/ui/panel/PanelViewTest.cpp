@@ -12,6 +12,7 @@
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
 #include "ui/kit/PanelPresence.h"
+#include "ui/kit/ScaleEffect.h"
 #include "ui/kit/SoundToggle.h"
 #include "ui/kit/StepButton.h"
 #include "ui/kit/SymbolButton.h"
@@ -25,6 +26,7 @@
 #include "ui/rooms/ErrorBanner.h"
 
 #include <QDir>
+#include <QEnterEvent>
 #include <QGraphicsEffect>
 #include <QLayout>
 #include <QMenu>
@@ -417,6 +419,36 @@ TEST_F(Panel, SubtitleSwapsWithABlurAndTheLinkOpensOnce) {
     EXPECT_NE(frames.first(), frames.last());
     time.advance(1s);
     EXPECT_EQ(tile->findChildren<Marquee*>().size(), 1); // the old line is gone
+}
+
+TEST(CoverLink, GrowsWhileHoveredOnlyWithALink) {
+    test::ManualTime time;
+    FakeLinks links;
+    OpenSource cover(OpenSource::Style::Artwork, &links);
+    auto* label = new QWidget;
+    label->setFixedSize(38, 38);
+    cover.setLabel(label);
+    cover.show();
+    const auto scale = [&] {
+        auto* effect = qobject_cast<ScaleEffect*>(label->graphicsEffect());
+        return effect ? effect->scale() : 1.0;
+    };
+    const auto hover = [&](bool inside) {
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&cover, inside ? static_cast<QEvent*>(&enter) : &leave);
+        time.advance(400ms);
+    };
+
+    hover(true); // no link: nothing reacts
+    EXPECT_EQ(scale(), 1.0);
+    hover(false);
+
+    cover.setLink(SourceLink{QUrl(u"https://music.apple.com/album/1"_s), u"Open"_s});
+    hover(true);
+    EXPECT_DOUBLE_EQ(scale(), OpenSource::hoveredScale);
+    hover(false);
+    EXPECT_FALSE(label->graphicsEffect()); // at rest the cover paints directly again
 }
 
 TEST_F(Panel, RefreshLoopPollsOnlyWhileOpenEveryThreeSecondsWithoutEvents) {
