@@ -13,6 +13,8 @@
 #include "ui/panel/FavoritesList.h"
 #include "ui/panel/GroupSwitcher.h"
 #include "ui/panel/MusicAppShortcuts.h"
+#include "ui/panel/NowPlaying.h"
+#include "ui/panel/OpenSource.h"
 #include "ui/panel/PresetMenu.h"
 
 #include <QAbstractButton>
@@ -201,6 +203,34 @@ TEST_F(PanelLists, FavouriteRowCutsALongTitleAndShowsItsGlyphOnlyUnderThePointer
         driver.settle();
         driver.advance(250ms);
         EXPECT_DOUBLE_EQ(row->hover()->progress(), 0.0);
+    }
+}
+
+// In the idle tile the rows' capsules reach 4 points beyond the column into the tile's padding,
+// with their covers in line with the tile's cover.
+TEST_F(PanelLists, DrawsTheIdleTileWithItsFavourites) {
+    Household& h = startWithFavorites(3);
+    PanelEnvironment environment;
+    environment.household = &h;
+    for (Scheme scheme : {Scheme::Dark, Scheme::Light}) {
+        QWidget panel;
+        panel.setPalette(Ink::palette(scheme));
+        auto* column = new QVBoxLayout(&panel);
+        column->setContentsMargins(8, 8, 8, 8);
+        auto* tile = new NowPlaying(groupOf(1), environment);
+        column->addWidget(tile);
+        panel.resize(360, panel.sizeHint().height());
+        panel.show();
+        QApplication::processEvents();
+        ASSERT_TRUE(NowPlaying::idle(tile->group()));
+        auto* list = tile->findChild<FavoritesList*>();
+        ASSERT_TRUE(list);
+        ASSERT_EQ(list->rows().size(), 3);
+        const int left = tile->cover()->mapTo(tile, QPoint()).x();
+        QAbstractButton* row = list->rows()[0];
+        EXPECT_EQ(row->mapTo(tile, QPoint()).x(), left - 4);
+        EXPECT_EQ(row->mapTo(tile, QPoint(row->width(), 0)).x(), tile->width() - left + 4);
+        draw(panel, u"panel-idle-tile"_s, scheme);
     }
 }
 
