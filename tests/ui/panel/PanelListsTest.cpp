@@ -234,6 +234,21 @@ TEST_F(PanelLists, DrawsTheIdleTileWithItsFavourites) {
     }
 }
 
+// The tile keeps its favourites list when it moves on to another group; the list moves with it.
+TEST_F(PanelLists, TheTilesFavouritesFollowItToAnotherGroup) {
+    Household& h = startWithFavorites(2);
+    PanelEnvironment environment;
+    environment.household = &h;
+    NowPlaying tile(groupOf(1), environment);
+    auto* list = tile.findChild<FavoritesList*>();
+    ASSERT_TRUE(list);
+    tile.setGroup(groupOf(3));
+    EXPECT_EQ(tile.findChild<FavoritesList*>(), list);
+    list->rows()[0]->click();
+    ASSERT_TRUE(test::waitUntil([&] { return starts().size() == 2; }));
+    EXPECT_EQ(starts(), (QStringList{u"3 SetAVTransportURI "_s + radio(1).uri, u"3 Play"_s}));
+}
+
 // Pills from desktop entries in private data folders: the installed apps in the table's order,
 // sharing the row, each starting its entry's program with the entry's words.
 TEST_F(PanelLists, MusicAppPillsShareTheRowAndStartTheirEntry) {
