@@ -115,7 +115,7 @@ Reading readEntry(const QString& path, const QString& id) {
     return Reading{Verdict::App, app, {}};
 }
 
-// The field codes of the specification: each stands for something handed over at launch
+// The field codes of the desktop entry format: each stands for something handed over at launch
 // (files, URLs, the icon, the name, the entry's location) or nothing (the deprecated ones).
 // This program hands over nothing, so each is taken out.
 bool isFieldCode(QChar c) {
