@@ -93,8 +93,9 @@ NowPlaying::NowPlaying(const SpeakerGroup& group, const PanelEnvironment& enviro
     name_ = new EditableName(this);
     name_->setFont(Type::font(TextStyle::Body, QFont::DemiBold));
     OutsetItem::add(nameLine_, name_, QMargins(EditableName::sidePadding, 0, 0, 0));
-    switcher_ = new GroupSwitcher(group, this);
-    nameLine_->addWidget(switcher_);
+    switcher_ = new GroupSwitcher(group, household, this);
+    // The chevron's hover circle reaches 3 points above and below the name line.
+    OutsetItem::add(nameLine_, switcher_, QMargins(0, 3, 0, 3));
     nameLine_->addStretch(1);
     connect(name_, &EditableName::committed, this, [this](const QString& text) {
         if (environment_.household)
@@ -162,13 +163,16 @@ NowPlaying::NowPlaying(const SpeakerGroup& group, const PanelEnvironment& enviro
     OutsetItem::add(head, controls_, QMargins(0, 0, 7, 0));
 
     // While nothing is loaded: favourites and music apps.
+    // The section reaches into the tile's padding by as much as the favourites' row capsules,
+    // and keeps its content in line with the column.
     idle_ = new QWidget(this);
     auto* idle = new QVBoxLayout(idle_);
-    idle->setContentsMargins(0, 0, 0, 0);
+    const int outset = FavoritesList::outset;
+    idle->setContentsMargins(outset, 0, outset, 0);
     idle->setSpacing(10);
     apps_ = new MusicAppShortcuts(idle_);
     idle->addWidget(apps_);
-    column->addWidget(idle_);
+    OutsetItem::add(column, idle_, QMargins(outset, 0, outset, 0));
 
     progress_ = new TrackProgress(household, this);
     column->addWidget(progress_);
@@ -274,12 +278,8 @@ void NowPlaying::setGroup(const SpeakerGroup& group) {
         return;
     const bool otherGroup = group.id != group_.id;
     group_ = group;
-    if (otherGroup) {
-        auto* switcher = new GroupSwitcher(group, this);
-        nameLine_->replaceWidget(switcher_, switcher);
-        delete switcher_;
-        switcher_ = switcher;
-    }
+    if (otherGroup)
+        switcher_->setActive(group);
     refresh();
 }
 
@@ -316,8 +316,10 @@ void NowPlaying::refresh() {
     idle_->setVisible(isIdle);
     const bool hasFavorites = household && !household->favorites().isEmpty();
     if (hasFavorites && !favorites_) {
-        favorites_ = new FavoritesList(group_, idle_);
-        static_cast<QVBoxLayout*>(idle_->layout())->insertWidget(0, favorites_);
+        favorites_ = new FavoritesList(group_, household, idle_);
+        const int outset = FavoritesList::outset;
+        static_cast<QVBoxLayout*>(idle_->layout())
+            ->insertItem(0, new OutsetItem(favorites_, QMargins(outset, 0, outset, 0)));
         if (isVisible())
             BlurFade::insert(favorites_, 0, Motion::nowPlaying, {}, Motion::panelCurve());
     } else if (!hasFavorites && favorites_) {
@@ -326,6 +328,8 @@ void NowPlaying::refresh() {
         BlurFade::remove(
             old, 0, Motion::nowPlaying, [old] { delete old; }, Motion::panelCurve());
     }
+    if (favorites_)
+        favorites_->setGroup(group_);
 
     progress_->setGroup(group_);
 

@@ -355,9 +355,8 @@ void PanelView::updateGroupColumn() {
             stack->addWidget(nowPlaying_);
             roomList_ = new RoomList(
                 *group, environment_.rooms(),
-                [](const SpeakerGroup& listGroup, QWidget* parent) -> QWidget* {
-                    return new PresetMenu(listGroup, parent);
-                },
+                [household = environment_.household](const SpeakerGroup& listGroup, QWidget* parent)
+                    -> QWidget* { return new PresetMenu(listGroup, household, parent); },
                 column);
             stack->addWidget(tileAround(roomList_, column));
             auto* footer = new QWidget(column);
@@ -385,6 +384,8 @@ void PanelView::updateGroupColumn() {
     if (group && nowPlaying_) {
         nowPlaying_->setGroup(*group);
         roomList_->setGroup(*group);
+        if (auto* presets = roomList_->findChild<PresetMenu*>())
+            presets->setGroup(*group);
         waves_->setPlaying(NowPlaying::playing(*group));
     }
 }

@@ -16,10 +16,12 @@
 #include "ui/kit/SoundToggle.h"
 #include "ui/kit/StepButton.h"
 #include "ui/kit/SymbolButton.h"
+#include "ui/panel/GroupSwitcher.h"
 #include "ui/panel/LinkOpener.h"
 #include "ui/panel/Marquee.h"
 #include "ui/panel/NowPlaying.h"
 #include "ui/panel/OpenSource.h"
+#include "ui/panel/PresetMenu.h"
 #include "ui/panel/RefreshLoop.h"
 #include "ui/panel/SleepTimerButton.h"
 #include "ui/panel/TrackProgress.h"
@@ -244,6 +246,31 @@ TEST_F(Panel, ErrorBannerSlidesInKeepsItsPlaceForANewTextAndSlidesOut) {
     time.advance(1s);
     EXPECT_FALSE(first);
     EXPECT_TRUE(v.errorBanner());
+}
+
+// Picking the other group in the switcher moves the tile, the switcher and the room list's
+// preset menu to that group together.
+TEST_F(Panel, TheSwitchersPickMovesTheTileAndThePresetMenuToThatGroup) {
+    PanelView& v = makeView();
+    ASSERT_EQ(household->groups().size(), 2);
+    const SpeakerGroup first = *household->activeGroup();
+    auto* switcher = v.findChild<GroupSwitcher*>();
+    ASSERT_TRUE(switcher);
+    EXPECT_TRUE(switcher->isVisibleTo(&v));
+    ASSERT_TRUE(v.findChild<PresetMenu*>());
+    EXPECT_EQ(v.findChild<PresetMenu*>()->group().id, first.id);
+
+    std::unique_ptr<QMenu> menu(switcher->makeMenu(nullptr));
+    ASSERT_EQ(menu->actions().size(), 2);
+    QAction* other = menu->actions()[0]->isChecked() ? menu->actions()[1] : menu->actions()[0];
+    other->trigger();
+    time.advance(1s);
+    const SpeakerGroup second = *household->activeGroup();
+    EXPECT_NE(second.id, first.id);
+    EXPECT_TRUE(household->pickedByUser());
+    EXPECT_EQ(v.findChild<NowPlaying*>()->group().id, second.id);
+    EXPECT_EQ(v.findChild<GroupSwitcher*>()->active().id, second.id);
+    EXPECT_EQ(v.findChild<PresetMenu*>()->group().id, second.id);
 }
 
 TEST_F(Panel, ARefreshKeepsTheGroupColumnInPlace) {
