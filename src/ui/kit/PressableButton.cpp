@@ -1,6 +1,7 @@
 #include "ui/kit/PressableButton.h"
 
 #include "ui/kit/Motion.h"
+#include "ui/kit/ScaleEffect.h"
 
 #include <QPainter>
 #include <QVariantAnimation>
@@ -14,18 +15,43 @@ PressableButton::PressableButton(QWidget* parent) : QAbstractButton(parent) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(this, &QAbstractButton::pressed, this, [this] {
         Motion::animate(this, pressAnimation_, press_, 1.0, Motion::press, Motion::panelCurve(),
-                        [this](double p) {
-                            press_ = p;
-                            update();
-                        });
+                        [this](double p) { setPress(p); });
     });
     connect(this, &QAbstractButton::released, this, [this] {
         Motion::animate(this, pressAnimation_, press_, 0.0, Motion::press, Motion::panelCurve(),
-                        [this](double p) {
-                            press_ = p;
-                            update();
-                        });
+                        [this](double p) { setPress(p); });
     });
+}
+
+void PressableButton::setPress(double progress) {
+    press_ = progress;
+    update();
+    scaleChildren();
+}
+
+// Child widgets (a cover beside a painted title) shrink with the content, about the button's
+// centre. Popups are left out, and so is a child that carries an effect of another kind.
+void PressableButton::scaleChildren() {
+    const double scale = 1 - (1 - Motion::pressScale) * press_;
+    const QPointF centre = QRectF(rect()).center();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow()) // a menu or popup of the button, not part of its content
+            continue;
+        auto* effect = qobject_cast<ScaleEffect*>(child->graphicsEffect());
+        if (!effect && child->graphicsEffect())
+            continue;
+        if (scale >= 1) {
+            if (effect)
+                child->setGraphicsEffect(nullptr);
+            continue;
+        }
+        if (!effect) {
+            effect = new ScaleEffect;
+            child->setGraphicsEffect(effect); // the child owns it
+        }
+        effect->setAnchor(centre - QPointF(child->pos()));
+        effect->setScale(scale);
+    }
 }
 
 void PressableButton::setHover(const HoverOptions& options) {

@@ -44,6 +44,9 @@ protected:
     bool hitButton(const QPoint& pos) const override;
 
 private:
+    void setPress(double progress);
+    void scaleChildren();
+
     Hoverable* hover_ = nullptr;
     QSizeF contentSize_{16, 16};
     InkLevel rest_ = InkLevel::Primary;

@@ -15,11 +15,20 @@ void ScaleEffect::setScale(double scale) {
     update();
 }
 
+void ScaleEffect::setAnchor(std::optional<QPointF> anchor) {
+    if (anchor == anchor_)
+        return;
+    anchor_ = anchor;
+    updateBoundingRect();
+    update();
+}
+
 QRectF ScaleEffect::boundingRectFor(const QRectF& rect) const {
-    const QPointF centre = rect.center();
-    const double s = std::max(1.0, scale_);
-    return QRectF(centre.x() - rect.width() * s / 2, centre.y() - rect.height() * s / 2, rect.width() * s,
-                  rect.height() * s);
+    if (scale_ <= 1)
+        return rect;
+    const QPointF fixed = anchor_.value_or(rect.center());
+    const auto grown = [&](const QPointF& p) { return fixed + (p - fixed) * scale_; };
+    return QRectF(grown(rect.topLeft()), grown(rect.bottomRight()));
 }
 
 void ScaleEffect::draw(QPainter* painter) {
@@ -32,10 +41,10 @@ void ScaleEffect::draw(QPainter* painter) {
     const QRectF source = sourceBoundingRect(Qt::LogicalCoordinates);
     painter->save();
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    const QPointF centre = source.center();
-    painter->translate(centre);
+    const QPointF fixed = anchor_.value_or(source.center());
+    painter->translate(fixed);
     painter->scale(scale_, scale_);
-    painter->translate(-centre);
+    painter->translate(-fixed);
     painter->drawPixmap(at, pixmap);
     painter->restore();
 }

@@ -2,7 +2,10 @@
 
 #include <QGraphicsEffect>
 
-// Draws a widget scaled about its centre (the hovered cover grows a little). At scale 1 the
+#include <optional>
+
+// Draws a widget scaled about a point, its centre unless told otherwise (the hovered cover grows
+// a little; a pressed button's child widgets shrink about the button's centre). At scale 1 the
 // widget is drawn as it is. Growing beyond the widget's own rectangle is clipped to its parent,
 // so the scale should stay small or the parent leave room.
 class ScaleEffect : public QGraphicsEffect {
@@ -12,6 +15,9 @@ public:
 
     double scale() const { return scale_; }
     void setScale(double scale);
+    // The fixed point of the scale in the widget's own coordinates; none: its centre.
+    void setAnchor(std::optional<QPointF> anchor);
+    std::optional<QPointF> anchor() const { return anchor_; }
 
     QRectF boundingRectFor(const QRectF& rect) const override;
 
@@ -20,4 +26,5 @@ protected:
 
 private:
     double scale_ = 1;
+    std::optional<QPointF> anchor_;
 };

@@ -6,6 +6,7 @@
 #include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
 #include "ui/kit/OutsetItem.h"
+#include "ui/kit/ScaleEffect.h"
 #include "ui/kit/SymbolButton.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
@@ -13,6 +14,7 @@
 
 #include <QFile>
 #include <QFontInfo>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -278,6 +280,36 @@ TEST(Pressable, PressShrinksToPointNineSixAndReturnsWithThePanelCurve) {
     button.click();
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(button.autoRepeat());
+}
+
+// A child widget (a cover beside painted text) shrinks with the content, about the button's
+// centre; a popup of the button and a child with an effect of its own are left alone.
+TEST(Pressable, ChildWidgetsShrinkAboutTheButtonsCentre) {
+    test::ManualTime time;
+    QWidget root;
+    Probe button(QStringLiteral("play.fill"), QSizeF(60, 20), &root);
+    button.resize(100, 40);
+    auto* cover = new QWidget(&button);
+    cover->setGeometry(10, 10, 20, 20);
+    auto* faded = new QWidget(&button);
+    auto* own = new QGraphicsOpacityEffect;
+    faded->setGraphicsEffect(own);
+    auto* popup = new QWidget(&button, Qt::Popup);
+
+    button.setDown(true);
+    emit button.pressed();
+    time.advance(200ms);
+    auto* effect = qobject_cast<ScaleEffect*>(cover->graphicsEffect());
+    ASSERT_TRUE(effect);
+    EXPECT_DOUBLE_EQ(effect->scale(), Motion::pressScale);
+    // The button's centre (50, 20) in the cover's coordinates.
+    EXPECT_EQ(effect->anchor(), QPointF(40, 10));
+    EXPECT_EQ(faded->graphicsEffect(), own);
+    EXPECT_FALSE(popup->graphicsEffect());
+
+    emit button.released();
+    time.advance(200ms);
+    EXPECT_FALSE(cover->graphicsEffect()); // at rest it paints directly again
 }
 
 } // namespace
