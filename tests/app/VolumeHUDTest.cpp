@@ -180,6 +180,7 @@ TEST(VolumeHUDPictures, TheCardInBothSchemes) {
             hud.render(&painter, c.at);
         }
         preview.showTime(1.2);
+        time.advance(400ms);
         preview.render(&painter, QPoint(316 * 2 + 20, 0));
         painter.end();
         const QString name = scheme == Scheme::Dark ? QStringLiteral("volume-display-dark.png")

@@ -133,7 +133,10 @@ void HUDPreview::tick() {
 void HUDPreview::showTime(double t) {
     t_ = t;
     slider_->setValue(volumeAt(t, base_));
-    cardOpacity_->setOpacity(visibilityAt(t));
+    const double v = visibilityAt(t);
+    cardOpacity_->setOpacity(v);
+    cardOpacity_->setEnabled(v < 1);
+    card_->setVisible(v > 0);
     downKey_->setHighlighted(downPressedAt(t));
     upKey_->setHighlighted(upPressedAt(t));
     resizeEvent(nullptr);

@@ -44,6 +44,7 @@ HUDView::HUDView(QWidget* parent) : QWidget(parent) {
     slider_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dim_ = new QGraphicsOpacityEffect(slider_);
     dim_->setOpacity(1.0);
+    dim_->setEnabled(false);
     slider_->setGraphicsEffect(dim_);
     row->addWidget(slider_, 1, Qt::AlignVCenter);
     mark_ = new MutedMark(sliderHeight, this);
@@ -77,6 +78,8 @@ void HUDView::setVolume(int volume) {
 void HUDView::setMuted(bool muted) {
     muted_ = muted;
     dim_->setOpacity(muted ? mutedOpacity : 1.0);
+    // An idle effect still redirects the slider's painting; off while it changes nothing.
+    dim_->setEnabled(muted);
     mark_->setVisible(muted);
     mark_->raise();
 }
