@@ -128,8 +128,12 @@ HotKey::Shortcut HotKey::load() const {
 bool HotKey::grab(const Shortcut& shortcut) {
     if (!grabber_)
         return false;
+    held_ = false;
     return grabber_->grab(shortcut.keyCode, shortcut.grabModifiers(), [this](bool pressed, quint16) {
-        if (pressed && action_)
+        // Holding the keys down repeats the press: only the first one toggles the panel.
+        const bool repeat = pressed && held_;
+        held_ = pressed;
+        if (pressed && !repeat && action_)
             action_();
     });
 }

@@ -81,4 +81,6 @@ private:
     Shortcut shortcut_;
     bool registered_ = false;
     bool recording_ = false;
+    // The grabbed keys are down (auto-repeat delivers further presses without a release).
+    bool held_ = false;
 };

@@ -63,6 +63,20 @@ TEST_F(HotKeyTest, StartsWithCtrlAltSGrabbedAndWritesNothing) {
     EXPECT_FALSE(settings->hasPendingChanges());
 }
 
+TEST_F(HotKeyTest, HoldingTheKeysDownTogglesOnce) {
+    make();
+    const auto& callback = grabber.grabs.first();
+    const quint16 mods = KeyGrabber::controlMask | KeyGrabber::altMask;
+    // Auto-repeat: presses without releases in between.
+    callback(true, mods);
+    callback(true, mods);
+    callback(true, mods);
+    callback(false, mods);
+    EXPECT_EQ(presses, 1);
+    callback(true, mods);
+    EXPECT_EQ(presses, 2);
+}
+
 TEST_F(HotKeyTest, StoredCombinationsThatWouldTakeABareKeyLoadAsTheDefault) {
     const struct {
         double code;
