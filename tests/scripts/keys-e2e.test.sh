@@ -3,7 +3,8 @@
 # on loopback that play together. Another client first holds the volume-up key: the program's
 # grab of it is refused and retried every second. Once that client ends, the grab succeeds
 # (which opens the panel), and a volume-up press sent with xdotool reaches the playing speaker
-# as SetGroupVolume. The hot key Ctrl+Alt+S, pressed with xdotool, closes and opens the panel.
+# as SetGroupVolume. The hot key Ctrl+Alt+S, pressed with xdotool, closes and opens the panel,
+# also with Caps Lock on.
 # The screen with the volume display is kept as BUILD_DIR/artifacts/keys-volume-display.png.
 #
 # Runs in a network namespace of its own when it can make one.
@@ -134,6 +135,11 @@ xdotool key ctrl+alt+s
 wait_for "the hot key to close the panel" sh -c "! xdotool search --onlyvisible --name '^Tamber\$' >/dev/null 2>&1"
 xdotool key ctrl+alt+s
 wait_for "the hot key to open the panel" panel_shown
+# Caps Lock on does not hide the hot key.
+xdotool key Caps_Lock
+xdotool key ctrl+alt+s
+wait_for "the hot key to close the panel with Caps Lock on" sh -c "! xdotool search --onlyvisible --name '^Tamber\$' >/dev/null 2>&1"
+xdotool key Caps_Lock
 kill -0 "$app" 2>/dev/null || fail "the program ended"
 kill -TERM "$app"
 wait "$app" || fail "the program did not end cleanly"
