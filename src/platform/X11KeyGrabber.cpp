@@ -125,13 +125,22 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray& eventType, void* message
     return deliver(type, key->detail, key->state, key->event);
 }
 
-bool X11KeyGrabber::deliver(quint8 type, quint32 keyCode, quint16 state, quint32 window) const {
+bool X11KeyGrabber::deliver(quint8 type, quint32 keyCode, quint16 state, quint32 window) {
     if (window != root_)
         return false;
     const quint16 modifiers = state & meaningfulMask;
     auto it = grabs_.constFind(std::make_pair(keyCode, modifiers));
     if (it == grabs_.cend())
         it = grabs_.constFind(std::make_pair(keyCode, anyModifier));
+    // A release belongs to the grab its press went to, whatever modifiers were let go first.
+    if (type == XCB_KEY_RELEASE) {
+        const auto down = down_.constFind(keyCode);
+        if (down != down_.cend())
+            it = grabs_.constFind(down.value());
+        down_.remove(keyCode);
+    } else if (it != grabs_.cend()) {
+        down_.insert(keyCode, it.key());
+    }
     if (it == grabs_.cend())
         return false;
     // A copy: the callback may ungrab (and so destroy) its own entry.

@@ -34,10 +34,12 @@ public:
 private:
     // Passes `event` (an xcb key press or release) to its grab's callback; false when no grab of
     // ours owns it.
-    bool deliver(quint8 type, quint32 keyCode, quint16 state, quint32 window) const;
+    bool deliver(quint8 type, quint32 keyCode, quint16 state, quint32 window);
     void ungrabVariants(quint32 keyCode, quint16 modifiers) const;
 
     xcb_connection_t* connection_;
     quint32 root_ = 0;
     QHash<std::pair<quint32, quint16>, Callback> grabs_;
+    // Keys down, by key code: the grab their press went to.
+    QHash<quint32, std::pair<quint32, quint16>> down_;
 };
