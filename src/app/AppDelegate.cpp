@@ -192,7 +192,10 @@ void AppDelegate::startMediaKeys() {
 
 void AppDelegate::setKeyHooks() {
     AppFooterSettings::KeyHooks hooks;
-    hooks.hotKeyLabel = [this] { return hotKey_->shortcut().label(); };
+    // Without grabs no combination works: the row shows a dash rather than a dead shortcut.
+    hooks.hotKeyLabel = [this] {
+        return mediaKeys_->available() ? hotKey_->shortcut().label() : QStringLiteral("–");
+    };
     hooks.recording = [this] { return hotKey_->recording(); };
     hooks.setRecording = [this](bool on) { hotKey_->setRecording(on); };
     hooks.available = [this] { return mediaKeys_->available(); };

@@ -100,6 +100,22 @@ TEST_F(VolumeKeys, AreGrabbedOnlyWhileTheActiveGroupPlaysAndTheSwitchIsOn) {
     EXPECT_TRUE(delegate->footerSettings().keysTrusted());
 }
 
+TEST(GlobalKeysUnavailable, TheFooterShowsADashForTheHotKey) {
+    Clock::useManual();
+    {
+        TempSettings settings;
+        NoLogin login;
+        AppDelegate delegate(*settings, login); // offscreen: no X11 display
+        delegate.start();
+        EXPECT_FALSE(delegate.footerSettings().globalKeysAvailable());
+        EXPECT_EQ(delegate.footerSettings().hotKeyLabel(), u"–"_s);
+        EXPECT_FALSE(delegate.mediaKeys()->trusted());
+        EXPECT_EQ(delegate.hotKey()->shortcut().label(), u"Ctrl+Alt+S"_s);
+    }
+    Clock::advance(60s);
+    Clock::useReal();
+}
+
 TEST_F(VolumeKeys, APressChangesTheGroupSendsItAndShowsTheDisplay) {
     group(u"PLAYING"_s, 40);
     ASSERT_TRUE(grabber.press(FakeKeyGrabber::raiseCode));
