@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppFooterSettings.h"
+#include "app/HotKey.h"
+#include "app/VolumeHUD.h"
 
 #include "app/Panel.h"
 #include "app/PanelPlacement.h"
@@ -13,14 +15,18 @@
 #include "health/Support.h"
 #include "household/HouseholdKeys.h"
 #include "platform/SettingsStore.h"
+#include "platform/X11KeyGrabber.h"
 #include "ui/panel/PanelView.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
+
+#include <algorithm>
 
 using namespace std::chrono_literals;
 
@@ -44,6 +50,8 @@ AppDelegate::~AppDelegate() {
     Clock::cancel(fadeTask_);
     if (qApp)
         qApp->removeEventFilter(this);
+    if (qApp && ownGrabber_)
+        qApp->removeNativeEventFilter(ownGrabber_.get());
 }
 
 Household& AppDelegate::household() {
@@ -84,8 +92,35 @@ void AppDelegate::followPlayingState() {
     update();
 }
 
+KeyGrabber* AppDelegate::makeKeyGrabber() {
+    if (injectedGrabber_)
+        return injectedGrabber_;
+    auto* x11 = QGuiApplication::platformName() == u"xcb"
+                    ? qApp->nativeInterface<QNativeInterface::QX11Application>()
+                    : nullptr;
+    if (!x11 || !x11->connection()) {
+        qCInfo(logApp) << "No X11 display (platform" << QGuiApplication::platformName()
+                       << "): the hot key and the volume keys are unavailable";
+        return nullptr;
+    }
+    auto grabber = std::make_unique<X11KeyGrabber>(x11->connection());
+    qApp->installNativeEventFilter(grabber.get());
+    ownGrabber_ = std::move(grabber);
+    return ownGrabber_.get();
+}
+
 void AppDelegate::createHotKey() {
-    // The global hot key plugs in here, with toggleFromKeyboard() as its action.
+    grabber_ = makeKeyGrabber();
+    QPointer<AppDelegate> self(this);
+    hotKey_ = std::make_unique<HotKey>(
+        grabber_, settings_,
+        [self] {
+            if (self)
+                self->toggleFromKeyboard();
+        },
+        [] { QApplication::beep(); });
+    endHotKeyRecording = [this] { hotKey_->setRecording(false); };
+    handleKey = [this](QKeyEvent* event) { return keyPressed(*event); };
 }
 
 void AppDelegate::buildRootView() {
@@ -129,8 +164,219 @@ void AppDelegate::installEditingMonitor() {
 }
 
 void AppDelegate::startMediaKeys() {
-    // The volume and mute keys plug in here; their handler works on household() and the
-    // volume display, and their grant callback calls reopen().
+    hud_ = std::make_unique<VolumeHUD>();
+    QPointer<AppDelegate> self(this);
+    mediaKeys_ = std::make_unique<MediaKeys>(
+        grabber_, [self](MediaKeys::Key key, bool fine) { return self && self->volumeKey(key, fine); },
+        [self] {
+            if (!self)
+                return;
+            if (self->isOpen_) {
+                self->panel_->raise();
+                self->panel_->activateWindow();
+            } else {
+                self->show();
+            }
+        });
+    mediaKeys_->setWanted([self] { return self && self->mediaKeysWanted(); });
+    // The keys are held only while they would be taken: follow the playing state and the
+    // active group.
+    const auto reevaluate = [this] { mediaKeys_->reevaluate(); };
+    connect(&household(), &Household::groupsChanged, this, reevaluate);
+    connect(&household(), &Household::activeCoordinatorChanged, this, reevaluate);
+    connect(mediaKeys_.get(), &MediaKeys::changed, footerSettings_.get(), &AppFooterSettings::notifyChanged);
+    connect(hotKey_.get(), &HotKey::changed, footerSettings_.get(), &AppFooterSettings::notifyChanged);
+    setKeyHooks();
+    mediaKeys_->start();
+}
+
+void AppDelegate::setKeyHooks() {
+    AppFooterSettings::KeyHooks hooks;
+    // Without grabs no combination works: the row shows a dash rather than a dead shortcut.
+    hooks.hotKeyLabel = [this] {
+        return mediaKeys_->available() ? hotKey_->shortcut().label() : QStringLiteral("–");
+    };
+    hooks.recording = [this] { return hotKey_->recording(); };
+    hooks.setRecording = [this](bool on) { hotKey_->setRecording(on); };
+    hooks.available = [this] { return mediaKeys_->available(); };
+    hooks.trusted = [this] { return mediaKeys_->trusted(); };
+    hooks.volumeKeys = [this] { return MediaKeys::enabled(settings_); };
+    hooks.setVolumeKeys = [this](bool on) {
+        settings_.setBool(QStringLiteral("volumeKeys"), on);
+        mediaKeys_->reevaluate();
+    };
+    footerSettings_->setKeyHooks(std::move(hooks));
+}
+
+bool AppDelegate::mediaKeysWanted() {
+    if (!MediaKeys::enabled(settings_))
+        return false;
+    const auto group = household().activeGroup();
+    return group && Household::isPlaying(group->state);
+}
+
+bool AppDelegate::volumeKey(MediaKeys::Key key, bool fine) {
+    if (!MediaKeys::enabled(settings_))
+        return false;
+    Household& model = household();
+    const auto group = model.activeGroup();
+    if (!group || !Household::isPlaying(group->state))
+        return false;
+    if (key == MediaKeys::Key::mute) {
+        model.toggleMute(*group);
+    } else {
+        const int step =
+            (fine ? PanelKeyMap::stepFine : PanelKeyMap::stepNormal) * (key == MediaKeys::Key::up ? 1 : -1);
+        // A volume key unmutes.
+        if (group->muted)
+            model.toggleMute(*group);
+        model.setVolume(*group, std::clamp(group->volume + step, 0, 100));
+    }
+    if (const auto shown = model.activeGroup())
+        hud_->show(shown->artURL, shown->volume, shown->muted);
+    return true;
+}
+
+PanelKeyMap::State AppDelegate::keyMapState() {
+    PanelKeyMap::State state;
+    state.focus = {focus_.index(),     focus_.onFooter(),       focus_.shortcutsOpen(),
+                   focus_.footerRow(), focus_.onboardingPage(), focus_.hintsOpen()};
+    state.recording = hotKey_->recording();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    state.editing = editor && editor->window() == panel_.get();
+    state.onboarded = onboarded();
+    Household& model = household();
+    const auto group = model.activeGroup();
+    state.hasGroup = group.has_value();
+    const QList<Room> rooms = model.allRooms();
+    state.roomCount = int(rooms.size());
+    state.presetCount = int(model.presets().size());
+    if (!group)
+        return state;
+    state.groupVolume = group->volume;
+    const std::optional<int> index = focus_.index();
+    if (index && *index >= 0 && *index < rooms.size()) {
+        const QString id = rooms[*index].id;
+        const auto member = std::find_if(group->rooms.cbegin(), group->rooms.cend(),
+                                         [&id](const Room& room) { return room.id == id; });
+        state.focusedIsMember = member != group->rooms.cend();
+        if (member != group->rooms.cend())
+            state.focusedRoomVolume = member->volume;
+    }
+    return state;
+}
+
+bool AppDelegate::keyPressed(const QKeyEvent& event) {
+    const PanelKeyMap::Outcome outcome = PanelKeyMap::decide(PanelKeyMap::pressOf(event), keyMapState());
+    applyFocus(outcome.focus);
+    carryOut(outcome, event);
+    return outcome.consumed;
+}
+
+void AppDelegate::applyFocus(const PanelKeyMap::Focus& focus) {
+    focus_.setShortcutsOpen(focus.shortcutsOpen);
+    focus_.setOnFooter(focus.onFooter);
+    focus_.setFooterRow(focus.footerRow);
+    focus_.setIndex(focus.index);
+    focus_.setOnboardingPage(focus.onboardingPage);
+    focus_.setHintsOpen(focus.hintsOpen);
+}
+
+void AppDelegate::carryOut(const PanelKeyMap::Outcome& outcome, const QKeyEvent& event) {
+    using Action = PanelKeyMap::Action;
+    Household& model = household();
+    const auto group = model.activeGroup();
+    const auto focusedRoom = [&]() -> std::optional<Room> {
+        const QList<Room> rooms = model.allRooms();
+        const auto index = focus_.index();
+        if (!index || *index < 0 || *index >= rooms.size())
+            return std::nullopt;
+        // The room as the group's snapshot holds it (its volume there).
+        for (const Room& room : group ? group->rooms : QList<Room>())
+            if (room.id == rooms[*index].id)
+                return room;
+        return rooms[*index];
+    };
+    switch (outcome.action) {
+    case Action::none:
+        break;
+    case Action::stopRecording:
+        hotKey_->setRecording(false);
+        break;
+    case Action::record:
+        hotKey_->record(HotKey::pressOf(event));
+        break;
+    case Action::quit:
+        QCoreApplication::quit();
+        break;
+    case Action::skip:
+        if (group)
+            Tasks::detach(model.skip(*group, outcome.value == 1), "skip from the keyboard");
+        break;
+    case Action::hideNow:
+        hide(false);
+        break;
+    case Action::finishOnboarding:
+        settings_.setBool(HouseholdKeys::onboarded, true);
+        model.startNetwork();
+        if (root_)
+            root_->updateOnboarded();
+        break;
+    case Action::startRecording:
+        hotKey_->setRecording(true);
+        break;
+    case Action::toggleVolumeKeys:
+        footerSettings_->setVolumeKeys(!MediaKeys::enabled(settings_));
+        break;
+    case Action::toggleLogin:
+        loginItem_.set(!loginItem_.enabled());
+        break;
+    case Action::openHealth:
+        if (health_->onOpenWindow)
+            health_->onOpenWindow();
+        break;
+    default:
+        if (group)
+            carryOutOnGroup(outcome, *group, focusedRoom());
+        break;
+    }
+}
+
+void AppDelegate::carryOutOnGroup(const PanelKeyMap::Outcome& outcome, const SpeakerGroup& group,
+                                  const std::optional<Room>& room) {
+    using Action = PanelKeyMap::Action;
+    Household& model = household();
+    switch (outcome.action) {
+    case Action::togglePlay:
+        Tasks::detach(model.togglePlay(group), "play or pause from the keyboard");
+        break;
+    case Action::joinAll:
+        Tasks::detach(model.joinAll(), "gather every room from the keyboard");
+        break;
+    case Action::groupVolume:
+        model.setVolume(group, outcome.value);
+        break;
+    case Action::roomVolume:
+        if (room)
+            model.setVolume(*room, outcome.value);
+        break;
+    case Action::setMember:
+        if (room)
+            Tasks::detach(model.setMember(*room, group, outcome.value == 1), "membership from the keyboard");
+        break;
+    case Action::selectGroup:
+        model.selectGroup(outcome.value);
+        break;
+    case Action::applyPreset: {
+        // The list is read again here: a preset removed meanwhile is not applied.
+        const QList<RoomPreset> presets = model.presets();
+        if (outcome.value < presets.size())
+            Tasks::detach(model.apply(presets[outcome.value]), "preset from the keyboard");
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 void AppDelegate::migrateOnboarding() {

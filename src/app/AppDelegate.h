@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/LoginItem.h"
+#include "app/MediaKeys.h"
+#include "app/PanelKeyMap.h"
 #include "app/Updates.h"
 #include "core/Clock.h"
 #include "household/Household.h"
@@ -17,6 +19,8 @@
 
 class AppFooterSettings;
 class HealthCheck;
+class HotKey;
+class KeyGrabber;
 class LoginRegistration;
 class Panel;
 class PanelView;
@@ -24,6 +28,8 @@ class QKeyEvent;
 class SettingsStore;
 class Support;
 class TrayItem;
+class VolumeHUD;
+class X11KeyGrabber;
 
 // The running program: builds the tray item, the household and the panel at start, owns every
 // long-lived object until the end, opens and closes the panel, and carries out the hand-overs
@@ -56,6 +62,14 @@ public:
     // Places and sizes the panel for a content size; the root view's size report.
     void fit(QSize size);
 
+    // The media keys' handler: true when the key was taken for the active group; false leaves
+    // it to the desktop.
+    bool volumeKey(MediaKeys::Key key, bool fine);
+    // The panel's key map over one key press; true when it took the key.
+    bool keyPressed(const QKeyEvent& event);
+    // The display's key grabs to use instead of the X11 ones (tests); before start().
+    void useKeyGrabber(KeyGrabber* grabber) { injectedGrabber_ = grabber; }
+
     // What the views and the tests read.
     Household& household();
     bool hasHousehold() const { return household_ != nullptr; }
@@ -69,6 +83,9 @@ public:
     HealthCheck& health() { return *health_; }
     Support& support() { return *support_; }
     AppFooterSettings& footerSettings() { return *footerSettings_; }
+    HotKey* hotKey() const { return hotKey_.get(); }
+    MediaKeys* mediaKeys() const { return mediaKeys_.get(); }
+    VolumeHUD* hud() const { return hud_.get(); }
     QSize contentSize() const { return contentSize_; }
 
     // Where later parts of the program plug in; each may stay empty.
@@ -104,6 +121,14 @@ private:
     void scheduleFirstShow();
 
     void panelDeactivated();
+    KeyGrabber* makeKeyGrabber();
+    bool mediaKeysWanted();
+    void setKeyHooks();
+    PanelKeyMap::State keyMapState();
+    void carryOut(const PanelKeyMap::Outcome& outcome, const QKeyEvent& event);
+    void carryOutOnGroup(const PanelKeyMap::Outcome& outcome, const SpeakerGroup& group,
+                         const std::optional<Room>& room);
+    void applyFocus(const PanelKeyMap::Focus& focus);
     void openHealth();
     bool onboarded() const;
     // The rectangle the panel hangs from: the tray icon, else where it was last clicked, else
@@ -133,4 +158,11 @@ private:
     Clock::Id fadeTask_ = 0;
     QRect lastAnchor_;
     bool terminated_ = false;
+    // The keyboard control: grabs, hot key, volume keys and their display.
+    KeyGrabber* injectedGrabber_ = nullptr;
+    std::unique_ptr<X11KeyGrabber> ownGrabber_;
+    KeyGrabber* grabber_ = nullptr;
+    std::unique_ptr<HotKey> hotKey_;
+    std::unique_ptr<VolumeHUD> hud_;
+    std::unique_ptr<MediaKeys> mediaKeys_;
 };

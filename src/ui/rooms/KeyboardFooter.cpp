@@ -1,8 +1,11 @@
 #include "ui/rooms/KeyboardFooter.h"
 
+#include "core/RenderMode.h"
 #include "core/Texts.h"
 #include "health/HealthCheck.h"
+#include "household/Household.h"
 #include "ui/kit/BundleIcon.h"
+#include "ui/kit/HUDPreview.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyCap.h"
 #include "ui/kit/KeyboardFocus.h"
@@ -15,6 +18,7 @@
 #include "ui/rooms/MiniSwitch.h"
 #include "ui/rooms/TextButton.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -28,6 +32,8 @@ namespace {
 
 // How long the pointer rests on the volume keys row before the volume display's preview shows.
 constexpr auto previewDelay = 350ms;
+// The volume the preview starts from when no group is active.
+constexpr int noGroupPreviewVolume = 28;
 // How often the accessibility notice asks whether the key grabs were granted meanwhile.
 constexpr auto trustPollInterval = 1s;
 
@@ -142,6 +148,11 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     rows_[int(FooterRow::volumeKeys)]->content()->addWidget(volumeKeys_);
     rows_[int(FooterRow::volumeKeys)]->installEventFilter(this);
     sections->addWidget(rows_[int(FooterRow::volumeKeys)]);
+    // The volume display's preview under the row, as wide as the column.
+    preview_ = new HUDPreview(panel_);
+    preview_->hide();
+    preview_->installEventFilter(this);
+    sections->addWidget(preview_);
 
     notice_ = new QWidget(panel_);
     notice_->setObjectName(QStringLiteral("accessibilityNotice"));
@@ -343,16 +354,38 @@ bool KeyboardFooter::eventFilter(QObject* watched, QEvent* event) {
         const bool recording = environment_.settings && environment_.settings->recording();
         hotKeyCap_->setHighlighted(recording || event->type() == QEvent::Enter);
     }
-    if (watched == rows_[int(FooterRow::volumeKeys)]) {
-        // Every change of the pointer starts over: a short visit shows nothing.
-        if (event->type() == QEvent::Enter) {
-            previewDelay_.start(previewDelay, [this] { volumePreview_ = true; });
-        } else if (event->type() == QEvent::Leave) {
-            previewDelay_.stop();
-            volumePreview_ = false;
-        }
-    }
+    const bool hover = event->type() == QEvent::Enter || event->type() == QEvent::Leave;
+    if (hover && (watched == rows_[int(FooterRow::volumeKeys)] || watched == preview_))
+        volumeBlockHover(watched, event->type());
     return QWidget::eventFilter(watched, event);
+}
+
+void KeyboardFooter::volumeBlockHover(QObject* watched, QEvent::Type type) {
+    // The row and the preview are one block: moving from one to the other keeps the preview.
+    QWidget* other =
+        watched == preview_ ? static_cast<QWidget*>(rows_[int(FooterRow::volumeKeys)]) : preview_;
+    const bool intoOther = other->isVisible() && other->rect().contains(other->mapFromGlobal(QCursor::pos()));
+    if (type == QEvent::Enter && watched == preview_)
+        return;
+    if (type == QEvent::Leave && intoOther)
+        return;
+    // Every change of the pointer starts over: a short visit shows nothing.
+    previewDelay_.stop();
+    if (type == QEvent::Enter)
+        previewDelay_.start(previewDelay, [this] { setVolumePreview(true); });
+    else
+        setVolumePreview(false);
+}
+
+void KeyboardFooter::setVolumePreview(bool shown) {
+    volumePreview_ = shown;
+    shown = shown && !RenderMode::active();
+    if (shown) {
+        const auto group = environment_.household ? environment_.household->activeGroup() : std::nullopt;
+        preview_->setArt(group ? group->artURL : std::nullopt);
+        preview_->setBase(group ? group->volume : noGroupPreviewVolume);
+    }
+    preview_->setVisible(shown);
 }
 
 void KeyboardFooter::changeEvent(QEvent* event) {

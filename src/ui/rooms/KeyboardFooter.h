@@ -4,12 +4,14 @@
 #include "ui/rooms/FooterRow.h"
 #include "ui/rooms/RoomsEnvironment.h"
 
+#include <QEvent>
 #include <QWidget>
 
 #include <optional>
 
 class BundleIcon;
 class FooterRowFrame;
+class HUDPreview;
 class KeyCap;
 class MiniSwitch;
 class QLabel;
@@ -52,11 +54,14 @@ private:
     void close();
     void pollTrust();
     void refresh();
+    void volumeBlockHover(QObject* watched, QEvent::Type type);
+    void setVolumePreview(bool shown);
     QWidget* buildHints();
 
     RoomsEnvironment environment_;
     bool hovering_ = false;
     bool volumePreview_ = false;
+    HUDPreview* preview_ = nullptr;
     Debounce previewDelay_{this};
     bool trusted_ = false;
     Debounce trustPoll_{this};

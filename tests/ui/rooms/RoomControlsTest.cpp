@@ -4,6 +4,7 @@
 #include "support/FakeFooterSettings.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "ui/kit/HUDPreview.h"
 #include "ui/kit/KeyboardFocus.h"
 #include "ui/kit/PanelPresence.h"
 #include "ui/rooms/CrashBanner.h"
@@ -231,8 +232,12 @@ TEST_F(Footer, TheVolumePreviewWaitsForTheHoverDelay) {
     EXPECT_FALSE(footer.volumePreview());
     Clock::advance(50ms);
     EXPECT_TRUE(footer.volumePreview());
+    const auto* preview = footer.findChild<HUDPreview*>();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisibleTo(&footer));
     QCoreApplication::sendEvent(row, &leave);
     EXPECT_FALSE(footer.volumePreview());
+    EXPECT_FALSE(preview->isVisibleTo(&footer));
 }
 
 TEST(SearchingTile, HintsAfterTenShownSecondsAndStartsOverWhenHidden) {
