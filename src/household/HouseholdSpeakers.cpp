@@ -49,6 +49,17 @@ QString Household::failureText(std::exception_ptr failure) const {
     return HouseholdTexts::unreachable();
 }
 
+std::optional<QString> Household::speakerErrorCode(const std::exception_ptr& failure) {
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const SonosError& error) {
+        return error.code;
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
 std::exception_ptr Household::unusableReply(const QString& host) {
     return std::make_exception_ptr(
         TransportError(QNetworkReply::UnknownContentError, u"no usable topology from "_s + host));
