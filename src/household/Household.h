@@ -7,6 +7,7 @@
 #include "household/PresetList.h"
 #include "household/PublishedGroups.h"
 #include "household/RefreshSchedule.h"
+#include "household/RequestOutcome.h"
 #include "household/RoomOrder.h"
 #include "household/RoomPreset.h"
 #include "household/SenderPool.h"
@@ -323,6 +324,8 @@ private:
         std::exception_ptr lastFailure;
     };
     QCoro::Task<TopologyRead> topologyOf(QString host);
+    // The topology document of the speaker at host; nothing when the reply holds none.
+    static QCoro::Task<std::optional<QString>> zoneGroupState(QString host);
     QCoro::Task<TopologyOutcome> readTopologyOf(QStringList hosts);
     QCoro::Task<std::optional<TopologyRead>> topologyFromEvents(QStringList hosts);
     void refreshFailed(std::exception_ptr lastFailure);
@@ -382,33 +385,29 @@ private:
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
-    // The failure text of an operation made of several requests: the first failure, shown
-    // once every request has finished and the operation has started all of them (`closed`).
-    struct Outcome {
-        int pending = 0;
-        bool closed = false;
-        bool sent = false; // a request finished since the last report
-        std::exception_ptr failure;
-    };
-    void report(Outcome& outcome);
+    // Shows the outcome's text when it is due.
+    void report(RequestOutcome& outcome);
     // `setMember`, reporting into `outcome` when one is given instead of to the error text.
     // The leaving coordinator's group passes to its next room, shown at once; that room's id,
     // or nothing when no other room is left.
     std::optional<QString> passCoordination(const Room& room, const SpeakerGroup& group);
-    QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on, std::shared_ptr<Outcome> outcome);
+    QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on,
+                                   std::shared_ptr<RequestOutcome> outcome);
     // The one request of a membership change, reported into `outcome` or to the error text.
     QCoro::Task<void> sendMembership(QString host, QString action, SOAP::Arguments args,
-                                     std::shared_ptr<Outcome> outcome);
+                                     std::shared_ptr<RequestOutcome> outcome);
     // Shows the room in the target group (or a local group of its own); changes only `groups`.
     void moveLocally(const QString& roomID, const std::optional<QString>& targetID);
     // The steps of a preset's apply: the coordinator already leading a wanted group, or the
     // first wanted room taken out of its group to stand alone; then the joins of the wanted
     // rooms and the removals of the others.
     std::optional<QString> leadingCoordinator(const QSet<QString>& wanted) const;
-    QCoro::Task<std::optional<QString>> standAlone(QSet<QString> wanted, std::shared_ptr<Outcome> outcome);
-    QCoro::Task<void> joinWanted(QString coordinator, QSet<QString> wanted, std::shared_ptr<Outcome> outcome);
+    QCoro::Task<std::optional<QString>> standAlone(QSet<QString> wanted,
+                                                   std::shared_ptr<RequestOutcome> outcome);
+    QCoro::Task<void> joinWanted(QString coordinator, QSet<QString> wanted,
+                                 std::shared_ptr<RequestOutcome> outcome);
     QCoro::Task<void> removeUnwanted(QString coordinator, QSet<QString> wanted,
-                                     std::shared_ptr<Outcome> outcome);
+                                     std::shared_ptr<RequestOutcome> outcome);
     void storePresets();
     // ---- end grouping and presets (private) ----
 

@@ -52,15 +52,13 @@ QCoro::Task<void> Household::setMember(Room room, SpeakerGroup group, bool on) {
     co_await changeMember(std::move(room), std::move(group), on, nullptr);
 }
 
-void Household::report(Outcome& outcome) {
-    if (outcome.pending != 0 || !outcome.closed || !outcome.sent)
-        return;
-    outcome.sent = false;
-    showFailure(outcome.failure);
+void Household::report(RequestOutcome& outcome) {
+    if (const std::optional<std::exception_ptr> due = outcome.due())
+        showFailure(*due);
 }
 
 QCoro::Task<void> Household::sendMembership(QString host, QString action, SOAP::Arguments args,
-                                            std::shared_ptr<Outcome> outcome) {
+                                            std::shared_ptr<RequestOutcome> outcome) {
     if (!outcome) {
         // Made apart from the co_await: g++ 12 destroys a lambda's captures twice inside one.
         std::function<QCoro::Task<void>()> request = [call = access_.call, host, action, args] {
@@ -72,8 +70,7 @@ QCoro::Task<void> Household::sendMembership(QString host, QString action, SOAP::
     }
     // One request of several: its failure shows once all have finished.
     QPointer<Household> self(this);
-    ++outcome->pending;
-    outcome->sent = true;
+    outcome->started();
     std::exception_ptr failure;
     try {
         co_await membership(access_.call, std::move(host), std::move(action), std::move(args));
@@ -82,14 +79,12 @@ QCoro::Task<void> Household::sendMembership(QString host, QString action, SOAP::
     }
     if (!self)
         co_return;
-    --outcome->pending;
-    if (failure && !outcome->failure)
-        outcome->failure = failure;
+    outcome->finished(failure);
     report(*outcome);
 }
 
 QCoro::Task<void> Household::changeMember(Room room, SpeakerGroup group, bool on,
-                                          std::shared_ptr<Outcome> outcome) {
+                                          std::shared_ptr<RequestOutcome> outcome) {
     QPointer<Household> self(this);
     // A room alone in its group has nowhere to leave to.
     if (!on && group.rooms.size() <= 1)
@@ -130,13 +125,13 @@ QCoro::Task<void> Household::joinAll() {
     // All joins start at once, each with the same group value; the last to finish brings
     // the one refresh. The first failure shows once every request has finished, so that a
     // join that succeeds later does not wipe it.
-    const auto outcome = std::make_shared<Outcome>();
+    const auto outcome = std::make_shared<RequestOutcome>();
     std::vector<QCoro::Task<void>> joins;
     const QList<Room> rooms = allRooms();
     for (const Room& room : rooms)
         if (!active->holds(room.id))
             joins.push_back(changeMember(room, *active, true, outcome));
-    outcome->closed = true;
+    outcome->close();
     report(*outcome);
     for (QCoro::Task<void>& join : joins) {
         co_await std::move(join);
@@ -146,27 +141,6 @@ QCoro::Task<void> Household::joinAll() {
 }
 
 void Household::moveLocally(const QString& roomID, const std::optional<QString>& targetID) {
-    QList<SpeakerGroup> list = groups_.list();
-    const auto source =
-        std::find_if(list.begin(), list.end(), [&](const SpeakerGroup& g) { return g.holds(roomID); });
-    if (source == list.end())
-        return;
-    const Room moving = *std::find_if(source->rooms.cbegin(), source->rooms.cend(),
-                                      [&](const Room& r) { return r.id == roomID; });
-    source->rooms.removeIf([&](const Room& r) { return r.id == roomID; });
-    if (source->rooms.isEmpty())
-        list.erase(source);
-
-    const auto target = targetID ? std::find_if(list.begin(), list.end(),
-                                                [&](const SpeakerGroup& g) { return g.id == *targetID; })
-                                 : list.end();
-    if (target != list.end()) {
-        target->rooms.append(moving);
-        roomOrder_.sortRooms(target->rooms);
-    } else {
-        // A group of its own that only this household knows, until the next refresh brings the
-        // speakers' own.
-        list.append(SpeakerGroup{.id = u"solo-"_s + roomID, .coordinatorID = roomID, .rooms = {moving}});
-    }
-    setGroups(roomOrder_.sorted(std::move(list)));
+    if (std::optional<QList<SpeakerGroup>> moved = groups_.withRoomMoved(roomID, targetID, roomOrder_))
+        setGroups(roomOrder_.sorted(*std::move(moved)));
 }

@@ -55,7 +55,7 @@ std::optional<QString> Household::leadingCoordinator(const QSet<QString>& wanted
 // The first wanted room in room order leaves its group to stand alone; its id, or nothing when
 // no wanted room is shown.
 QCoro::Task<std::optional<QString>> Household::standAlone(QSet<QString> wanted,
-                                                          std::shared_ptr<Outcome> outcome) {
+                                                          std::shared_ptr<RequestOutcome> outcome) {
     const QList<Room> rooms = allRooms();
     const auto room =
         std::find_if(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return wanted.contains(r.id); });
@@ -72,7 +72,7 @@ QCoro::Task<std::optional<QString>> Household::standAlone(QSet<QString> wanted,
 // Joins, one after the other, each awaited through its refresh, into the target group as the
 // household shows it at that moment.
 QCoro::Task<void> Household::joinWanted(QString coordinator, QSet<QString> wanted,
-                                        std::shared_ptr<Outcome> outcome) {
+                                        std::shared_ptr<RequestOutcome> outcome) {
     QPointer<Household> self(this);
     const QList<Room> rooms = allRooms();
     for (const Room& room : rooms) {
@@ -89,7 +89,7 @@ QCoro::Task<void> Household::joinWanted(QString coordinator, QSet<QString> wante
 
 // Removals of the rooms the preset does not hold; the coordinator is wanted and stays.
 QCoro::Task<void> Household::removeUnwanted(QString coordinator, QSet<QString> wanted,
-                                            std::shared_ptr<Outcome> outcome) {
+                                            std::shared_ptr<RequestOutcome> outcome) {
     QPointer<Household> self(this);
     const std::optional<SpeakerGroup> gathered = groups_.ledBy(coordinator);
     const QList<Room> members = gathered ? gathered->rooms : QList<Room>();
@@ -116,7 +116,7 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
     QPointer<Household> self(this);
     // The changes run one after the other; the first failure shows once the last has finished,
     // so that a later success does not wipe it.
-    const auto outcome = std::make_shared<Outcome>();
+    const auto outcome = std::make_shared<RequestOutcome>();
 
     // Only rooms the household holds now take part; the coordinator to gather around leads a
     // wanted group already, or else is the first wanted room, alone.
@@ -147,6 +147,6 @@ QCoro::Task<void> Household::apply(RoomPreset preset) {
         pickedByUser_ = true;
     }
     setApplyingPreset(false);
-    outcome->closed = true;
+    outcome->close();
     report(*outcome);
 }

@@ -45,9 +45,8 @@ QCoro::Task<Household::TopologyRead> Household::topologyOf(QString host) {
         QList<SpeakerGroup> groups = co_await std::move(reading);
         co_return TopologyRead{std::move(groups), {}};
     }
-    const Fields reply = co_await SOAP::call(host, Service::zoneGroupTopology, u"GetZoneGroupState"_s, {});
-    const auto state = reply.constFind(u"ZoneGroupState"_s);
-    if (state == reply.cend())
+    const std::optional<QString> state = co_await zoneGroupState(std::move(host));
+    if (!state)
         co_return TopologyRead{};
     co_return TopologyRead{groupsOf(*state), TopologyParser::bootSeqs(*state)};
 }

@@ -12,10 +12,15 @@ using namespace Qt::StringLiterals;
 
 // The household's reads from the real speakers.
 
-QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
+QCoro::Task<std::optional<QString>> Household::zoneGroupState(QString host) {
     const Fields reply = co_await SOAP::call(host, Service::zoneGroupTopology, u"GetZoneGroupState"_s, {});
     const auto state = reply.constFind(u"ZoneGroupState"_s);
-    co_return state == reply.cend() ? QList<SpeakerGroup>() : groupsOf(*state);
+    co_return state == reply.cend() ? std::nullopt : std::optional<QString>(*state);
+}
+
+QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
+    const std::optional<QString> state = co_await zoneGroupState(std::move(host));
+    co_return state ? groupsOf(*state) : QList<SpeakerGroup>();
 }
 
 QList<SpeakerGroup> Household::groupsOf(const QString& topology) {

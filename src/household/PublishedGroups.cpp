@@ -49,6 +49,33 @@ PublishedGroups::with(const QString& id, const std::function<void(SpeakerGroup&)
     return changed;
 }
 
+std::optional<QList<SpeakerGroup>> PublishedGroups::withRoomMoved(const QString& roomID,
+                                                                  const std::optional<QString>& targetID,
+                                                                  const RoomOrder& order) const {
+    QList<SpeakerGroup> list = list_;
+    const auto source =
+        std::find_if(list.begin(), list.end(), [&](const SpeakerGroup& g) { return g.holds(roomID); });
+    if (source == list.end())
+        return std::nullopt;
+    const Room moving = *std::find_if(source->rooms.cbegin(), source->rooms.cend(),
+                                      [&](const Room& r) { return r.id == roomID; });
+    source->rooms.removeIf([&](const Room& r) { return r.id == roomID; });
+    if (source->rooms.isEmpty())
+        list.erase(source);
+
+    const auto target = targetID ? std::find_if(list.begin(), list.end(),
+                                                [&](const SpeakerGroup& g) { return g.id == *targetID; })
+                                 : list.end();
+    if (target != list.end()) {
+        target->rooms.append(moving);
+        order.sortRooms(target->rooms);
+    } else {
+        list.append(
+            SpeakerGroup{.id = QStringLiteral("solo-") + roomID, .coordinatorID = roomID, .rooms = {moving}});
+    }
+    return list;
+}
+
 void PublishedGroups::clearTrack(SpeakerGroup& group) {
     group.title.clear();
     group.artist.clear();

@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "household/ChangeLedger.h"
 #include "household/GroupChanges.h"
+#include "household/RoomOrder.h"
 #include "household/SpeakerGroup.h"
 
 #include <QList>
@@ -36,6 +37,14 @@ public:
     // group has the id.
     std::optional<QList<SpeakerGroup>> with(const QString& id,
                                             const std::function<void(SpeakerGroup&)>& edit) const;
+
+    // A copy of the list with the room moved into the group of `targetID` (its rooms then in
+    // `order`), or, for no target or one not shown, into a group of its own ("solo-" and the
+    // room's id) that only this household knows until the speakers report theirs. A group left
+    // without rooms goes. Nothing when no group holds the room.
+    std::optional<QList<SpeakerGroup>> withRoomMoved(const QString& roomID,
+                                                     const std::optional<QString>& targetID,
+                                                     const RoomOrder& order) const;
 
     // A group read from the topology, starting from what is shown of the group of the same id
     // (its track cleared), so that a state read that fails keeps the last known value rather

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QHashFunctions>
-#include <QString>
+#include "household/ValueKey.h"
 
 // Which volume-like value a coalescing sender carries.
 enum class SentValue {
@@ -11,14 +10,5 @@ enum class SentValue {
     treble,      // one room's treble level
 };
 
-// One sender's value: its kind and the id of its group (`SpeakerGroup::id`) or room (`Room::id`).
-struct SenderKey {
-    SentValue value;
-    QString id;
-
-    friend bool operator==(const SenderKey&, const SenderKey&) = default;
-};
-
-inline size_t qHash(const SenderKey& key, size_t seed = 0) noexcept {
-    return qHashMulti(seed, static_cast<int>(key.value), key.id);
-}
+// One sender's value: its kind and the id of its group or room.
+using SenderKey = ValueKey<SentValue>;

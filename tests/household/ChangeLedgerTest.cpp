@@ -183,4 +183,39 @@ TEST_F(PublishedGroupsTest, LookupsFindTheFirstMatchAndNothingElse) {
     EXPECT_EQ(groups.list().at(1).volume, 15); // the published list is left alone
 }
 
+TEST_F(PublishedGroupsTest, AMovedRoomJoinsItsTargetOrStandsAlone) {
+    PublishedGroups groups;
+    const SpeakerGroup pair{
+        .id = u"P"_s, .coordinatorID = u"A"_s, .rooms = {room(u"A"_s, 1), room(u"C"_s, 3)}};
+    const SpeakerGroup single{.id = u"S"_s, .coordinatorID = u"B"_s, .rooms = {room(u"B"_s, 2)}};
+    groups.replace({pair, single});
+    const RoomOrder order({u"A"_s, u"B"_s, u"C"_s});
+    const auto roomIDs = [](const SpeakerGroup& g) {
+        QStringList ids;
+        for (const Room& r : g.rooms)
+            ids.append(r.id);
+        return ids;
+    };
+
+    // The only room of a group moves: that group goes, the target holds it in room order.
+    const auto joined = groups.withRoomMoved(u"B"_s, u"P"_s, order);
+    ASSERT_TRUE(joined);
+    ASSERT_EQ(joined->size(), 1);
+    EXPECT_EQ(roomIDs(joined->first()), (QStringList{u"A"_s, u"B"_s, u"C"_s}));
+
+    // Leaving, or a target no longer shown: a group of its own, known only here.
+    for (const std::optional<QString>& target :
+         {std::optional<QString>(), std::optional<QString>(u"gone"_s)}) {
+        const auto alone = groups.withRoomMoved(u"C"_s, target, order);
+        ASSERT_TRUE(alone);
+        ASSERT_EQ(alone->size(), 3);
+        EXPECT_EQ(roomIDs(alone->at(0)), QStringList{u"A"_s});
+        EXPECT_EQ(alone->at(2).id, u"solo-C"_s);
+        EXPECT_EQ(alone->at(2).coordinatorID, u"C"_s);
+        EXPECT_EQ(alone->at(2).rooms.first().volume, 3);
+    }
+    EXPECT_FALSE(groups.withRoomMoved(u"nowhere"_s, u"P"_s, order));
+    EXPECT_EQ(groups.list().size(), 2); // the published list is left alone
+}
+
 } // namespace
