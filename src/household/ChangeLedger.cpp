@@ -1,7 +1,5 @@
 #include "household/ChangeLedger.h"
 
-#include <algorithm>
-
 void ChangeLedger::stamp(const ChangeKey& key) {
     stamps_.insert(key, Clock::monotonic());
     count(key);
@@ -48,9 +46,8 @@ SpeakerGroup ChangeLedger::merged(const SpeakerGroup& fresh, const SpeakerGroup&
         result.sleepAt = shown.sleepAt;
     }
     for (Room& room : result.rooms) {
-        const auto before = std::find_if(shown.rooms.cbegin(), shown.rooms.cend(),
-                                         [&](const Room& r) { return r.id == room.id; });
-        if (before == shown.rooms.cend())
+        const Room* before = shown.room(room.id);
+        if (!before)
             continue;
         if (keeps(ChangedValue::roomVolume, room.id))
             room.volume = before->volume;

@@ -57,8 +57,7 @@ std::optional<QList<SpeakerGroup>> PublishedGroups::withRoomMoved(const QString&
         std::find_if(list.begin(), list.end(), [&](const SpeakerGroup& g) { return g.holds(roomID); });
     if (source == list.end())
         return std::nullopt;
-    const Room moving = *std::find_if(source->rooms.cbegin(), source->rooms.cend(),
-                                      [&](const Room& r) { return r.id == roomID; });
+    const Room moving = *source->room(roomID);
     source->rooms.removeIf([&](const Room& r) { return r.id == roomID; });
     if (source->rooms.isEmpty())
         list.erase(source);
@@ -93,14 +92,11 @@ SpeakerGroup PublishedGroups::seeded(const SpeakerGroup& fresh) const {
     clearTrack(group);
     group.coordinatorID = fresh.coordinatorID;
     group.rooms = fresh.rooms;
-    for (Room& room : group.rooms) {
-        const auto before = std::find_if(shown.rooms.cbegin(), shown.rooms.cend(),
-                                         [&](const Room& r) { return r.id == room.id; });
-        if (before != shown.rooms.cend()) {
+    for (Room& room : group.rooms)
+        if (const Room* before = shown.room(room.id)) {
             room.volume = before->volume;
             room.muted = before->muted;
         }
-    }
     return group;
 }
 
