@@ -12,6 +12,7 @@
 #include "household/RoomPreset.h"
 #include "household/SenderPool.h"
 #include "household/SpeakerGroup.h"
+#include "household/SpeakerReturns.h"
 #include "household/VolumeSender.h"
 #include "protocol/Discovery.h"
 #include "protocol/Events.h"
@@ -333,8 +334,7 @@ private:
     void refreshSucceeded();
     void refreshEnded();
     void resubscribeReturned(const QHash<QString, qint64>& bootSeqs, const PollHosts& hosts);
-    QHash<QString, qint64> bootSeqs_; // the last BootSeq seen of each speaker
-    QSet<QString> silentHosts_;       // hosts that gave no answer in the last poll that asked them
+    SpeakerReturns returns_;
 
     QCoro::Task<void> run(std::function<QCoro::Task<void>()> operation);
     // Waits `delay`, then refreshes, unless the household is gone or `stillWanted` (asked

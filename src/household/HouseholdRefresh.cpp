@@ -176,23 +176,8 @@ QCoro::Task<void> Household::refresh() {
 }
 
 void Household::resubscribeReturned(const QHash<QString, qint64>& bootSeqs, const PollHosts& hosts) {
-    // A speaker that restarted since the last refresh, or that gave no answer before and
-    // answers again, may hold none of its subscriptions while they look alive here.
-    QSet<QString> again;
-    for (auto seq = bootSeqs.cbegin(); seq != bootSeqs.cend(); ++seq) {
-        const auto known = bootSeqs_.constFind(seq.key());
-        if (known != bootSeqs_.cend() && *known != *seq)
-            again.insert(seq.key());
-        bootSeqs_.insert(seq.key(), *seq);
-    }
-    for (const SpeakerGroup& group : groups_.list())
-        for (const Room& room : group.rooms) {
-            if (hosts.silent.contains(room.host))
-                silentHosts_.insert(room.host);
-            else if (hosts.answered.contains(room.host) && silentHosts_.remove(room.host))
-                again.insert(room.id);
-        }
-    for (const QString& uuid : std::as_const(again)) {
+    const QSet<QString> again = returns_.afterRefresh(bootSeqs, hosts.silent, hosts.answered, groups_.list());
+    for (const QString& uuid : again) {
         qCInfo(logHousehold) << "speaker" << uuid << "is back; its subscriptions are made anew";
         events_->resubscribe(uuid);
     }
