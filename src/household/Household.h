@@ -4,6 +4,7 @@
 #include "household/ChangeKey.h"
 #include "household/ChangeLedger.h"
 #include "household/GroupChanges.h"
+#include "household/GroupStatePoll.h"
 #include "household/PresetList.h"
 #include "household/PublishedGroups.h"
 #include "household/RefreshSchedule.h"
@@ -302,16 +303,8 @@ private:
     void restore();
     void found(const QString& host);
 
-    // Group state polling (HouseholdPolling.cpp). What the polls of one refresh learn of
-    // their hosts: which gave no answer (and are not asked again), which answered.
-    struct PollHosts {
-        QSet<QString> silent;
-        QSet<QString> answered;
-    };
-    static QCoro::Task<SpeakerGroup> loadState(SpeakerGroup group, std::shared_ptr<PollHosts> hosts);
-    static QCoro::Task<std::optional<bool>> eq(std::shared_ptr<PollHosts> hosts, QString host, QString type);
-    static QCoro::Task<std::optional<Fields>> tryCall(std::shared_ptr<PollHosts> hosts, QString host,
-                                                      Service service, QString action, SOAP::Arguments args);
+    // What the polls of one refresh learn of their hosts.
+    using PollHosts = GroupStatePoll::Hosts;
 
     // Refresh (HouseholdRefresh.cpp), in its steps: the topology from the first host that
     // gives a usable one, the failure when none does, and the state reads of every group.

@@ -237,6 +237,6 @@ QCoro::Task<SpeakerGroup> Household::pollOne(SpeakerGroup group, std::shared_ptr
     // Made apart from the co_await: g++ 12 mishandles a conditional expression inside one.
     if (!hosts)
         hosts = std::make_shared<PollHosts>();
-    QCoro::Task<SpeakerGroup> polling = loadState(std::move(group), std::move(hosts));
+    QCoro::Task<SpeakerGroup> polling = GroupStatePoll::load(std::move(group), std::move(hosts));
     co_return co_await std::move(polling);
 }

@@ -1,3 +1,4 @@
+#include "household/GroupStateRules.h"
 #include "household/Household.h"
 #include "household/HouseholdTexts.h"
 #include "protocol/Network.h"
@@ -35,6 +36,18 @@ QList<SpeakerGroup> Household::groupsOf(const QString& topology) {
         groups.append(std::move(group));
     }
     return groups;
+}
+
+QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group) {
+    co_return co_await GroupStatePoll::load(std::move(group), std::make_shared<PollHosts>());
+}
+
+QCoro::Task<std::optional<bool>> Household::eq(QString host, QString type) {
+    co_return co_await GroupStatePoll::eq(nullptr, std::move(host), std::move(type));
+}
+
+std::optional<double> Household::seconds(const std::optional<QString>& text) {
+    return GroupStateRules::seconds(text);
 }
 
 QString Household::failureText(std::exception_ptr failure) const {
