@@ -1,5 +1,7 @@
 #include "health/HealthTopologyParser.h"
 
+#include "core/DecimalInteger.h"
+
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -12,19 +14,6 @@ QHash<QString, QString> attributesOf(const QXmlStreamReader& reader) {
     for (const QXmlStreamAttribute& attribute : reader.attributes())
         map.insert(attribute.qualifiedName().toString(), attribute.value().toString());
     return map;
-}
-
-// A whole decimal with an optional sign, digits only.
-std::optional<std::int64_t> wholeNumber(const QString& text) {
-    qsizetype start = (text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-'))) ? 1 : 0;
-    if (start >= text.size())
-        return std::nullopt;
-    for (qsizetype i = start; i < text.size(); ++i)
-        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
-            return std::nullopt;
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok);
-    return ok ? std::optional<std::int64_t>(value) : std::nullopt;
 }
 
 } // namespace
@@ -92,7 +81,7 @@ HealthSpeaker speakerFromTopology(const QHash<QString, QString>& attributes, con
         speaker.link = HealthLink::unknown;
     if (speaker.link != HealthLink::ethernet)
         if (const auto frequency = value("ChannelFreq"))
-            speaker.channelMHz = wholeNumber(*frequency);
+            speaker.channelMHz = DecimalInteger::read(*frequency);
     const auto extender = value("BehindWifiExtender");
     speaker.behindExtender = extender && *extender != QStringLiteral("0");
     speaker.inSystem = true;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QHashFunctions>
-#include <QString>
+#include "household/ValueKey.h"
 
 // Which value of a group or room a local change or an event touched. Each value is protected
 // under a key of its own, so that a change of one (a volume) never holds back another (the
@@ -17,15 +16,5 @@ enum class ChangedValue {
     roomMute,   // one room's own mute
 };
 
-// One protected value: its kind and the id of its group (`SpeakerGroup::id`) or room
-// (`Room::id`).
-struct ChangeKey {
-    ChangedValue value;
-    QString id;
-
-    friend bool operator==(const ChangeKey&, const ChangeKey&) = default;
-};
-
-inline size_t qHash(const ChangeKey& key, size_t seed = 0) noexcept {
-    return qHashMulti(seed, static_cast<int>(key.value), key.id);
-}
+// One protected value: its kind and the id of its group or room.
+using ChangeKey = ValueKey<ChangedValue>;

@@ -16,9 +16,21 @@ using namespace Qt::StringLiterals;
 
 namespace Keys = HouseholdKeys;
 
+namespace {
+
+// The handler of the senders' failures: the household's error text, while it lives.
+VolumeSender::ErrorHandler showsFailures(Household* household) {
+    return [self = QPointer<Household>(household)](std::exception_ptr failure) {
+        if (self)
+            self->setError(self->failureText(failure));
+    };
+}
+
+} // namespace
+
 Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* parent)
-    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
-      access_(std::move(access)) {
+    : QObject(parent), settings_(settings), senders_(showsFailures(this)), errorTimeout_(this),
+      events_(std::make_unique<Events>()), access_(std::move(access)) {
     if (!access_.call)
         access_.call = &SOAP::call;
     if (!access_.interfaces)
@@ -43,17 +55,19 @@ Household::Household(SettingsStore& settings, SpeakerAccess access, QObject* par
 
 Household::Household(SettingsStore& settings, const QList<SpeakerGroup>& demo,
                      const QMap<QString, QString>& models, QObject* parent)
-    : QObject(parent), settings_(settings), errorTimeout_(this), events_(std::make_unique<Events>()),
-      demo_(true) {
+    : QObject(parent), settings_(settings), senders_(showsFailures(this)), errorTimeout_(this),
+      events_(std::make_unique<Events>()), demo_(true) {
     access_.call = [](QString, Service, QString, SOAP::Arguments) -> QCoro::Task<Fields> {
         co_return Fields();
     };
     access_.interfaces = [] { return std::optional<QList<Network::InterfaceAddress>>(); };
     models_ = models;
+    QStringList order;
     for (const SpeakerGroup& group : demo)
         for (const Room& room : group.rooms)
-            roomOrder_.append(room.id);
-    groups_ = demo;
+            order.append(room.id);
+    roomOrder_ = RoomOrder(order);
+    groups_.replace(demo);
     if (!demo.isEmpty())
         activeCoordinator_ = demo.first().coordinatorID;
 }
@@ -64,9 +78,9 @@ void Household::restore() {
     hosts_ = settings_.textList(Keys::knownHosts).value_or(QStringList());
     groupNames_ = settings_.textMap(Keys::groupNames).value_or(QMap<QString, QString>());
     models_ = settings_.textMap(Keys::roomModels).value_or(QMap<QString, QString>());
-    roomOrder_ = settings_.textList(Keys::roomOrder).value_or(QStringList());
+    roomOrder_ = RoomOrder(settings_.textList(Keys::roomOrder).value_or(QStringList()));
     if (const auto data = settings_.data(Keys::roomPresets))
-        presets_ = RoomPreset::decodeList(*data).value_or(QList<RoomPreset>());
+        presets_ = PresetList(RoomPreset::decodeList(*data).value_or(QList<RoomPreset>()));
     if (RenderMode::active())
         return;
     const auto data = settings_.data(Keys::lastGroups);
@@ -83,17 +97,43 @@ void Household::restore() {
         group.state = u"STOPPED"_s;
         group.positionAt = now;
     }
-    groups_ = *std::move(stored);
+    groups_.replace(*std::move(stored));
 }
 
 // Publishing.
 
 void Household::setGroups(QList<SpeakerGroup> groups) {
-    const GroupChanges changes = GroupChanges::between(groups_, groups);
-    groups_ = std::move(groups);
+    const GroupChanges changes = groups_.replace(std::move(groups));
     emit groupsChanged();
     if (!changes.isEmpty())
         emit groupsUpdated(changes);
+}
+
+void Household::changeGroup(const QString& id, const std::function<void(SpeakerGroup&)>& edit,
+                            std::optional<ChangedValue> stamped) {
+    std::optional<QList<SpeakerGroup>> changed = groups_.with(id, edit);
+    if (!changed)
+        return;
+    if (stamped)
+        changes_.stamp({*stamped, id});
+    setGroups(*std::move(changed));
+}
+
+void Household::changeRoom(const QString& roomID, const std::function<void(SpeakerGroup&, Room&)>& edit,
+                           std::optional<ChangedValue> stamped) {
+    const auto at = groups_.roomIndex(roomID);
+    if (!at)
+        return;
+    QList<SpeakerGroup> changed = groups_.list();
+    SpeakerGroup& entry = changed[at->first];
+    edit(entry, entry.rooms[at->second]);
+    if (stamped)
+        changes_.stamp({*stamped, entry.id});
+    setGroups(std::move(changed));
+}
+
+void Household::showFailure(std::exception_ptr failure) {
+    setError(failure ? std::optional<QString>(failureText(failure)) : std::nullopt);
 }
 
 void Household::setLive(bool live) {
@@ -170,10 +210,8 @@ void Household::found(const QString& host) {
         return;
     // Discovery reports many hosts at once at a first start: while a refresh runs, they all
     // lead to one more refresh after it, not to one each.
-    if (refreshesRunning_ > 0) {
-        refreshAfterRunning_ = true;
+    if (!schedule_.ask())
         return;
-    }
     Tasks::detach(refresh(), "refresh after a new host");
 }
 
@@ -185,9 +223,9 @@ bool Household::isPlaying(const QString& state) {
 
 QList<Room> Household::allRooms() const {
     QList<Room> rooms;
-    for (const SpeakerGroup& group : groups_)
+    for (const SpeakerGroup& group : groups_.list())
         rooms.append(group.rooms);
-    sortRooms(rooms);
+    roomOrder_.sortRooms(rooms);
     return rooms;
 }
 
@@ -195,14 +233,13 @@ std::optional<SpeakerGroup> Household::activeGroup() const {
     if (groups_.isEmpty())
         return std::nullopt;
     if (activeCoordinator_)
-        for (const SpeakerGroup& group : groups_)
-            if (group.coordinatorID == *activeCoordinator_)
-                return group;
-    return groups_.first();
+        if (auto group = groups_.ledBy(*activeCoordinator_))
+            return group;
+    return groups_.list().first();
 }
 
 bool Household::anyPlaying() const {
-    return std::any_of(groups_.cbegin(), groups_.cend(),
+    return std::any_of(groups_.list().cbegin(), groups_.list().cend(),
                        [](const SpeakerGroup& group) { return isPlaying(group.state); });
 }
 
@@ -223,8 +260,8 @@ void Household::selectGroup(const SpeakerGroup& group) {
 // What the event subscriber needs of the groups.
 QList<GroupAddresses> Household::addresses() const {
     QList<GroupAddresses> out;
-    out.reserve(groups_.size());
-    for (const SpeakerGroup& group : groups_) {
+    out.reserve(groups_.list().size());
+    for (const SpeakerGroup& group : groups_.list()) {
         const Room coordinator = group.coordinator();
         GroupAddresses entry{.coordinator = {coordinator.id, coordinator.host}, .rooms = {}};
         for (const Room& room : group.rooms)
@@ -237,7 +274,7 @@ QList<GroupAddresses> Household::addresses() const {
 void Household::storeGroups() {
     // A group that cannot be written (a time that is not a finite number) leaves the last
     // good snapshot in place.
-    if (const auto data = SpeakerGroup::encodeList(groups_))
+    if (const auto data = SpeakerGroup::encodeList(groups_.list()))
         settings_.setData(Keys::lastGroups, *data);
     else
         qCWarning(logHousehold) << "groups not stored: a value cannot be written";

@@ -2,9 +2,18 @@
 
 #include "core/Clock.h"
 #include "household/ChangeKey.h"
+#include "household/ChangeLedger.h"
 #include "household/GroupChanges.h"
+#include "household/GroupStatePoll.h"
+#include "household/PresetList.h"
+#include "household/PublishedGroups.h"
+#include "household/RefreshSchedule.h"
+#include "household/RequestOutcome.h"
+#include "household/RoomOrder.h"
 #include "household/RoomPreset.h"
+#include "household/SenderPool.h"
 #include "household/SpeakerGroup.h"
+#include "household/SpeakerReturns.h"
 #include "household/VolumeSender.h"
 #include "protocol/Discovery.h"
 #include "protocol/Events.h"
@@ -23,6 +32,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -93,9 +103,9 @@ public:
     ~Household() override;
 
     // Published values.
-    const QList<SpeakerGroup>& groups() const { return groups_; }
+    const QList<SpeakerGroup>& groups() const { return groups_.list(); }
     const QList<Favorite>& favorites() const { return favorites_; }
-    const QList<RoomPreset>& presets() const { return presets_; }
+    const QList<RoomPreset>& presets() const { return presets_.list(); }
     const std::optional<QString>& error() const { return error_; }
     const QMap<QString, QString>& groupNames() const { return groupNames_; }
     const QMap<QString, QString>& models() const { return models_; }
@@ -115,7 +125,7 @@ public:
     bool subscriptionsHealthy() const { return subscriptionsHealthy_; }
     bool networkStarted() const { return networkStarted_; }
     bool pickedByUser() const { return pickedByUser_; }
-    const QStringList& roomOrder() const { return roomOrder_; }
+    const QStringList& roomOrder() const { return roomOrder_.ids(); }
     const QStringList& hosts() const { return hosts_; }
     Events& events() { return *events_; }
 
@@ -276,83 +286,88 @@ private:
     void setLive(bool live);
     void setApplyingPreset(bool applying);
     void updateSubscriptionsHealthy();
+    // The one way an operation changes a published group: the live group of this id is
+    // changed on a copy through `edit`, the change is stamped under `stamped` (with the
+    // group's id) and the list published. Nothing when no group has the id.
+    void changeGroup(const QString& id, const std::function<void(SpeakerGroup&)>& edit,
+                     std::optional<ChangedValue> stamped);
+    // The same for the group holding the room of this id; `stamped` takes the group's id.
+    void changeRoom(const QString& roomID, const std::function<void(SpeakerGroup&, Room&)>& edit,
+                    std::optional<ChangedValue> stamped);
+    // Shows the text of a failed request, or clears the text for none.
+    void showFailure(std::exception_ptr failure);
+    // The code of a failure the speaker answered with ("701"); nothing for any other failure.
+    static std::optional<QString> speakerErrorCode(const std::exception_ptr& failure);
 
     // Start-up and discovery.
     void restore();
     void found(const QString& host);
 
-    // Group state polling (HouseholdPolling.cpp). What the polls of one refresh learn of
-    // their hosts: which gave no answer (and are not asked again), which answered.
-    struct PollHosts {
-        QSet<QString> silent;
-        QSet<QString> answered;
-    };
-    static QCoro::Task<SpeakerGroup> loadState(SpeakerGroup group, std::shared_ptr<PollHosts> hosts);
-    static QCoro::Task<std::optional<bool>> eq(std::shared_ptr<PollHosts> hosts, QString host, QString type);
-    static QCoro::Task<std::optional<Fields>> tryCall(std::shared_ptr<PollHosts> hosts, QString host,
-                                                      Service service, QString action, SOAP::Arguments args);
+    // What the polls of one refresh learn of their hosts.
+    using PollHosts = GroupStatePoll::Hosts;
 
-    // Refresh (HouseholdRefresh.cpp). Overlapping refreshes are counted; the result of one
-    // that started before the last applied one is dropped.
+    // Refresh (HouseholdRefresh.cpp), in its steps: the topology from the first host that
+    // gives a usable one, the failure when none does, and the state reads of every group.
     class RunningRefresh;
     struct TopologyRead {
         QList<SpeakerGroup> groups;
         QHash<QString, qint64> bootSeqs; // by speaker UUID, when the document states them
     };
+    struct TopologyOutcome {
+        std::optional<TopologyRead> read;
+        std::exception_ptr lastFailure;
+    };
     QCoro::Task<TopologyRead> topologyOf(QString host);
+    // The topology document of the speaker at host; nothing when the reply holds none.
+    static QCoro::Task<std::optional<QString>> zoneGroupState(QString host);
+    QCoro::Task<TopologyOutcome> readTopologyOf(QStringList hosts);
+    QCoro::Task<std::optional<TopologyRead>> topologyFromEvents(QStringList hosts);
+    void refreshFailed(std::exception_ptr lastFailure);
+    QCoro::Task<QList<SpeakerGroup>> pollAll(QList<SpeakerGroup> groups, std::shared_ptr<PollHosts> hosts);
+    void refreshSucceeded();
     void refreshEnded();
     void resubscribeReturned(const QHash<QString, qint64>& bootSeqs, const PollHosts& hosts);
-    int refreshesRunning_ = 0;
-    bool refreshAfterRunning_ = false; // discovery found a host while a refresh ran
-    quint64 refreshesStarted_ = 0;
-    quint64 newestApplied_ = 0; // the start number of the newest refresh that applied
-    quint64 refreshesApplied_ = 0;
-    QHash<QString, qint64> bootSeqs_; // the last BootSeq seen of each speaker
-    QSet<QString> silentHosts_;       // hosts that gave no answer in the last poll that asked them
+    SpeakerReturns returns_;
 
     QCoro::Task<void> run(std::function<QCoro::Task<void>()> operation);
+    // Waits `delay`, then refreshes, unless the household is gone or `stillWanted` (asked
+    // after the wait) says the refresh is no longer needed.
+    QCoro::Task<void> refreshAfter(std::chrono::milliseconds delay, std::function<bool()> stillWanted = {});
     void fetchModels(const QList<Room>& rooms);
     QCoro::Task<SpeakerGroup> pollOne(SpeakerGroup group, std::shared_ptr<PollHosts> hosts = {});
     QCoro::Task<void> lookUpModel(Room room);
     static QCoro::Task<std::optional<QString>> modelOf(QString host);
 
-    // Merge, room order and the active group (HouseholdMerge.cpp). Groups read by a poll that
-    // began when `changesBefore` changes had been counted keep every published value that
-    // changed (locally or by an event) after that.
+    // Merge and the active group (HouseholdMerge.cpp). Groups read by a poll that began when
+    // `changesBefore` changes had been counted keep every published value that changed
+    // (locally or by an event) after that.
     void applyGroups(const QList<SpeakerGroup>& fresh, std::optional<quint64> changesBefore = {});
-    bool recent(const ChangeKey& key, Clock::Instant cutoff) const;
-    bool changedSince(const ChangeKey& key, quint64 changesBefore) const;
-    // Counts a change of the value under `key`, local or by an event.
-    void changed(const ChangeKey& key) { valueChanged_.insert(key, ++changeCount_); }
-    // A group read from the topology, starting from what is shown of the group of the same id,
-    // so that a read that fails keeps the last known value rather than a default.
-    SpeakerGroup seeded(const SpeakerGroup& fresh) const;
-    QList<SpeakerGroup> sorted(QList<SpeakerGroup> groups) const;
-    void sortRooms(QList<Room>& rooms) const;
-    qsizetype rank(const QString& roomID) const;
     void pickActiveGroup();
+    // Whether the active coordinator stays active; it follows its room into another group.
+    bool keepActive(const QString& active);
+    // A playing group wins over a stopped one, then the one with more rooms, then the earlier.
+    const SpeakerGroup& bestGroup() const;
     void reload(const QString& coordinator);
     QCoro::Task<void> reloadAfterWait(QString coordinator, quint64 ticket);
 
-    // Event merge (HouseholdEvents.cpp).
+    // Event merge (HouseholdEvents.cpp), one function per service.
     void handle(const Events::Target& target, const Fields& fields);
-    QCoro::Task<void> refreshAfterTopologyEvent(quint64 ticket);
+    void handleTransport(const QString& coordinator, const Fields& fields, Clock::Instant cutoff);
+    void handleGroupRendering(const QString& coordinator, const Fields& fields, Clock::Instant cutoff);
+    void handleRoomRendering(const QString& roomID, const Fields& fields, Clock::Instant cutoff);
+    void handleTopology(const Fields& fields);
+    // Takes a volume and mute from an event into `volume` and `muted`, each unless the user
+    // changed it within the last 2 s; counts each value taken. True when one changed.
+    bool takeVolumeAndMute(int& volume, bool& muted, const Fields& fields,
+                           std::pair<QString, ChangeKey> volumeField, std::pair<QString, ChangeKey> muteField,
+                           Clock::Instant cutoff);
 
     QList<GroupAddresses> addresses() const;
     void storeGroups();
 
-    // ---- transport, volume and sound (private) ----
-    // Records a local change of the value under `key` at the current time.
-    void stamp(const ChangeKey& key);
-    // The index in `groups_` of the first group with this id; -1 when none.
-    qsizetype groupIndex(const QString& id) const;
-    // Where the room of that id stands: its group's and its own index, or nothing.
-    std::optional<std::pair<qsizetype, qsizetype>> roomIndex(const QString& roomID) const;
-    // The coalescing sender for a key, made on first use and kept for the household's life.
-    // Its failures set the error text; its successes never clear it.
-    std::shared_ptr<VolumeSender> sender(const QString& key);
-    QHash<QString, std::shared_ptr<VolumeSender>> volumeSenders_;
-    // ---- end transport, volume and sound (private) ----
+    // The coalescing sender for a key. Its failures set the error text; its successes never
+    // clear it.
+    std::shared_ptr<VolumeSender> sender(const SenderKey& key) { return senders_.sender(key); }
 
     // ---- favourites and renaming (private) ----
     // The text shown was set by the refresh itself. A successful refresh clears only its own
@@ -363,55 +378,54 @@ private:
     // ---- end favourites and renaming (private) ----
 
     // ---- grouping and presets (private) ----
-    // The failure text of an operation made of several requests: the first failure, shown
-    // once every request has finished and the operation has started all of them (`closed`).
-    struct Outcome {
-        int pending = 0;
-        bool closed = false;
-        bool sent = false; // a request finished since the last report
-        std::exception_ptr failure;
-    };
-    void report(Outcome& outcome);
+    // Shows the outcome's text when it is due.
+    void report(RequestOutcome& outcome);
     // `setMember`, reporting into `outcome` when one is given instead of to the error text.
     // The leaving coordinator's group passes to its next room, shown at once; that room's id,
     // or nothing when no other room is left.
     std::optional<QString> passCoordination(const Room& room, const SpeakerGroup& group);
-    QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on, std::shared_ptr<Outcome> outcome);
+    QCoro::Task<void> changeMember(Room room, SpeakerGroup group, bool on,
+                                   std::shared_ptr<RequestOutcome> outcome);
+    // The one request of a membership change, reported into `outcome` or to the error text.
+    QCoro::Task<void> sendMembership(QString host, QString action, SOAP::Arguments args,
+                                     std::shared_ptr<RequestOutcome> outcome);
     // Shows the room in the target group (or a local group of its own); changes only `groups`.
     void moveLocally(const QString& roomID, const std::optional<QString>& targetID);
+    // The steps of a preset's apply: the coordinator already leading a wanted group, or the
+    // first wanted room taken out of its group to stand alone; then the joins of the wanted
+    // rooms and the removals of the others.
+    std::optional<QString> leadingCoordinator(const QSet<QString>& wanted) const;
+    QCoro::Task<std::optional<QString>> standAlone(QSet<QString> wanted,
+                                                   std::shared_ptr<RequestOutcome> outcome);
+    QCoro::Task<void> joinWanted(QString coordinator, QSet<QString> wanted,
+                                 std::shared_ptr<RequestOutcome> outcome);
+    QCoro::Task<void> removeUnwanted(QString coordinator, QSet<QString> wanted,
+                                     std::shared_ptr<RequestOutcome> outcome);
     void storePresets();
     // ---- end grouping and presets (private) ----
 
     SettingsStore& settings_;
 
-    QList<SpeakerGroup> groups_;
+    PublishedGroups groups_;
+    // Local changes and changes by events, for the merge of what polls read.
+    ChangeLedger changes_;
+    RefreshSchedule schedule_;
+    RoomOrder roomOrder_;
+    PresetList presets_;
+    SenderPool senders_;
     QList<Favorite> favorites_;
-    QList<RoomPreset> presets_;
     std::optional<QString> error_;
     Debounce errorTimeout_;
     int failedRefreshes_ = 0;
     QMap<QString, QString> groupNames_;
     QMap<QString, QString> models_;
-    QStringList roomOrder_;
     QStringList hosts_;
-    // Local changes on the monotonic clock, for the 2 s protection; and the number of the last
-    // change of each value, local or by an event, that a poll begun before it must not undo.
-    QHash<ChangeKey, Clock::Instant> recentlyChanged_;
-    QHash<ChangeKey, quint64> valueChanged_;
-    quint64 changeCount_ = 0;
-    int pendingChanges_ = 0;
-    int generation_ = 0;
     std::optional<QString> activeCoordinator_;
     bool pickedByUser_ = false;
     std::unique_ptr<Discovery> discovery_;
     std::unique_ptr<Events> events_;
     std::optional<QString> lastTopology_;
     QHash<QString, QString> lastTrack_;
-    // Debounced work without cancellation: a waiting task acts only while its ticket is the
-    // newest one for its purpose.
-    QHash<QString, quint64> reloads_;
-    quint64 topologyRefresh_ = 0;
-    quint64 nextTicket_ = 0;
     bool networkStarted_ = false;
     bool live_ = false;
     QSet<QString> fetchingModels_;

@@ -1,6 +1,7 @@
 // Favourites: the household's list of speaker favourites and the starting of one on a group.
 #include "household/Household.h"
 
+#include "core/DecimalInteger.h"
 #include "core/Delays.h"
 #include "core/Log.h"
 #include "protocol/FavoritesParser.h"
@@ -28,18 +29,7 @@ std::optional<qint64> trackNumber(const Fields& reply) {
     const auto field = reply.constFind(u"FirstTrackNumberEnqueued"_s);
     if (field == reply.cend())
         return std::nullopt;
-    const QString& text = *field;
-    const qsizetype digitsFrom = text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0;
-    if (text.size() == digitsFrom)
-        return std::nullopt;
-    for (qsizetype i = digitsFrom; i < text.size(); ++i)
-        if (text[i] < u'0' || text[i] > u'9')
-            return std::nullopt;
-    bool ok = false;
-    const qint64 magnitude = QStringView(text).mid(digitsFrom).toLongLong(&ok);
-    if (!ok)
-        return std::nullopt;
-    return text.startsWith(u'-') ? -magnitude : magnitude;
+    return DecimalInteger::read(*field);
 }
 
 // The requests that start a favourite, each awaited before the next; the first failure
@@ -140,8 +130,5 @@ QCoro::Task<void> Household::play(Favorite favorite, SpeakerGroup group) {
     co_await std::move(sequence);
     if (!self)
         co_return;
-    co_await Clock::sleep(Delays::afterSkipRefresh);
-    if (!self)
-        co_return;
-    co_await refresh();
+    co_await refreshAfter(Delays::afterSkipRefresh);
 }

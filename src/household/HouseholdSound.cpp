@@ -1,5 +1,6 @@
 // A room's equaliser (bass, treble, loudness) and a group's TV sound (night mode, speech
 // enhancement). Bass, treble and loudness are not held by the household; TV sound is.
+#include "core/DecimalInteger.h"
 #include "core/Tasks.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
@@ -7,7 +8,6 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -18,24 +18,7 @@ const SOAP::Arguments instanceArgs{{u"InstanceID"_s, u"0"_s}};
 // A level as the speaker words it: decimal digits with at most one leading sign. Anything
 // else, and a value beyond the range of a level's integer, reads as 0.
 int level(const Fields& reply, const QString& field) {
-    const QString text = reply.value(field);
-    const QStringView digits =
-        text.startsWith(u'+') || text.startsWith(u'-') ? QStringView(text).mid(1) : text;
-    if (digits.isEmpty())
-        return 0;
-    qint64 value = 0;
-    for (const QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return 0;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > qint64(std::numeric_limits<int>::max()) + 1)
-            return 0;
-    }
-    if (text.startsWith(u'-'))
-        value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return 0;
-    return int(value);
+    return DecimalInteger::readInt(reply.value(field)).value_or(0);
 }
 
 QString flag(bool on) {
@@ -86,14 +69,14 @@ QCoro::Task<std::optional<Household::RoomSound>> Household::loadSound(Room room)
 }
 
 void Household::setBass(const Room& room, int value) {
-    sender(room.id + u".bass"_s)->send(value, [call = access_.call, host = room.host](int v) {
+    sender({SentValue::bass, room.id})->send(value, [call = access_.call, host = room.host](int v) {
         return rendering(call, host, u"SetBass"_s,
                          {{u"InstanceID"_s, u"0"_s}, {u"DesiredBass"_s, QString::number(v)}});
     });
 }
 
 void Household::setTreble(const Room& room, int value) {
-    sender(room.id + u".treble"_s)->send(value, [call = access_.call, host = room.host](int v) {
+    sender({SentValue::treble, room.id})->send(value, [call = access_.call, host = room.host](int v) {
         return rendering(call, host, u"SetTreble"_s,
                          {{u"InstanceID"_s, u"0"_s}, {u"DesiredTreble"_s, QString::number(v)}});
     });
@@ -112,16 +95,15 @@ void Household::setLoudness(const Room& room, bool on) {
 void Household::setTVSound(const SpeakerGroup& group, std::optional<bool> night, std::optional<bool> speech) {
     if (!group.tvHost)
         return;
-    if (const qsizetype live = groupIndex(group.id); live >= 0) {
-        QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[live];
-        if (night)
-            entry.nightMode = *night;
-        if (speech)
-            entry.speechBoost = *speech;
-        stamp({ChangedValue::tvSound, group.id});
-        setGroups(std::move(changed));
-    }
+    changeGroup(
+        group.id,
+        [night, speech](SpeakerGroup& entry) {
+            if (night)
+                entry.nightMode = *night;
+            if (speech)
+                entry.speechBoost = *speech;
+        },
+        ChangedValue::tvSound);
     Tasks::detach(run([call = access_.call, host = *group.tvHost, night, speech]() {
                       return tvSound(call, host, night, speech);
                   }),

@@ -1,3 +1,4 @@
+#include "household/GroupStateRules.h"
 #include "household/Household.h"
 #include "household/HouseholdTexts.h"
 #include "protocol/Network.h"
@@ -12,10 +13,15 @@ using namespace Qt::StringLiterals;
 
 // The household's reads from the real speakers.
 
-QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
+QCoro::Task<std::optional<QString>> Household::zoneGroupState(QString host) {
     const Fields reply = co_await SOAP::call(host, Service::zoneGroupTopology, u"GetZoneGroupState"_s, {});
     const auto state = reply.constFind(u"ZoneGroupState"_s);
-    co_return state == reply.cend() ? QList<SpeakerGroup>() : groupsOf(*state);
+    co_return state == reply.cend() ? std::nullopt : std::optional<QString>(*state);
+}
+
+QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
+    const std::optional<QString> state = co_await zoneGroupState(std::move(host));
+    co_return state ? groupsOf(*state) : QList<SpeakerGroup>();
 }
 
 QList<SpeakerGroup> Household::groupsOf(const QString& topology) {
@@ -30,6 +36,18 @@ QList<SpeakerGroup> Household::groupsOf(const QString& topology) {
         groups.append(std::move(group));
     }
     return groups;
+}
+
+QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group) {
+    co_return co_await GroupStatePoll::load(std::move(group), std::make_shared<PollHosts>());
+}
+
+QCoro::Task<std::optional<bool>> Household::eq(QString host, QString type) {
+    co_return co_await GroupStatePoll::eq(nullptr, std::move(host), std::move(type));
+}
+
+std::optional<double> Household::seconds(const std::optional<QString>& text) {
+    return GroupStateRules::seconds(text);
 }
 
 QString Household::failureText(std::exception_ptr failure) const {
@@ -47,6 +65,17 @@ QString Household::failureText(std::exception_ptr failure) const {
     } catch (...) {
     }
     return HouseholdTexts::unreachable();
+}
+
+std::optional<QString> Household::speakerErrorCode(const std::exception_ptr& failure) {
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+    } catch (const SonosError& error) {
+        return error.code;
+    } catch (...) {
+    }
+    return std::nullopt;
 }
 
 std::exception_ptr Household::unusableReply(const QString& host) {

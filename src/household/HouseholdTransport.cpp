@@ -7,7 +7,6 @@
 #include "core/Texts.h"
 #include "household/Household.h"
 #include "protocol/Soap.h"
-#include "protocol/SonosError.h"
 
 #include <QPointer>
 
@@ -41,28 +40,6 @@ QCoro::Task<void> transport(Household::Caller call, QString host, QString action
 
 } // namespace
 
-void Household::stamp(const ChangeKey& key) {
-    recentlyChanged_.insert(key, Clock::monotonic());
-    changed(key);
-}
-
-qsizetype Household::groupIndex(const QString& id) const {
-    for (qsizetype i = 0; i < groups_.size(); ++i)
-        if (groups_[i].id == id)
-            return i;
-    return -1;
-}
-
-std::optional<std::pair<qsizetype, qsizetype>> Household::roomIndex(const QString& roomID) const {
-    for (qsizetype g = 0; g < groups_.size(); ++g) {
-        const QList<Room>& rooms = groups_.at(g).rooms;
-        for (qsizetype r = 0; r < rooms.size(); ++r)
-            if (rooms.at(r).id == roomID)
-                return std::pair{g, r};
-    }
-    return std::nullopt;
-}
-
 QString Household::hms(double seconds) {
     // Times sent to a speaker are never negative; a value that is not a number, or beyond
     // any sensible time, would otherwise overflow the conversion below.
@@ -77,20 +54,19 @@ QCoro::Task<void> Household::togglePlay(SpeakerGroup group) {
     QPointer<Household> self(this);
     const bool playing = isPlaying(group.state);
     const QDateTime now = Clock::now();
-    if (const qsizetype live = groupIndex(group.id); live >= 0) {
-        QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[live];
-        // The position as shown now: only a group that really plays moves on, one in
-        // transition stays where it is.
-        double p = entry.position;
-        if (entry.state == "PLAYING"_L1)
-            p += double(entry.positionAt.msecsTo(now)) / 1000.0;
-        entry.position = withinTrack(p, entry.duration);
-        entry.positionAt = now;
-        entry.state = playing ? u"PAUSED_PLAYBACK"_s : u"PLAYING"_s;
-        stamp({ChangedValue::state, group.id});
-        setGroups(std::move(changed));
-    }
+    changeGroup(
+        group.id,
+        [&](SpeakerGroup& entry) {
+            // The position as shown now: only a group that really plays moves on, one in
+            // transition stays where it is.
+            double p = entry.position;
+            if (entry.state == "PLAYING"_L1)
+                p += double(entry.positionAt.msecsTo(now)) / 1000.0;
+            entry.position = withinTrack(p, entry.duration);
+            entry.positionAt = now;
+            entry.state = playing ? u"PAUSED_PLAYBACK"_s : u"PLAYING"_s;
+        },
+        ChangedValue::state);
 
     // The request is made first and awaited apart: g++ 12 mishandles literals inside co_await.
     QCoro::Task<void> request =
@@ -111,21 +87,10 @@ QCoro::Task<void> Household::togglePlay(SpeakerGroup group) {
     }
 
     // The speaker did not follow: show its real state again, and keep it against older reports.
-    if (const qsizetype again = groupIndex(group.id); again >= 0) {
-        QList<SpeakerGroup> restored = groups_;
-        restored[again].state = group.state;
-        stamp({ChangedValue::state, group.id});
-        setGroups(std::move(restored));
-    }
-    QString text;
-    try {
-        std::rethrow_exception(failure);
-    } catch (const SonosError& error) {
-        text = error.code == nothingToPlay ? nothingLoadedText() : failureText(failure);
-    } catch (...) {
-        text = failureText(failure);
-    }
-    setError(text);
+    const QString shownState = group.state;
+    changeGroup(
+        group.id, [&shownState](SpeakerGroup& entry) { entry.state = shownState; }, ChangedValue::state);
+    setError(speakerErrorCode(failure) == nothingToPlay ? nothingLoadedText() : failureText(failure));
 }
 
 QCoro::Task<void> Household::skip(SpeakerGroup group, bool forward) {
@@ -141,12 +106,8 @@ QCoro::Task<void> Household::skip(SpeakerGroup group, bool forward) {
     co_await std::move(reported);
     if (!self)
         co_return;
-
     // The new track's title, artwork and length come with a full re-read.
-    co_await Clock::sleep(Delays::afterSkipRefresh);
-    if (!self)
-        co_return;
-    co_await refresh();
+    co_await refreshAfter(Delays::afterSkipRefresh);
 }
 
 void Household::seek(const SpeakerGroup& group, double seconds) {
@@ -157,14 +118,13 @@ void Household::seek(const SpeakerGroup& group, double seconds) {
         return;
     }
     const double t = withinTrack(seconds, group.duration);
-    if (const qsizetype live = groupIndex(group.id); live >= 0) {
-        QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[live];
-        entry.position = t;
-        entry.positionAt = Clock::now();
-        stamp({ChangedValue::position, group.id});
-        setGroups(std::move(changed));
-    }
+    changeGroup(
+        group.id,
+        [t](SpeakerGroup& entry) {
+            entry.position = t;
+            entry.positionAt = Clock::now();
+        },
+        ChangedValue::position);
     Tasks::detach(run([call = access_.call, host = group.coordinator().host, target = hms(t)]() {
                       return transport(
                           call, host, u"Seek"_s,
@@ -177,14 +137,13 @@ void Household::setSleepTimer(const SpeakerGroup& group, std::optional<int> minu
     // Worked out as a floating-point number: no menu value can overflow it.
     const std::optional<double> remaining =
         minutes ? std::optional<double>(double(*minutes) * 60.0) : std::nullopt;
-    if (const qsizetype live = groupIndex(group.id); live >= 0) {
-        QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[live];
-        entry.sleepRemaining = remaining;
-        entry.sleepAt = Clock::now();
-        stamp({ChangedValue::sleepTimer, group.id});
-        setGroups(std::move(changed));
-    }
+    changeGroup(
+        group.id,
+        [remaining](SpeakerGroup& entry) {
+            entry.sleepRemaining = remaining;
+            entry.sleepAt = Clock::now();
+        },
+        ChangedValue::sleepTimer);
     Tasks::detach(run([call = access_.call, host = group.coordinator().host,
                        duration = remaining ? hms(*remaining) : QString()]() {
                       return transport(call, host, u"ConfigureSleepTimer"_s,

@@ -52,57 +52,41 @@ int meanVolume(const QList<Room>& rooms) {
 
 } // namespace
 
-std::shared_ptr<VolumeSender> Household::sender(const QString& key) {
-    if (const auto found = volumeSenders_.constFind(key); found != volumeSenders_.cend())
-        return *found;
-    QPointer<Household> self(this);
-    auto made = VolumeSender::create([self](std::exception_ptr failure) {
-        if (self)
-            self->setError(self->failureText(failure));
-    });
-    volumeSenders_.insert(key, made);
-    return made;
-}
-
 void Household::setVolume(const SpeakerGroup& group, int volume) {
-    if (const qsizetype live = groupIndex(group.id); live >= 0) {
-        QList<SpeakerGroup> changed = groups_;
-        changed[live].volume = volume;
-        stamp({ChangedValue::volume, group.id});
-        setGroups(std::move(changed));
-    }
-    sender(group.id)->send(volume, [call = access_.call, host = group.coordinator().host](int value) {
-        return groupVolume(call, host, value);
-    });
+    changeGroup(
+        group.id, [volume](SpeakerGroup& entry) { entry.volume = volume; }, ChangedValue::volume);
+    sender({SentValue::groupVolume, group.id})
+        ->send(volume, [call = access_.call, host = group.coordinator().host](int value) {
+            return groupVolume(call, host, value);
+        });
 }
 
 void Household::setVolume(const Room& room, int volume) {
-    if (const auto at = roomIndex(room.id)) {
-        QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[at->first];
-        entry.rooms[at->second].volume = volume;
-        entry.volume = meanVolume(entry.rooms);
-        stamp({ChangedValue::volume, entry.id});
-        setGroups(std::move(changed));
-    }
-    stamp({ChangedValue::roomVolume, room.id});
-    sender(room.id)->send(
-        volume, [call = access_.call, host = room.host](int value) { return roomVolume(call, host, value); });
+    changeRoom(
+        room.id,
+        [volume](SpeakerGroup& entry, Room& shown) {
+            shown.volume = volume;
+            entry.volume = meanVolume(entry.rooms);
+        },
+        ChangedValue::volume);
+    changes_.stamp({ChangedValue::roomVolume, room.id});
+    sender({SentValue::roomVolume, room.id})
+        ->send(volume,
+               [call = access_.call, host = room.host](int value) { return roomVolume(call, host, value); });
 }
 
 void Household::toggleMute(const SpeakerGroup& group) {
     const bool mute = !group.muted;
-    if (const qsizetype live = groupIndex(group.id); live >= 0) {
-        QList<SpeakerGroup> changed = groups_;
-        SpeakerGroup& entry = changed[live];
-        entry.muted = mute;
-        for (Room& room : entry.rooms)
-            room.muted = mute;
-        stamp({ChangedValue::mute, group.id});
-        setGroups(std::move(changed));
-    }
+    changeGroup(
+        group.id,
+        [mute](SpeakerGroup& entry) {
+            entry.muted = mute;
+            for (Room& room : entry.rooms)
+                room.muted = mute;
+        },
+        ChangedValue::mute);
     for (const Room& room : group.rooms)
-        stamp({ChangedValue::roomMute, room.id});
+        changes_.stamp({ChangedValue::roomMute, room.id});
     Tasks::detach(run([call = access_.call, host = group.coordinator().host, mute]() {
                       return send(call, host, Service::groupRenderingControl, u"SetGroupMute"_s,
                                   {{u"InstanceID"_s, u"0"_s}, {u"DesiredMute"_s, flag(mute)}});
@@ -112,13 +96,10 @@ void Household::toggleMute(const SpeakerGroup& group) {
 
 void Household::toggleMute(const Room& room) {
     const bool mute = !room.muted;
-    if (const auto at = roomIndex(room.id)) {
-        // The group's own flag stays: it follows when the speakers report it.
-        QList<SpeakerGroup> changed = groups_;
-        changed[at->first].rooms[at->second].muted = mute;
-        setGroups(std::move(changed));
-    }
-    stamp({ChangedValue::roomMute, room.id});
+    // The group's own flag stays: it follows when the speakers report it.
+    changeRoom(
+        room.id, [mute](SpeakerGroup&, Room& shown) { shown.muted = mute; }, std::nullopt);
+    changes_.stamp({ChangedValue::roomMute, room.id});
     Tasks::detach(run([call = access_.call, host = room.host, mute]() {
                       return send(call, host, Service::renderingControl, u"SetMute"_s,
                                   {{u"InstanceID"_s, u"0"_s},

@@ -11,15 +11,15 @@
 using namespace Qt::StringLiterals;
 
 Room SpeakerGroup::coordinator() const {
-    const auto match = std::find_if(rooms.cbegin(), rooms.cend(),
-                                    [&](const Room& room) { return room.id == coordinatorID; });
-    if (match != rooms.cend())
+    if (const Room* match = room(coordinatorID))
         return *match;
     return rooms.isEmpty() ? Room{} : rooms.first();
 }
 
-bool SpeakerGroup::holds(const QString& roomID) const {
-    return std::any_of(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == roomID; });
+const Room* SpeakerGroup::room(const QString& roomID) const {
+    const auto match =
+        std::find_if(rooms.cbegin(), rooms.cend(), [&](const Room& r) { return r.id == roomID; });
+    return match == rooms.cend() ? nullptr : &*match;
 }
 
 QString SpeakerGroup::memberKey() const {

@@ -53,7 +53,9 @@ struct SpeakerGroup {
     // The room ids sorted ascending and joined with ","; the same for any order of rooms.
     QString memberKey() const;
     // Whether a room of that id is in the group.
-    bool holds(const QString& roomID) const;
+    bool holds(const QString& roomID) const { return room(roomID) != nullptr; }
+    // The first room of that id in the group; null when there is none.
+    const Room* room(const QString& roomID) const;
 
     // The stored object; nothing when a number is not finite, a date or URL is invalid or
     // there are no rooms.

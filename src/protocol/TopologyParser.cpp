@@ -1,4 +1,6 @@
 #include "protocol/TopologyParser.h"
+
+#include "core/DecimalInteger.h"
 #include "protocol/XmlDocument.h"
 
 #include <QUrl>
@@ -97,11 +99,11 @@ QHash<QString, qint64> TopologyParser::bootSeqs(const QString& text) {
             const char* name = element.name();
             if (!is(name, "ZoneGroupMember") && !is(name, "Satellite"))
                 return;
-            bool ok = false;
-            const qint64 seq = QByteArray(element.attribute("BootSeq").value()).toLongLong(&ok);
+            const std::optional<qint64> seq =
+                DecimalInteger::read(QString::fromUtf8(element.attribute("BootSeq").value()));
             const char* uuid = element.attribute("UUID").value();
-            if (ok && *uuid != '\0')
-                seqs.insert(QString::fromUtf8(uuid), seq);
+            if (seq && *uuid != '\0')
+                seqs.insert(QString::fromUtf8(uuid), *seq);
         }
         void text(const char*) {}
         void end(pugi::xml_node) {}

@@ -204,14 +204,14 @@ TEST_F(HouseholdMerge, ReloadPollsOnceAfterTheLastRequestAndDropsStaleResults) {
         polledGroup.volume = 7;
         return polledGroup;
     };
-    probe().pendingChanges() = 1;
+    probe().schedule().membershipBegan();
     probe().reload(u"A"_s);
     Clock::advance(300ms);
     EXPECT_EQ(polled.size(), 2);
     EXPECT_EQ(h.groups()[0].volume, 42);
 
     // A reload for a coordinator that has no group does not poll.
-    probe().pendingChanges() = 0;
+    probe().schedule().membershipEnded();
     probe().reload(u"nobody"_s);
     Clock::advance(300ms);
     EXPECT_EQ(polled.size(), 2);

@@ -107,7 +107,9 @@ TEST_F(HouseholdRefresh, ALiveHouseholdShowsOnlyTheThirdFailureInARow) {
 TEST_F(HouseholdRefresh, AResultOverlappingAMembershipChangeIsDroppedYetCountsAsSuccess) {
     Household& h = make();
     pollAnswer = [this](SpeakerGroup g) {
-        ++probe().generation(); // a membership change happens while the groups are read
+        // A membership change begins and ends while the groups are read.
+        probe().schedule().membershipBegan();
+        probe().schedule().membershipEnded();
         return g;
     };
     failing.insert(u"h2"_s, noAnswer());

@@ -137,8 +137,8 @@ TEST_F(Sound, BassAndTrebleGoThroughTheirOwnSendersAndChangeNothingLocally) {
     EXPECT_EQ(groupsChanged.count(), 0);
     EXPECT_EQ(probe().recentlyChanged(), stamps);
     EXPECT_EQ(h().error(), u"kept"_s); // a success leaves the text
-    EXPECT_TRUE(probe().volumeSenders().contains(uuid(2) + u".bass"_s));
-    EXPECT_TRUE(probe().volumeSenders().contains(uuid(2) + u".treble"_s));
+    EXPECT_TRUE(probe().volumeSenders().contains({SentValue::bass, uuid(2)}));
+    EXPECT_TRUE(probe().volumeSenders().contains({SentValue::treble, uuid(2)}));
 }
 
 TEST_F(Sound, AFailedLevelShowsItsTextAndLaterSuccessesKeepIt) {

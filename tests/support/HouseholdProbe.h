@@ -12,16 +12,17 @@
 struct HouseholdProbe {
     Household& h;
 
-    QHash<ChangeKey, Clock::Instant>& recentlyChanged() { return h.recentlyChanged_; }
-    const QHash<QString, std::shared_ptr<VolumeSender>>& volumeSenders() const { return h.volumeSenders_; }
-    int& pendingChanges() { return h.pendingChanges_; }
-    int& generation() { return h.generation_; }
+    QHash<ChangeKey, Clock::Instant>& recentlyChanged() { return h.changes_.stamps(); }
+    const QHash<SenderKey, std::shared_ptr<VolumeSender>>& volumeSenders() const { return h.senders_.all(); }
+    int pendingChanges() const { return h.schedule_.pendingChanges(); }
+    int generation() const { return h.schedule_.generation(); }
+    RefreshSchedule& schedule() { return h.schedule_; }
     bool& live() { return h.live_; }
     int failedRefreshes() const { return h.failedRefreshes_; }
     const QHash<QString, QString>& lastTrack() const { return h.lastTrack_; }
     bool& pickedByUser() { return h.pickedByUser_; }
     const QSet<QString>& fetchingModels() const { return h.fetchingModels_; }
-    int refreshesRunning() const { return h.refreshesRunning_; }
+    int refreshesRunning() const { return h.schedule_.running(); }
 
     void setGroups(QList<SpeakerGroup> groups) { h.setGroups(std::move(groups)); }
     void setActive(const QString& coordinator) { h.setActiveCoordinator(coordinator); }

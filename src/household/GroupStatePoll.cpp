@@ -1,10 +1,7 @@
-// Group state polling: the fixed sequence of state reads for one group. Each read may fail on
-// its own; the fields it would have set then keep the values of the group passed in.
-#include "household/GroupStateRules.h"
-#include "household/Household.h"
+#include "household/GroupStatePoll.h"
 
 #include "core/Clock.h"
-#include "protocol/Soap.h"
+#include "household/GroupStateRules.h"
 #include "protocol/TransportError.h"
 
 using namespace Qt::StringLiterals;
@@ -20,8 +17,9 @@ const SOAP::Arguments channelArgs{{u"InstanceID"_s, u"0"_s}, {u"Channel"_s, u"Ma
 // answered with a failure. Polling reports nothing and retries nothing. A host that gave no
 // answer is not asked again within the same poll: each further request would wait out its
 // whole time-out again.
-QCoro::Task<std::optional<Fields>> Household::tryCall(std::shared_ptr<PollHosts> hosts, QString host,
-                                                      Service service, QString action, SOAP::Arguments args) {
+QCoro::Task<std::optional<Fields>> GroupStatePoll::tryCall(std::shared_ptr<Hosts> hosts, QString host,
+                                                           Service service, QString action,
+                                                           SOAP::Arguments args) {
     if (hosts && hosts->silent.contains(host))
         co_return std::nullopt;
     try {
@@ -39,15 +37,8 @@ QCoro::Task<std::optional<Fields>> Household::tryCall(std::shared_ptr<PollHosts>
     co_return std::nullopt;
 }
 
-std::optional<double> Household::seconds(const std::optional<QString>& text) {
-    return GroupStateRules::seconds(text);
-}
-
-QCoro::Task<std::optional<bool>> Household::eq(QString host, QString type) {
-    co_return co_await eq(nullptr, std::move(host), std::move(type));
-}
-
-QCoro::Task<std::optional<bool>> Household::eq(std::shared_ptr<PollHosts> hosts, QString host, QString type) {
+QCoro::Task<std::optional<bool>> GroupStatePoll::eq(std::shared_ptr<Hosts> hosts, QString host,
+                                                    QString type) {
     const SOAP::Arguments args{{u"InstanceID"_s, u"0"_s}, {u"EQType"_s, std::move(type)}};
     const std::optional<Fields> reply = co_await tryCall(
         std::move(hosts), std::move(host), Service::renderingControl, QStringLiteral("GetEQ"), args);
@@ -56,11 +47,7 @@ QCoro::Task<std::optional<bool>> Household::eq(std::shared_ptr<PollHosts> hosts,
     co_return reply->value(u"CurrentValue"_s) == "1"_L1;
 }
 
-QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group) {
-    co_return co_await loadState(std::move(group), std::make_shared<PollHosts>());
-}
-
-QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group, std::shared_ptr<PollHosts> hosts) {
+QCoro::Task<SpeakerGroup> GroupStatePoll::load(SpeakerGroup group, std::shared_ptr<Hosts> hosts) {
     SpeakerGroup g = std::move(group);
     const QString coordinatorHost = g.coordinator().host;
 
@@ -92,7 +79,7 @@ QCoro::Task<SpeakerGroup> Household::loadState(SpeakerGroup group, std::shared_p
     if (const auto reply = co_await tryCall(hosts, coordinatorHost, Service::avTransport,
                                             u"GetRemainingSleepTimerDuration"_s, instanceArgs)) {
         const auto remaining = reply->find(u"RemainingSleepTimerDuration"_s);
-        g.sleepRemaining = remaining == reply->cend() ? std::nullopt : seconds(*remaining);
+        g.sleepRemaining = remaining == reply->cend() ? std::nullopt : GroupStateRules::seconds(*remaining);
         g.sleepAt = Clock::now();
     }
 
