@@ -37,7 +37,7 @@ sanitize: deps
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 bench: deps
-	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBER_BENCH=ON -DTAMBER_TESTS=OFF >/dev/null
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBER_BENCH=ON -DTAMBER_TESTS=OFF -DTAMBER_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@echo "Benchmarks built in $(BENCH_BUILD)/bench; run them one by one."
 

@@ -74,6 +74,8 @@ struct Bench {
             .poll = {},
             .model = [](QString) -> QCoro::Task<std::optional<QString>> { co_return u"Sonos One"_s; },
             .browser = {},
+            .call = {},
+            .interfaces = {},
         };
         household = std::make_unique<Household>(*settings, access);
         test::run(household->refresh());

@@ -99,6 +99,8 @@ struct Bench {
             .poll = {},
             .model = [](QString) -> QCoro::Task<std::optional<QString>> { co_return u"Sonos One"_s; },
             .browser = {},
+            .call = {},
+            .interfaces = {},
         };
         household = std::make_unique<Household>(*settings, access);
         test::run(household->refresh());
@@ -252,6 +254,8 @@ void firstStart32(benchmark::State& state) {
             .poll = {},
             .model = [](QString) -> QCoro::Task<std::optional<QString>> { co_return u"Sonos One"_s; },
             .browser = [] { return std::make_unique<GrowingBrowser>(); },
+            .call = {},
+            .interfaces = {},
         };
         const double cpuStart = cpuSeconds();
         const auto start = Steady::now();

@@ -13,93 +13,20 @@ set -u
 
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
-}
-
-if [ -z "${TAMBER_KEYS_INNER:-}" ] && unshare -n true 2>/dev/null; then
-    exec env TAMBER_KEYS_INNER=1 unshare -n bash "$0" "$build"
-fi
-if [ -n "${TAMBER_KEYS_INNER:-}" ]; then
-    ip link set lo up || skip "cannot bring up the namespace's loopback"
-fi
-
-for tool in Xvfb xdotool dbus-daemon import python3; do
-    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-done
-tamber="$build/tamber"
-sim="$build/tests/speaker-sim"
+e2e_name=keys-e2e
+e2e_logs="tamber.log sim.out holder.out"
+e2e_tools="xdotool import"
+# shellcheck source=e2e-common.sh
+. "$(dirname "$0")/e2e-common.sh"
 holder="$build/tests/key-holder"
-for program in "$tamber" "$sim" "$holder"; do
-    [ -x "$program" ] || { echo "FAIL: $program is missing"; exit 1; }
-done
-
+[ -x "$holder" ] || { echo "FAIL: $holder is missing"; exit 1; }
 net=127.77.14
-tmp=$(mktemp -d /tmp/tamber-keys-e2e.XXXXXX)
-pids=()
 
-cleanup() {
-    local pid
-    trap '' PIPE INT TERM HUP
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
-    [ -n "${KEEP_TMP:-}" ] || rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP PIPE
-
-fail() {
-    echo "FAIL: $*"
-    local f
-    for f in tamber.log sim.out holder.out; do
-        echo "--- $f (last lines)"
-        tail -n 40 "$tmp/$f" 2>/dev/null
-    done
-    exit 1
-}
-
-# Waits until a command succeeds; the limit (120 s) only keeps a broken run from hanging.
-wait_for() {
-    local what=$1
-    shift
-    local i
-    for i in $(seq 2400); do
-        "$@" && return 0
-        sleep 0.05
-    done
-    fail "timed out waiting for $what"
-}
-
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-pids+=($!)
-wait_for "the X server" test -s "$tmp/display"
-export DISPLAY=":$(head -n 1 "$tmp/display")"
-
-dbus-daemon --session --nofork --nopidfile --print-address=1 >"$tmp/bus" 2>"$tmp/bus.log" &
-pids+=($!)
-wait_for "the session bus" test -s "$tmp/bus"
-export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$tmp/bus")
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tamber-keys-system-bus
-
-"$sim" "$net" 2 >"$tmp/sim.out" 2>"$tmp/sim.err" &
-pids+=($!)
-wait_for "the simulated speakers" grep -q '^ready ' "$tmp/sim.out"
-hosts=$(sed -n 's/^ready //p' "$tmp/sim.out")
-leader=${hosts%%,*}
-
-export XDG_CONFIG_HOME="$tmp/config" XDG_STATE_HOME="$tmp/state" XDG_CACHE_HOME="$tmp/cache"
-export XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/runtime"
-mkdir -p "$XDG_CONFIG_HOME/tamber" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
-unset TAMBER_RENDER
-python3 -c 'import json, sys; print(json.dumps({"onboarded": True, "knownHosts": sys.argv[1].split(",")}))' \
-    "$hosts" >"$XDG_CONFIG_HOME/tamber/settings.json"
+start_x
+start_bus
+start_speakers "$net" 2
+private_folders
+onboarded_settings
 
 # --- Another client holds volume-up with any modifiers, as a desktop's media-key daemon does.
 "$holder" 0x1008FF13 32768 >"$tmp/holder.out" 2>&1 &
