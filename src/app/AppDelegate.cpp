@@ -205,6 +205,7 @@ void AppDelegate::setKeyHooks() {
         settings_.setBool(QStringLiteral("volumeKeys"), on);
         mediaKeys_->reevaluate();
     };
+    hooks.askForKeys = [this] { mediaKeys_->ask(); };
     footerSettings_->setKeyHooks(std::move(hooks));
 }
 

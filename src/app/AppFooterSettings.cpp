@@ -64,6 +64,11 @@ void AppFooterSettings::setLoginEnabled(bool enabled) {
     login_.set(enabled);
 }
 
+void AppFooterSettings::askForKeys() {
+    if (hooks_.askForKeys)
+        hooks_.askForKeys();
+}
+
 void AppFooterSettings::openHealthWindow() {
     if (onOpenHealthWindow)
         onOpenHealthWindow();

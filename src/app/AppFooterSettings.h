@@ -25,6 +25,8 @@ public:
         // The media keys' switch, which re-evaluates the grabs; empty: the stored value only.
         std::function<bool()> volumeKeys;
         std::function<void(bool)> setVolumeKeys;
+        // Tries the key grabs at once.
+        std::function<void()> askForKeys;
     };
     // The keyboard control's side; call notifyChanged() whenever one of its values changes.
     void setKeyHooks(KeyHooks hooks);
@@ -38,6 +40,7 @@ public:
     void setVolumeKeys(bool on) override;
     bool globalKeysAvailable() const override;
     bool keysTrusted() const override;
+    void askForKeys() override;
     bool loginEnabled() const override;
     void setLoginEnabled(bool enabled) override;
     void openHealthWindow() override;

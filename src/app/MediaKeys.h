@@ -47,6 +47,8 @@ public:
     void start();
     // Grabs or releases the keys as `wanted` now says.
     void reevaluate();
+    // Tries the grabs now, as the next poll would (the user asked for the keys).
+    void ask() { sync(); }
 
     bool available() const;
     bool trusted() const { return trusted_; }

@@ -72,6 +72,19 @@ TEST_F(MediaKeysTest, KeysHeldElsewhereAreTriedEverySecondAndGrantedOnce) {
     EXPECT_EQ(granted, 1);
 }
 
+TEST_F(MediaKeysTest, AskingTriesTheGrabsAtOnce) {
+    grabber.taken.insert(FakeKeyGrabber::muteCode);
+    MediaKeys& k = make();
+    k.start();
+    k.ask(); // still held elsewhere: nothing changes
+    EXPECT_FALSE(k.trusted());
+    EXPECT_TRUE(grabber.grabs.isEmpty());
+    grabber.taken.clear();
+    k.ask(); // free now: taken without waiting for the poll
+    EXPECT_TRUE(k.trusted());
+    EXPECT_TRUE(grabber.holdsMediaKeys());
+}
+
 TEST_F(MediaKeysTest, KeysAreHeldOnlyWhileTheyWouldBeTaken) {
     wanted = false;
     MediaKeys& k = make();

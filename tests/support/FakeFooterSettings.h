@@ -26,6 +26,7 @@ public:
     }
     bool globalKeysAvailable() const override { return available; }
     bool keysTrusted() const override { return trusted; }
+    void askForKeys() override { calls.append(QStringLiteral("askForKeys")); }
     bool loginEnabled() const override { return login_; }
     void setLoginEnabled(bool on) override {
         calls.append(QStringLiteral("login %1").arg(on));

@@ -164,7 +164,15 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     noticeText->setWordWrap(true);
     noticeLayout->addWidget(noticeText, 1);
     noticeLayout->addSpacing(8);
-    noticeLayout->addWidget(new TextButton(L(QStringLiteral("Erlauben")), TextStyle::Caption, notice_));
+    auto* allow = new TextButton(L(QStringLiteral("Erlauben")), TextStyle::Caption, notice_);
+    allow->setObjectName(QStringLiteral("allowKeys"));
+    // No permission to grant on this desktop: the keys are free once no other program holds
+    // them, so the button asks for them at once rather than at the next poll.
+    connect(allow, &QAbstractButton::clicked, this, [settings] {
+        if (settings)
+            settings->askForKeys();
+    });
+    noticeLayout->addWidget(allow);
     sections->addWidget(notice_);
 
     rows_[int(FooterRow::login)] = new FooterRowFrame(L(QStringLiteral("Beim Anmelden öffnen")), [settings] {

@@ -29,6 +29,8 @@ public:
     virtual bool globalKeysAvailable() const = 0;
     // Whether the key grabs are granted (the accessibility notice shows while they are not).
     virtual bool keysTrusted() const = 0;
+    // The notice's "Erlauben": asks for the keys at once instead of at the next poll.
+    virtual void askForKeys() = 0;
     virtual bool loginEnabled() const = 0;
     virtual void setLoginEnabled(bool enabled) = 0;
     virtual void openHealthWindow() = 0;

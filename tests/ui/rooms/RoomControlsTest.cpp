@@ -217,6 +217,17 @@ TEST_F(Footer, TheNoticeAsksEachSecondAndStaysGoneOnceGranted) {
     EXPECT_EQ(Clock::pendingCount(), 0); // no poll while the notice is gone
 }
 
+TEST_F(Footer, TheNoticesButtonAsksForTheKeysAtOnce) {
+    test::ManualTime time;
+    settings.trusted = false;
+    KeyboardFooter footer(env);
+    ASSERT_TRUE(footer.accessibilityNoticeShown());
+    auto* allow = footer.findChild<QAbstractButton*>(u"allowKeys"_s);
+    ASSERT_TRUE(allow);
+    allow->click();
+    EXPECT_TRUE(settings.calls.contains(u"askForKeys"_s));
+}
+
 TEST_F(Footer, TheVolumePreviewWaitsForTheHoverDelay) {
     test::ManualTime time;
     KeyboardFooter footer(env);
