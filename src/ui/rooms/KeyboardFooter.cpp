@@ -140,6 +140,7 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
                 settings->setVolumeKeys(!settings->volumeKeys());
         });
     volumeKeys_ = new MiniSwitch(rows_[int(FooterRow::volumeKeys)]);
+    volumeKeys_->setObjectName(QStringLiteral("volumeKeys"));
     volumeKeys_->setAccessibleName(L(QStringLiteral("Lautstärketasten steuern Sonos")));
     connect(volumeKeys_, &QAbstractButton::clicked, this, [settings](bool on) {
         if (settings)
@@ -346,6 +347,10 @@ void KeyboardFooter::refresh() {
         hotKeyCap_->setToolTip(recording ? L(QStringLiteral("Esc bricht ab"))
                                          : L(QStringLiteral("Klicken zum Ändern")));
         volumeKeys_->setChecked(settings->volumeKeys());
+        // Without global keys the switch could change nothing: it shows the stored value, greyed.
+        const bool available = settings->globalKeysAvailable();
+        volumeKeys_->setEnabled(available);
+        rows_[int(FooterRow::volumeKeys)]->setEnabled(available);
         login_->setChecked(settings->loginEnabled());
     }
     pollTrust();

@@ -12,6 +12,7 @@
 #include "ui/rooms/ErrorBanner.h"
 #include "ui/rooms/FooterRowFrame.h"
 #include "ui/rooms/KeyboardFooter.h"
+#include "ui/rooms/MiniSwitch.h"
 #include "ui/rooms/RoomSoundView.h"
 #include "ui/rooms/SearchingTile.h"
 
@@ -226,6 +227,17 @@ TEST_F(Footer, TheNoticesButtonAsksForTheKeysAtOnce) {
     ASSERT_TRUE(allow);
     allow->click();
     EXPECT_TRUE(settings.calls.contains(u"askForKeys"_s));
+}
+
+TEST_F(Footer, WithoutGlobalKeysTheVolumeKeysSwitchIsGreyed) {
+    settings.available = false;
+    KeyboardFooter footer(env);
+    auto* toggle = footer.findChild<MiniSwitch*>(u"volumeKeys"_s);
+    ASSERT_TRUE(toggle);
+    EXPECT_FALSE(toggle->isEnabled());
+    settings.available = true;
+    emit settings.changed();
+    EXPECT_TRUE(toggle->isEnabled());
 }
 
 TEST_F(Footer, TheVolumePreviewWaitsForTheHoverDelay) {
