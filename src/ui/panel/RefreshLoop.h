@@ -2,6 +2,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 
@@ -23,9 +24,11 @@ public:
     int refreshes() const { return refreshes_; }
 
 private:
-    QCoro::Task<void> run();
+    void pass();
+    QCoro::Task<void> refreshThenPause();
+    void pause();
 
-    Household* household_;
+    QPointer<Household> household_;
     int passes_ = 0;
     int refreshes_ = 0;
 };
