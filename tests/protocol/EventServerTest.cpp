@@ -491,6 +491,13 @@ TEST_F(EventServerTest, OldestGivesWayAtTheCaps) {
 // Silent connections re-opened as fast as the server closes them, from one address and from
 // several, keep no speaker out: every NOTIFY sent meanwhile is answered and handed over.
 TEST_F(EventServerTest, NotifiesGetThroughWhileSilentConnectionsAreReopened) {
+#if defined(__SANITIZE_ADDRESS__)
+    // A liveness test under a flood of reopened connections: the sanitizers slow the attacker's
+    // loop and the server alike by several times, so the 5 s request limit and the flood no
+    // longer stand in the proportion the test is about. The other cases run the same code
+    // paths under the sanitizers; this one runs in the plain suite.
+    GTEST_SKIP() << "timing-bound flood test; run in the plain build";
+#endif
     for (const int addresses : {1, 8}) {
         SCOPED_TRACE(addresses);
         QStringList from;
