@@ -56,16 +56,7 @@ protected:
         for (int n = count; n >= 1; --n)
             hosts.append(host(n));
         Household::SpeakerAccess access{
-            .topology = [this](QString from) -> QCoro::Task<QList<SpeakerGroup>> {
-                QList<SpeakerGroup> groups = co_await Household::readTopology(from);
-                // Held after the read, while the test acts: the answer stays what the
-                // speakers said before.
-                if (holdTopology) {
-                    holdTopology = false;
-                    co_await Clock::sleep(1ms);
-                }
-                co_return groups;
-            },
+            .topology = [this](QString from) { return heldTopology(std::move(from), hold_); },
             // The playback state straight from the speakers' state, without requests.
             .poll = [this](SpeakerGroup group) -> QCoro::Task<SpeakerGroup> {
                 group.state = simulator->speaker(group.coordinator().host).transport.state;
@@ -138,6 +129,21 @@ protected:
     }
 
     bool holdTopology = false;
+
+    // The household's topology read, held after the read while the test acts (the answer stays
+    // what the speakers said before). A coroutine of its own with its state in parameters: a
+    // read still under way when the test ends may resume after the household and this fixture
+    // are gone, so it must touch neither the reading lambda's captures nor the fixture then.
+    static QCoro::Task<QList<SpeakerGroup>> heldTopology(QString from, std::weak_ptr<bool*> hold) {
+        QList<SpeakerGroup> groups = co_await Household::readTopology(from);
+        const std::shared_ptr<bool*> flag = hold.lock();
+        if (flag && **flag) {
+            **flag = false;
+            co_await Clock::sleep(1ms);
+        }
+        co_return groups;
+    }
+    std::shared_ptr<bool*> hold_ = std::make_shared<bool*>(&holdTopology);
 };
 
 } // namespace grouping
