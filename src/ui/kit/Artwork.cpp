@@ -8,10 +8,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRadialGradient>
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 Artwork::Artwork(double size, std::optional<double> cornerRadius, QWidget* parent)
     : QWidget(parent), size_(size), radius_(cornerRadius), cover_(new CoverImage(this)) {
@@ -47,27 +47,27 @@ void Artwork::showEvent(QShowEvent*) {
 }
 
 const QImage& Artwork::demoPicture() {
+    // 256 × 256: a three-colour gradient running down and to the right at 60 degrees below the
+    // horizontal, and a white disc of 46 in the upper right quarter.
     static const QImage picture = [] {
+        constexpr double side = 256;
         QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient sky(0, 0, 0, 256);
-        sky.setColorAt(0, QColor(255, 179, 107));
-        sky.setColorAt(0.55, QColor(226, 87, 125));
-        sky.setColorAt(1, QColor(120, 60, 140));
-        p.fillRect(image.rect(), sky);
-        QRadialGradient sun(QPointF(168, 96), 46);
-        sun.setColorAt(0, QColor(255, 236, 190));
-        sun.setColorAt(0.7, QColor(255, 214, 160));
-        sun.setColorAt(1, QColor(255, 214, 160, 0));
-        p.fillRect(image.rect(), sun);
-        QPainterPath hill;
-        hill.moveTo(0, 170);
-        hill.cubicTo(70, 140, 160, 200, 256, 160);
-        hill.lineTo(256, 256);
-        hill.lineTo(0, 256);
-        hill.closeSubpath();
-        p.fillPath(hill, QColor(74, 36, 96));
+        const QPointF centre(side / 2, side / 2);
+        const QPointF direction(std::cos(std::numbers::pi / 3), std::sin(std::numbers::pi / 3));
+        // The gradient spans the square's extent along its direction.
+        const double half = (std::abs(direction.x()) + std::abs(direction.y())) * side / 2;
+        QLinearGradient gradient(centre - direction * half, centre + direction * half);
+        gradient.setColorAt(0, QColor::fromRgbF(0.95F, 0.62F, 0.45F));
+        gradient.setColorAt(0.5, QColor::fromRgbF(0.55F, 0.32F, 0.52F));
+        gradient.setColorAt(1, QColor::fromRgbF(0.16F, 0.18F, 0.36F));
+        p.fillRect(image.rect(), gradient);
+        // 150 from the left edge and, with its lowest point, 150 above the bottom edge.
+        constexpr double disc = 46;
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgbF(1, 1, 1, 0.85F));
+        p.drawEllipse(QRectF(150, side - 150 - disc, disc, disc));
         return image;
     }();
     return picture;

@@ -1,5 +1,6 @@
 #include "ui/panel/PlayingWaves.h"
 
+#include "core/RenderMode.h"
 #include "ui/kit/Blur.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
@@ -117,7 +118,7 @@ void PlayingWaves::step() {
 void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
     if (opacity_ <= 0)
         return;
-    const double t = timeAt(Clock::now());
+    const double t = timeAt(RenderMode::now());
     const QRectF area = rect.adjusted(-extend, -extend, extend, extend);
     // Only the band from the highest crest (0.41 H) down holds paint; the blur spreads it by
     // three radii at most. Above that the picture is empty and is neither drawn nor blurred.

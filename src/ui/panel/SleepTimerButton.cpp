@@ -1,5 +1,6 @@
 #include "ui/panel/SleepTimerButton.h"
 
+#include "core/RenderMode.h"
 #include "core/Texts.h"
 #include "household/Household.h"
 #include "ui/kit/ActionMenuItem.h"
@@ -43,7 +44,7 @@ std::optional<double> SleepTimerButton::remaining(const SpeakerGroup& group, con
 }
 
 QString SleepTimerButton::label() const {
-    const auto left = remaining(group_, Clock::now());
+    const auto left = remaining(group_, RenderMode::now());
     return left ? format(*left) : QString();
 }
 

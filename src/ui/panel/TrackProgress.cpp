@@ -1,5 +1,6 @@
 #include "ui/panel/TrackProgress.h"
 
+#include "core/RenderMode.h"
 #include "household/Household.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
@@ -62,7 +63,7 @@ QString TrackProgress::timeText(double seconds) {
 }
 
 QString TrackProgress::elapsedText() const {
-    return timeText(shownPosition(group_, Clock::now(), dragging_));
+    return timeText(shownPosition(group_, RenderMode::now(), dragging_));
 }
 
 QString TrackProgress::lengthText() const {
@@ -109,7 +110,7 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     painter.setBrush(Ink::primary(scheme, 0.12));
     painter.drawRoundedRect(QRectF(bar.left(), y, bar.width(), h), h / 2, h / 2);
     const double duration = group_.duration.value_or(0);
-    const double fraction = clampFraction(shownPosition(group_, Clock::now(), dragging_) / duration);
+    const double fraction = clampFraction(shownPosition(group_, RenderMode::now(), dragging_) / duration);
     const double fill = std::max(h, bar.width() * fraction);
     painter.setBrush(Ink::primary(scheme, 0.55 + 0.35 * activeProgress_));
     painter.drawRoundedRect(QRectF(bar.left(), y, fill, h), h / 2, h / 2);

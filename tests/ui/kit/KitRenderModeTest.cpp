@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -30,9 +32,14 @@ TEST(RenderModeArtwork, AnyUrlShowsTheDemoPictureAndNothingIsFetched) {
     image.setDevicePixelRatio(2);
     image.fill(Qt::transparent);
     art.render(&image);
-    const QColor top = image.pixelColor(50, 10); // the demo picture's warm sky
-    EXPECT_GT(top.red(), 200);
-    EXPECT_GT(top.alpha(), 250);
+    // The 256-point picture scaled to 50 points: its upper left is the warm end of the
+    // gradient, the disc centred at (173, 83) of the picture is near white.
+    const QColor warm = image.pixelColor(20, 20);
+    EXPECT_GT(warm.red(), 180);
+    EXPECT_GT(warm.red() - warm.blue(), 50);
+    EXPECT_GT(warm.alpha(), 250);
+    const QColor disc = image.pixelColor(68, 32);
+    EXPECT_GT(std::min({disc.red(), disc.green(), disc.blue()}), 220);
 
     art.setUrl(std::nullopt);
     time.advance(1600ms);
