@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 
 Q_LOGGING_CATEGORY(logDesktopEntries, "studio.quietforge.tamber.apps")
@@ -78,11 +79,12 @@ enum class Verdict { App, Hidden, Unusable };
 struct Reading {
     Verdict verdict = Verdict::Unusable;
     DesktopApp app;
-    QString why; // for the log, when unusable
+    QStringList mimeTypes; // MimeType=, for the URL schemes the app takes
+    QString why;           // for the log, when unusable
 };
 
 Reading unusable(const QString& why) {
-    return Reading{Verdict::Unusable, {}, why};
+    return Reading{Verdict::Unusable, {}, {}, why};
 }
 
 bool tryExecFound(const QString& tryExec) {
@@ -96,7 +98,7 @@ Reading readEntry(const QString& path, const QString& id) {
     if (!keys)
         return unusable(QStringLiteral("no readable [Desktop Entry] group"));
     if (keys->value(QStringLiteral("Hidden")) == u"true")
-        return Reading{Verdict::Hidden, {}, {}};
+        return Reading{Verdict::Hidden, {}, {}, {}};
     if (keys->value(QStringLiteral("Type")) != u"Application")
         return unusable(QStringLiteral("not of type Application"));
     const QString tryExec = unescaped(keys->value(QStringLiteral("TryExec")));
@@ -112,7 +114,10 @@ Reading readEntry(const QString& path, const QString& id) {
     app.icon = unescaped(keys->value(QStringLiteral("Icon")));
     app.program = words->first();
     app.arguments = words->mid(1);
-    return Reading{Verdict::App, app, {}};
+    QStringList types = keys->value(QStringLiteral("MimeType")).split(u';', Qt::SkipEmptyParts);
+    for (QString& type : types)
+        type = type.trimmed();
+    return Reading{Verdict::App, app, types, {}};
 }
 
 // The field codes of the desktop entry format: each stands for something handed over at launch
@@ -205,6 +210,23 @@ private:
     QStringList words_;
 };
 
+// The entry that counts for `id`: the first usable one in folder order; nothing when there is
+// none or the first one found hides the id.
+std::optional<Reading> entryFor(const QStringList& folders, const QString& id) {
+    for (const QString& folder : folders) {
+        const QString path = folder + QStringLiteral("/applications/") + id;
+        if (!QFileInfo::exists(path))
+            continue;
+        Reading reading = readEntry(path, id);
+        if (reading.verdict == Verdict::App)
+            return reading;
+        if (reading.verdict == Verdict::Hidden)
+            return std::nullopt;
+        qCWarning(logDesktopEntries) << "desktop entry passed over:" << path << reading.why;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 DesktopEntries::DesktopEntries(QStringList dataFolders, Starter starter)
@@ -237,20 +259,24 @@ std::optional<QStringList> DesktopEntries::splitExec(const QString& exec) {
 }
 
 std::optional<DesktopApp> DesktopEntries::find(const QStringList& ids) const {
-    for (const QString& id : ids) {
-        for (const QString& folder : folders_) {
-            const QString path = folder + QStringLiteral("/applications/") + id;
-            if (!QFileInfo::exists(path))
-                continue;
-            const Reading reading = readEntry(path, id);
-            if (reading.verdict == Verdict::App)
-                return reading.app;
-            if (reading.verdict == Verdict::Hidden)
-                break;
-            qCWarning(logDesktopEntries) << "desktop entry passed over:" << path << reading.why;
-        }
-    }
+    for (const QString& id : ids)
+        if (const std::optional<Reading> reading = entryFor(folders_, id))
+            return reading->app;
     return std::nullopt;
+}
+
+bool DesktopEntries::handlesScheme(const QString& scheme) const {
+    const QString wanted = QStringLiteral("x-scheme-handler/") + scheme;
+    QSet<QString> ids;
+    for (const QString& folder : folders_)
+        for (const QString& id : QDir(folder + QStringLiteral("/applications"))
+                                     .entryList({QStringLiteral("*.desktop")}, QDir::Files))
+            ids.insert(id);
+    for (const QString& id : std::as_const(ids))
+        if (const std::optional<Reading> reading = entryFor(folders_, id);
+            reading && reading->mimeTypes.contains(wanted))
+            return true;
+    return false;
 }
 
 bool DesktopEntries::launch(const DesktopApp& app) {

@@ -32,6 +32,10 @@ public:
     const QStringList& folders() const { return folders_; }
 
     std::optional<DesktopApp> find(const QStringList& ids) const override;
+    // Whether an application that counts (by the rules of `find`) declares
+    // "x-scheme-handler/<scheme>" among its MIME types, so that the desktop opens such URLs
+    // with it. Read afresh on every call: an app installed meanwhile changes the answer.
+    bool handlesScheme(const QString& scheme) const;
     bool launch(const DesktopApp& app) override;
 
 private:

@@ -24,7 +24,9 @@ protected:
     static QString write(const QString& folder, const QString& id, const QByteArray& text) {
         return test::XdgDataFolders::write(folder, id, text);
     }
-    static QByteArray entry(const QByteArray& exec) { return test::XdgDataFolders::entry(exec); }
+    static QByteArray entry(const QByteArray& exec, const QByteArray& extra = {}) {
+        return test::XdgDataFolders::entry(exec, extra);
+    }
 
     test::XdgDataFolders folders;
 };
@@ -102,6 +104,26 @@ TEST_F(Entries, EntriesThatCannotStartAnythingArePassedOver) {
     EXPECT_EQ(app->program, u"player"_s);
     EXPECT_EQ(app->arguments, QStringList{u"--go"_s});
     EXPECT_EQ(app->icon, u"/icons/p 1.png"_s);
+}
+
+// A scheme is handled when an entry that counts lists its x-scheme-handler type: a hidden or
+// broken user copy decides for the id as it does for `find`.
+TEST_F(Entries, SchemeHandlersComeFromTheEntriesThatCount) {
+    const DesktopEntries entries;
+    EXPECT_FALSE(entries.handlesScheme(u"spotify"_s));
+    write(system(2), u"player.desktop"_s,
+          entry("player %U", "MimeType=audio/mpeg; x-scheme-handler/spotify ;\n"));
+    EXPECT_TRUE(entries.handlesScheme(u"spotify"_s)); // read afresh: installed after the start
+    EXPECT_FALSE(entries.handlesScheme(u"spot"_s));
+    EXPECT_FALSE(entries.handlesScheme(u"x-scheme-handler/spotify"_s));
+
+    write(home(), u"player.desktop"_s, "[Desktop Entry]\nType=Application\nHidden=true\nExec=x\n");
+    EXPECT_FALSE(entries.handlesScheme(u"spotify"_s));
+    // Not an application: its MIME types do not make the desktop open anything with it.
+    write(system(1), u"link.desktop"_s, "[Desktop Entry]\nType=Link\nMimeType=x-scheme-handler/spotify\n");
+    EXPECT_FALSE(entries.handlesScheme(u"spotify"_s));
+    write(system(1), u"flatpak.desktop"_s, entry("flatpak run x", "MimeType=x-scheme-handler/spotify\n"));
+    EXPECT_TRUE(entries.handlesScheme(u"spotify"_s));
 }
 
 TEST_F(Entries, DataFoldersFollowTheEnvironmentAndSkipRelativePaths) {

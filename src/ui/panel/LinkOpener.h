@@ -4,8 +4,8 @@
 #include <QUrl>
 
 // Links out of the panel: whether an application handles a URL scheme, and opening a URL with
-// the desktop's handler. The desktop opener looks for an `x-scheme-handler/<scheme>` entry in the
-// desktop files of the XDG data folders and opens through QDesktopServices; tests use a fake.
+// the desktop's handler. The desktop opener asks the XDG desktop entries for an application
+// taking `x-scheme-handler/<scheme>` and opens through QDesktopServices; tests use a fake.
 class LinkOpener {
 public:
     virtual ~LinkOpener() = default;
