@@ -1,18 +1,21 @@
 // The health check at the largest household size: 32 players in 16 groups of two on loopback
 // fake speakers, each with versions and Wi-Fi attributes in the topology.
 //
-//   quickCheck32: one quick check (no update question, no trace; this computer's facts are
-//     given, no tool runs), from its start to the published report; counters: requests per
-//     check, the longest chain of requests one after the other (the topology and household
+//   quickCheck32/<ms>: one quick check (no update question, no trace; this computer's facts
+//     are given, no tool runs), from its start to the published report, with every answer of
+//     the speakers held back by <ms> (a timer of the simulator: the other speakers go on
+//     answering meanwhile), as a real speaker takes milliseconds to answer. Counters: requests
+//     per check, the longest chain of requests one after the other (the topology and household
 //     id questions of the first answering speaker, then one speaker's three description
-//     requests), the median round trip of one description request measured just before, and
-//     "chain x round trip" as the floor the check cannot beat.
-//   topology32, speakers32: the two phases of a check alone: the topology question to all 32
-//     hosts (first answer wins), and the 32 speaker probes at once.
+//     requests), the median round trip of one description request at the same latency,
+//     measured just before, "chain x round trip" as the floor the check cannot beat, and the
+//     check's time over that floor in percent.
+//   topology32/<ms>, speakers32/<ms>: the two phases of a check alone: the topology question to
+//     all 32 hosts (first answer wins), and the 32 speaker probes at once.
 //   refresh32: the household's own full refresh of the same speakers, for comparison.
-// On this simulator every request is served by one thread, so a phase that sends many
-// requests at once is bound by that thread's throughput rather than by its chain of round
-// trips; real speakers answer in parallel.
+// At zero latency every answer is ready at once and the phases that send many requests
+// together are bound by the processing of both sides (the simulator's servers share one
+// thread); with a latency the answers overlap as those of real speakers do.
 //   diagnosis32: Diagnosis::issues over 32 speakers with a mix of findings.
 #include "PairedHousehold.h"
 #include "health/Diagnosis.h"
@@ -87,6 +90,25 @@ double median(std::vector<double> values) {
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// Holds back every answer the health check asks for by `latency` while it lives.
+class Latency {
+public:
+    explicit Latency(std::chrono::milliseconds latency) {
+        if (latency.count() == 0)
+            return;
+        for (const QString& action :
+             {u"GetZoneGroupState"_s, u"GetHouseholdID"_s, u"/xml/device_description.xml"_s})
+            simulator->setFault({}, action, sim::Fault::delayed(latency));
+    }
+    ~Latency() { simulator->clearFaults(); }
+    Latency(const Latency&) = delete;
+    Latency& operator=(const Latency&) = delete;
+};
+
+std::chrono::milliseconds latencyOf(const benchmark::State& state) {
+    return std::chrono::milliseconds(state.range(0));
+}
+
 double descriptionRoundTripMicros(int calls) {
     std::vector<double> times;
     for (int i = 0; i < calls; ++i) {
@@ -107,20 +129,27 @@ void quickCheck32(benchmark::State& state) {
         co_return mac;
     };
     HealthCheck check(bench.household.get(), *bench.settings, probes);
-    const double roundTrip = descriptionRoundTripMicros(100);
+    const Latency latency(latencyOf(state));
+    const double roundTrip = descriptionRoundTripMicros(state.range(0) > 0 ? 15 : 100);
     int requests = 0;
+    std::vector<double> checks;
     for (auto _ : state) {
         simulator->clearRequests();
+        const auto start = Steady::now();
         test::run(check.check(false));
+        checks.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count());
         requests = static_cast<int>(simulator->requests().size());
     }
     if (!check.report() || check.report()->speakers.size() != players)
         state.SkipWithError("the check did not report 32 speakers");
     const int chain = 2 + 3;
+    const double floor = chain * roundTrip;
     state.counters["requests"] = requests;
     state.counters["chain"] = chain;
     state.counters["rtt_us"] = roundTrip;
-    state.counters["chain_x_rtt_ms"] = chain * roundTrip / 1000;
+    state.counters["chain_x_rtt_ms"] = floor / 1000;
+    state.counters["median_ms"] = median(checks) / 1000;
+    state.counters["over_floor_pct"] = (median(checks) / floor - 1) * 100;
 }
 
 // The two phases of a check on their own: the topology question to every host, and the 32
@@ -129,6 +158,7 @@ void topology32(benchmark::State& state) {
     QStringList hosts;
     for (int n = 0; n < players; ++n)
         hosts.append(host(n));
+    const Latency latency(latencyOf(state));
     for (auto _ : state)
         benchmark::DoNotOptimize(test::run(Probe::system(hosts)));
 }
@@ -144,6 +174,7 @@ QCoro::Task<int> probeAll() {
 }
 
 void speakers32(benchmark::State& state) {
+    const Latency latency(latencyOf(state));
     for (auto _ : state)
         if (test::run(probeAll()) != players)
             state.SkipWithError("a speaker did not answer");
@@ -196,9 +227,16 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(u"studio.quietforge.tamber.*.info=false"_s);
     simulator = std::make_unique<sim::SpeakerSimulator>(largestHousehold());
-    benchmark::RegisterBenchmark("quickCheck32", quickCheck32)->UseRealTime()->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("topology32", topology32)->UseRealTime()->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("speakers32", speakers32)->UseRealTime()->Unit(benchmark::kMillisecond);
+    // Per-answer latencies of the speakers, in milliseconds: none, and two a home network sees.
+    for (const auto& [name, function] :
+         {std::pair{"quickCheck32", &quickCheck32}, std::pair{"topology32", &topology32},
+          std::pair{"speakers32", &speakers32}})
+        benchmark::RegisterBenchmark(name, function)
+            ->Arg(0)
+            ->Arg(5)
+            ->Arg(20)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("refresh32", refresh32)->UseRealTime()->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("diagnosis32", diagnosis32)->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);

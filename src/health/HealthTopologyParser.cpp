@@ -53,6 +53,20 @@ HealthTopologyParser HealthTopologyParser::parse(const QString& text) {
     return parser;
 }
 
+bool HealthTopologyParser::hasDevice(const QString& text) {
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(false);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = reader.qualifiedName();
+        if ((name == QLatin1String("ZoneGroupMember") || name == QLatin1String("Satellite")) &&
+            reader.attributes().hasAttribute(QLatin1String("UUID")))
+            return true;
+    }
+    return false;
+}
+
 namespace Health {
 
 HealthSpeaker speakerFromTopology(const QHash<QString, QString>& attributes, const QString& uuid) {

@@ -25,6 +25,8 @@ public:
 
     // Never fails: after a malformed document the lists hold what was read before the error.
     static HealthTopologyParser parse(const QString& text);
+    // Whether parse(text) would list at least one device, read only as far as the first one.
+    static bool hasDevice(const QString& text);
 };
 
 namespace Health {

@@ -1,92 +1,98 @@
 #include "health/ProbeHttp.h"
 
 #include "core/Delays.h"
+#include "protocol/CurlSession.h"
 
-#include <QCoreApplication>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QPointer>
-#include <QTimer>
+#include <QMetaObject>
 
+#include <algorithm>
 #include <coroutine>
 
 namespace {
 
-// Resumes the awaiting coroutine once the reply has finished, always queued, never from
-// inside abort().
-struct Finished {
-    QNetworkReply* reply;
-    bool await_ready() const noexcept { return reply->isFinished(); }
-    void await_suspend(std::coroutine_handle<> handle) const {
-        QObject::connect(
-            reply, &QNetworkReply::finished, reply, [handle] { handle.resume(); },
-            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+// Waits in the coroutine's frame for one transfer of the client, or for the cancel. Destroyed
+// while the transfer runs (the coroutine was destroyed while suspended), it stops the transfer;
+// its own context object takes any resume still queued with it, so nothing touches a frame
+// that is gone.
+class Transfer {
+public:
+    Transfer(CurlSession::Request request, ProbeCancel* cancel)
+        : request_(std::move(request)), cancel_(cancel) {}
+    ~Transfer() {
+        if (id_ && !done_)
+            CurlSession::cancel(id_);
     }
-    void await_resume() const noexcept {}
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    // What the coroutine awaits: the transfer itself stays where it is, in the frame.
+    struct Awaiter {
+        Transfer* transfer;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle) { transfer->start(handle); }
+        CurlSession::Outcome await_resume() { return std::move(transfer->outcome_); }
+    };
+    Awaiter wait() { return {this}; }
+
+private:
+    void start(std::coroutine_handle<> handle) {
+        id_ =
+            CurlSession::instance().start(std::move(request_), [this, handle](CurlSession::Outcome outcome) {
+                outcome_ = std::move(outcome);
+                finish(handle);
+            });
+        if (cancel_)
+            QObject::connect(cancel_, &ProbeCancel::triggered, &context_, [this, handle] {
+                CurlSession::cancel(id_);
+                // Resumed from the event loop, never from inside the cancel of another probe.
+                QMetaObject::invokeMethod(
+                    &context_, [this, handle] { finish(handle); }, Qt::QueuedConnection);
+            });
+    }
+    void finish(std::coroutine_handle<> handle) {
+        if (done_)
+            return;
+        done_ = true;
+        if (cancel_)
+            QObject::disconnect(cancel_, nullptr, &context_, nullptr);
+        handle.resume();
+    }
+
+    CurlSession::Request request_;
+    ProbeCancel* cancel_;
+    QObject context_;
+    CurlSession::Outcome outcome_;
+    CurlSession::Id id_ = 0;
+    bool done_ = false;
 };
 
 } // namespace
 
 namespace ProbeHttp {
 
-QNetworkAccessManager& session() {
-    static QPointer<QNetworkAccessManager> manager;
-    if (!manager) {
-        manager = new QNetworkAccessManager(QCoreApplication::instance());
-        // Speakers are on the local network: a proxy from the environment would only be in the way.
-        manager->setProxy(QNetworkProxy::NoProxy);
-        // Redirects are answers like any other status; they are not followed.
-        manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-        manager->setAutoDeleteReplies(false);
-    }
-    return *manager;
-}
-
 QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                                               std::chrono::milliseconds idle, std::chrono::milliseconds total,
                                               ProbeCancel* cancel) {
     if (cancel && cancel->cancelled())
         co_return std::nullopt;
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(0);
-    QNetworkAccessManager& manager = session();
-    QNetworkReply* reply = body.isEmpty() ? manager.sendCustomRequest(request, verb)
-                                          : manager.sendCustomRequest(request, verb, body);
+    const QUrl target = request.url();
+    if (!target.isValid() || target.host().isEmpty() || target.scheme() != QLatin1String("http"))
+        co_return std::nullopt;
+    CurlSession::Request transferRequest;
+    transferRequest.url = target.toEncoded();
+    transferRequest.origin = target.host().toUtf8() + ':' + QByteArray::number(target.port(80));
+    transferRequest.verb = std::move(verb);
+    transferRequest.body = std::move(body);
+    for (const QByteArray& name : request.rawHeaderList())
+        transferRequest.headers.append({name, request.rawHeader(name)});
+    transferRequest.idleLimit = idle;
+    transferRequest.callLimit = total;
 
-    // Both limits and the cancel abort the reply themselves; Qt's own time-out is not used.
-    QTimer idleTimer;
-    idleTimer.setSingleShot(true);
-    QTimer totalTimer;
-    totalTimer.setSingleShot(true);
-    QObject::connect(&idleTimer, &QTimer::timeout, reply, &QNetworkReply::abort);
-    QObject::connect(&totalTimer, &QTimer::timeout, reply, &QNetworkReply::abort);
-    QObject::connect(reply, &QNetworkReply::uploadProgress, &idleTimer, [&idleTimer] { idleTimer.start(); });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &idleTimer,
-                     [&idleTimer] { idleTimer.start(); });
-    QMetaObject::Connection cancelled;
-    if (cancel)
-        cancelled = QObject::connect(cancel, &ProbeCancel::triggered, reply, &QNetworkReply::abort);
-    idleTimer.start(idle);
-    totalTimer.start(total);
-
-    co_await Finished{reply};
-    idleTimer.stop();
-    totalTimer.stop();
-    QObject::disconnect(cancelled);
-
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    std::optional<HttpResponse> response;
-    if (status.isValid() && reply->error() != QNetworkReply::OperationCanceledError) {
-        response = HttpResponse{};
-        response->status = status.toInt();
-        response->body = reply->readAll();
-        response->headers = reply->rawHeaderPairs();
-    }
-    reply->deleteLater();
-    co_return response;
+    Transfer transfer(std::move(transferRequest), cancel);
+    CurlSession::Outcome outcome = co_await transfer.wait();
+    if (!outcome.status || (cancel && cancel->cancelled()))
+        co_return std::nullopt;
+    co_return HttpResponse{*outcome.status, std::move(outcome.body), std::move(outcome.headers)};
 }
 
 QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,

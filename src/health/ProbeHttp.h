@@ -5,7 +5,7 @@
 #include "protocol/Soap.h"
 
 #include <QCoro/QCoroTask>
-#include <QNetworkAccessManager>
+#include <QNetworkRequest>
 #include <QObject>
 
 #include <chrono>
@@ -31,15 +31,14 @@ private:
     bool cancelled_ = false;
 };
 
-// The HTTP requests of the health probes: no answer is nothing, never an exception.
+// The HTTP requests of the health probes: no answer is nothing, never an exception. They go
+// through the program's one HTTP client (nothing cached or stored, no proxy, no redirect
+// followed), which keeps the connections to the speakers alive between requests.
 namespace ProbeHttp {
 
-// The probes' own client, made on first use and kept for the program's life: nothing cached
-// or stored, no proxy.
-QNetworkAccessManager& session();
-
 // One request, ended after `idle` without progress or `total` in all, or when `cancel` is
-// triggered. Nothing when no HTTP answer came.
+// triggered (the waiting coroutine then resumes from the event loop). Nothing when no whole
+// HTTP answer came.
 QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                                               std::chrono::milliseconds idle, std::chrono::milliseconds total,
                                               ProbeCancel* cancel = nullptr);

@@ -25,9 +25,16 @@ namespace {
 
 // What the topology children share: the winner, the abort of the others, and the caller
 // waiting until a winner is in or every child has ended.
+// A usable topology answer before it is read in full: only the winner's ever is.
+struct Usable {
+    QString host;
+    std::optional<QString> household;
+    QString state; // the ZoneGroupState document
+};
+
 struct Race {
     ProbeCancel cancel;
-    std::optional<System> winner;
+    std::optional<Usable> winner;
     int running = 0;
     bool decided = false;
     std::coroutine_handle<> waiter;
@@ -52,7 +59,7 @@ struct Decided {
     void await_resume() const noexcept {}
 };
 
-QCoro::Task<std::optional<System>> askOne(QString host, ProbeCancel* cancel) {
+QCoro::Task<std::optional<Usable>> askOne(QString host, ProbeCancel* cancel) {
     const QString stateAction = QStringLiteral("GetZoneGroupState");
     const QString idAction = QStringLiteral("GetHouseholdID");
     const std::optional<Fields> state =
@@ -62,23 +69,24 @@ QCoro::Task<std::optional<System>> askOne(QString host, ProbeCancel* cancel) {
     const auto text = state->constFind(QStringLiteral("ZoneGroupState"));
     if (text == state->cend())
         co_return std::nullopt;
-    HealthTopologyParser topology = HealthTopologyParser::parse(*text);
-    if (topology.devices.isEmpty())
+    // Every answering host is asked for the household id as soon as its topology proves
+    // usable; the document is read in full only for the one that wins.
+    if (!HealthTopologyParser::hasDevice(*text))
         co_return std::nullopt;
     const std::optional<Fields> id =
         co_await ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel);
     if (cancel->cancelled())
         co_return std::nullopt;
-    System system{host, std::nullopt, std::move(topology)};
+    Usable usable{host, std::nullopt, *text};
     if (id)
         if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID"));
             household != id->cend())
-            system.household = *household;
-    co_return system;
+            usable.household = *household;
+    co_return usable;
 }
 
 QCoro::Task<void> child(QString host, std::shared_ptr<Race> race) {
-    std::optional<System> result = co_await askOne(host, &race->cancel);
+    std::optional<Usable> result = co_await askOne(host, &race->cancel);
     --race->running;
     if (result && !race->winner && !race->cancel.cancelled()) {
         race->winner = std::move(result);
@@ -104,7 +112,11 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
     // The group ends only when every child has: the aborted ones finish at once.
     for (auto& task : children)
         co_await std::move(task);
-    co_return std::move(race->winner);
+    if (!race->winner)
+        co_return std::nullopt;
+    Usable& winner = race->winner.value();
+    co_return System{std::move(winner.host), std::move(winner.household),
+                     HealthTopologyParser::parse(winner.state)};
 }
 
 QCoro::Task<std::optional<Answer>> speaker(QString host) {

@@ -41,6 +41,10 @@ TEST(HealthTopologyParser, DevicesAndVanishedDevices) {
          R"(<zonegroupmember UUID="a"/><ZONEGROUPMEMBER UUID="b"/>)",
          {},
          {}},
+        {"malformed before any member",
+         R"(<ZoneGroups><ZoneGroup <<<ZoneGroupMember UUID="A"/></ZoneGroups>)",
+         {},
+         {}},
         {"malformed keeps what came before",
          R"(<ZoneGroups><ZoneGroupMember UUID="A"/><ZoneGroupMember UUID="B" <<)",
          {"A"},
@@ -50,6 +54,8 @@ TEST(HealthTopologyParser, DevicesAndVanishedDevices) {
         const HealthTopologyParser parsed = HealthTopologyParser::parse(QString::fromUtf8(c.xml));
         EXPECT_EQ(uuids(parsed.devices), c.devices) << c.name;
         EXPECT_EQ(uuids(parsed.vanished), c.vanished) << c.name;
+        // The quick test that decides whether an answer is usable agrees with the full read.
+        EXPECT_EQ(HealthTopologyParser::hasDevice(QString::fromUtf8(c.xml)), !c.devices.isEmpty()) << c.name;
     }
     const auto parsed = HealthTopologyParser::parse(QString::fromUtf8(cases[0].xml));
     EXPECT_EQ(parsed.devices[1].attributes.value(QStringLiteral("ZoneName")), QStringLiteral("first"));

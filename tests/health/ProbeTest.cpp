@@ -109,6 +109,14 @@ TEST_F(Probes, SpeakerFirstRequestUnansweredMeansAbsentAfterOneRequest) {
     EXPECT_EQ(sim->requests(b, description).size(), 1);
 
     EXPECT_FALSE(test::run(Probe::speaker(unused)));
+
+    // A status line with a body that stops short is no answer either, whatever the status said.
+    for (const auto kind : {sim::Fault::Kind::cutAfterHeaders, sim::Fault::Kind::closeUnanswered}) {
+        sim->clearRequests();
+        sim->setFault(c, description, sim::Fault::wire(kind).once());
+        EXPECT_FALSE(test::run(Probe::speaker(c)));
+        EXPECT_EQ(sim->requests(c, description).size(), 1);
+    }
 }
 
 TEST_F(Probes, SpeakerLaterFailureDropsItsSample) {
