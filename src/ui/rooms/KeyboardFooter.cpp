@@ -31,6 +31,8 @@
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -478,10 +480,12 @@ void KeyboardFooter::setHovering(bool hovering) {
 }
 
 void KeyboardFooter::placeCloseButton() {
-    // Centred on its slot, moved 2 points into the trailing padding.
+    // Centred on its slot, moved up to 2 points into the trailing padding where the footer has
+    // room for it: the circle is never cut by the footer's edge.
     const QRect slot(closeSlot_->mapTo(panel_, QPoint(0, 0)), closeSlot_->size());
+    const int room = panel_->width() - (slot.x() + slot.width());
     QRect area(QPoint(0, 0), close_->sizeHint());
-    area.moveCenter(slot.center() + QPoint(2, 0));
+    area.moveCenter(slot.center() + QPoint(std::clamp(room, 0, 2), 0));
     close_->setGeometry(area);
     close_->raise();
 }
