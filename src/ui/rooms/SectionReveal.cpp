@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 SectionReveal::SectionReveal(QWidget* section, double blur)
@@ -55,7 +56,8 @@ void SectionReveal::apply(double progress) {
         maximum_ = section_->maximumSize();
         constrained_ = true;
     }
-    const int natural = std::min(naturalHeight(), maximum_.height());
+    // A section without a layout may have no size hint: its own minimum stands in for it.
+    const int natural = std::min(std::max(naturalHeight(), minimum_.height()), maximum_.height());
     section_->setMinimumHeight(0);
     section_->setMaximumHeight(static_cast<int>(std::lround(natural * progress)));
     section_->show();

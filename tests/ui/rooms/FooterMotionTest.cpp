@@ -1,5 +1,5 @@
-// The footer's and the searching tile's transitions, stepped by hand: every animation is looked
-// at halfway (it has left its start and not reached its end, on the curve it should follow) and
+// The footer's and the searching tile's transitions, stepped by hand: every animation is looked at
+// on its way (it has left its start and not reached its end, on the curve it should follow) and
 // at its end (the state it settles in, with nothing left over from the transition).
 #include "core/Texts.h"
 #include "support/FakeFooterSettings.h"
@@ -30,8 +30,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// How far a panel-curve animation of `total` is after `elapsed`; the hand-stepped clock moves in
-// 5 ms slices, so a check allows one slice either way.
+// How far a panel-curve animation of `total` is after `elapsed`. The curve has done most of its
+// way by half time, so the checks look a quarter of the way in, where a jump to the end shows;
+// the hand-stepped clock moves in 1 ms slices, so an animation that a timer starts begins
+// within a millisecond of it.
 double panelAt(std::chrono::milliseconds elapsed, std::chrono::milliseconds total) {
     return Motion::panelCurve().valueForProgress(double(elapsed.count()) / double(total.count()));
 }
@@ -47,10 +49,10 @@ void leave(QWidget* widget) {
 }
 
 // Lets the layouts take the heights the transitions gave them.
-void layOut(QWidget& top) {
+void layOut(QWidget& widget) {
     for (int pass = 0; pass < 4; ++pass)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    top.layout()->activate();
+    widget.layout()->activate();
 }
 
 bool between(double value, double low, double high) {
@@ -61,17 +63,21 @@ class FooterMotion : public ::testing::Test {
 protected:
     void SetUp() override {
         host.setPalette(Ink::palette(Scheme::Dark));
-        auto* column = new QVBoxLayout(&host);
-        column->setContentsMargins(12, 10, 12, 10);
-        column->setSizeConstraint(QLayout::SetFixedSize);
+        // Placed by hand: a window whose layout follows the footer's every step would ask the
+        // platform for new size limits at each one.
         footer = new KeyboardFooter(env, &host);
-        footer->setFixedWidth(296);
-        column->addWidget(footer);
+        footer->setGeometry(12, 10, 296, 700);
+        host.resize(320, 720);
         host.show();
-        layOut(host);
+        layOut(*footer);
+    }
+    // The height the footer asks of the panel.
+    int height() {
+        layOut(*footer);
+        return footer->sizeHint().height();
     }
 
-    test::ManualTime time;
+    test::ManualTime time{1ms};
     KeyboardFocus focus;
     test::FakeFooterSettings settings;
     RoomsEnvironment env{.household = nullptr,
@@ -86,51 +92,51 @@ protected:
 };
 
 TEST_F(FooterMotion, OpensAndClosesWithTheIconAndPanelCrossingOver) {
-    const int collapsed = footer->height();
+    const int collapsed = height();
     QWidget* more = footer->findChild<QWidget*>(u"more"_s);
     ASSERT_TRUE(more);
 
     // A click on the pill opens it over 0.22 s.
     QTest::mouseClick(footer, Qt::LeftButton, {}, QPoint(10, collapsed / 2));
     EXPECT_TRUE(focus.shortcutsOpen());
-    time.advance(110ms);
-    layOut(host);
-    const double halfway = panelAt(110ms, Motion::column);
-    EXPECT_NEAR(footer->panelReveal().progress(), halfway, 0.04);
-    EXPECT_NEAR(footer->collapsedReveal().progress(), 1 - halfway, 0.04);
+    time.advance(55ms);
+    layOut(*footer);
+    const double early = panelAt(55ms, Motion::column);
+    EXPECT_NEAR(footer->panelReveal().progress(), early, 0.04);
+    EXPECT_NEAR(footer->collapsedReveal().progress(), 1 - early, 0.04);
     EXPECT_TRUE(between(footer->panelReveal().opacity(), 0, 1));
     EXPECT_TRUE(between(footer->collapsedReveal().opacity(), 0, 1));
-    const int opening = footer->height();
+    const int opening = height();
     EXPECT_GT(opening, collapsed);
 
-    time.advance(110ms);
-    layOut(host);
+    time.advance(165ms);
+    layOut(*footer);
     EXPECT_DOUBLE_EQ(footer->panelReveal().progress(), 1);
     EXPECT_FALSE(footer->collapsedReveal().running());
     EXPECT_FALSE(more->isVisibleTo(footer));
-    EXPECT_GT(footer->height(), opening);
+    EXPECT_GT(height(), opening);
     // Settled: the panel draws directly again, with no transition effect left on it.
     EXPECT_EQ(footer->closeButton()->parentWidget()->graphicsEffect(), nullptr);
 
     // The close button closes it over the same curve, back to the pill's height.
     static_cast<QAbstractButton*>(footer->closeButton())->click();
-    time.advance(110ms);
-    layOut(host);
-    EXPECT_NEAR(footer->panelReveal().progress(), 1 - halfway, 0.04);
+    time.advance(55ms);
+    layOut(*footer);
+    EXPECT_NEAR(footer->panelReveal().progress(), 1 - early, 0.04);
     EXPECT_TRUE(more->isVisibleTo(footer));
-    time.advance(110ms);
-    layOut(host);
-    EXPECT_EQ(footer->height(), collapsed);
+    time.advance(165ms);
+    layOut(*footer);
+    EXPECT_EQ(height(), collapsed);
     EXPECT_FALSE(footer->closeButton()->isVisibleTo(footer));
     EXPECT_EQ(more->graphicsEffect(), nullptr);
 }
 
 TEST_F(FooterMotion, HoverFillsComeAndGoOverTheHoverAnimation) {
-    const double halfway = Motion::hoverCurve().valueForProgress(0.5);
+    const double half = Motion::hoverCurve().valueForProgress(0.5);
     enter(footer);
     EXPECT_DOUBLE_EQ(footer->backgroundFill(), 0.05); // the target at once ...
     time.advance(Motion::hover / 2);
-    EXPECT_NEAR(footer->drawnBackgroundFill(), 0.05 * halfway, 0.004); // ... the picture on the way
+    EXPECT_NEAR(footer->drawnBackgroundFill(), 0.05 * half, 0.004); // ... the picture on the way
     time.advance(Motion::hover / 2);
     EXPECT_DOUBLE_EQ(footer->drawnBackgroundFill(), 0.05);
     focus.setOnFooter(true);
@@ -168,26 +174,26 @@ TEST_F(FooterMotion, HoverFillsComeAndGoOverTheHoverAnimation) {
 TEST_F(FooterMotion, TheChevronTurnsAsTheHintsOpen) {
     focus.setShortcutsOpen(true);
     time.advance(Motion::column);
-    const int closedHints = footer->height();
+    const int closedHints = height();
     QTest::mouseClick(footer->rowFrame(FooterRow::hints), Qt::LeftButton, {}, QPoint(10, 5));
     ASSERT_TRUE(focus.hintsOpen());
-    time.advance(110ms);
-    layOut(host);
-    const double halfway = panelAt(110ms, Motion::column);
-    EXPECT_NEAR(footer->chevronAngle(), 90 * halfway, 4);
-    EXPECT_NEAR(footer->hintsReveal().progress(), halfway, 0.04);
-    EXPECT_GT(footer->height(), closedHints);
-    time.advance(110ms);
+    time.advance(55ms);
+    layOut(*footer);
+    const double early = panelAt(55ms, Motion::column);
+    EXPECT_NEAR(footer->chevronAngle(), 90 * early, 4);
+    EXPECT_NEAR(footer->hintsReveal().progress(), early, 0.04);
+    EXPECT_GT(height(), closedHints);
+    time.advance(165ms);
     EXPECT_DOUBLE_EQ(footer->chevronAngle(), 90);
     EXPECT_DOUBLE_EQ(footer->hintsReveal().opacity(), 1);
 
     focus.setHintsOpen(false); // the keyboard map's toggle turns it back the same way
-    time.advance(110ms);
-    EXPECT_NEAR(footer->chevronAngle(), 90 * (1 - halfway), 4);
-    time.advance(110ms);
-    layOut(host);
+    time.advance(55ms);
+    EXPECT_NEAR(footer->chevronAngle(), 90 * (1 - early), 4);
+    time.advance(165ms);
+    layOut(*footer);
     EXPECT_DOUBLE_EQ(footer->chevronAngle(), 0);
-    EXPECT_EQ(footer->height(), closedHints);
+    EXPECT_EQ(height(), closedHints);
 }
 
 TEST_F(FooterMotion, ThePreviewFadesInSlowerThanItLeaves) {
@@ -197,35 +203,37 @@ TEST_F(FooterMotion, ThePreviewFadesInSlowerThanItLeaves) {
     enter(row);
     time.advance(350ms);
     ASSERT_TRUE(footer->volumePreview());
-    time.advance(150ms);
-    EXPECT_NEAR(footer->previewReveal().progress(), panelAt(150ms, 300ms), 0.04);
-    time.advance(150ms);
+    time.advance(75ms);
+    EXPECT_NEAR(footer->previewReveal().progress(), panelAt(75ms, 300ms), 0.04);
+    time.advance(225ms);
     EXPECT_DOUBLE_EQ(footer->previewReveal().progress(), 1);
 
     leave(row);
-    time.advance(110ms);
-    EXPECT_NEAR(footer->previewReveal().progress(), 1 - panelAt(110ms, 220ms), 0.04);
-    time.advance(110ms);
+    time.advance(55ms);
+    EXPECT_NEAR(footer->previewReveal().progress(), 1 - panelAt(55ms, 220ms), 0.04);
+    time.advance(165ms);
     EXPECT_FALSE(footer->findChild<HUDPreview*>()->isVisibleTo(footer));
 }
 
 TEST_F(FooterMotion, TheNoticeBlursAwayOnceTheKeysAreGranted) {
     settings.trusted = false;
     focus.setShortcutsOpen(true);
-    KeyboardFooter untrusted(env);
-    untrusted.show();
+    QWidget window;
+    auto* placed = new KeyboardFooter(env, &window);
+    KeyboardFooter& untrusted = *placed;
+    window.show();
     auto* notice = untrusted.findChild<QWidget*>(u"accessibilityNotice"_s);
     ASSERT_TRUE(notice->isVisibleTo(&untrusted));
 
     settings.trusted = true;
-    time.advance(1000ms + 150ms); // the poll's answer, then half the 0.3 s change
+    time.advance(1000ms + 75ms); // the poll's answer, then a quarter of the 0.3 s change
     EXPECT_FALSE(untrusted.accessibilityNoticeShown());
     auto* effect = qobject_cast<BlurFade*>(notice->graphicsEffect());
     ASSERT_TRUE(effect);
     EXPECT_DOUBLE_EQ(effect->blur(), BlurFade::blurRadius);
     EXPECT_DOUBLE_EQ(effect->offset(), 0);
-    EXPECT_NEAR(effect->progress(), 1 - panelAt(150ms, 300ms), 0.04);
-    time.advance(150ms);
+    EXPECT_NEAR(effect->progress(), 1 - panelAt(75ms, 300ms), 0.04);
+    time.advance(225ms);
     EXPECT_FALSE(notice->isVisibleTo(&untrusted));
     EXPECT_EQ(notice->graphicsEffect(), nullptr);
 }
@@ -233,8 +241,10 @@ TEST_F(FooterMotion, TheNoticeBlursAwayOnceTheKeysAreGranted) {
 TEST_F(FooterMotion, TheNoticeFollowsTheVolumeKeysSwitchAtOnce) {
     settings.trusted = false;
     focus.setShortcutsOpen(true);
-    KeyboardFooter untrusted(env);
-    untrusted.show();
+    QWidget window;
+    auto* placed = new KeyboardFooter(env, &window);
+    KeyboardFooter& untrusted = *placed;
+    window.show();
     auto* notice = untrusted.findChild<QWidget*>(u"accessibilityNotice"_s);
     settings.setVolumeKeys(false);
     EXPECT_FALSE(notice->isVisibleTo(&untrusted));
@@ -243,18 +253,46 @@ TEST_F(FooterMotion, TheNoticeFollowsTheVolumeKeysSwitchAtOnce) {
     EXPECT_EQ(notice->graphicsEffect(), nullptr);
 }
 
+TEST(SectionRevealMotion, OpensAFixedSectionAndGivesItsSizeBack) {
+    test::ManualTime time{1ms};
+    QWidget column;
+    auto* layout = new QVBoxLayout(&column);
+    auto* section = new QWidget(&column);
+    section->setFixedSize(40, 60);
+    section->hide();
+    layout->addWidget(section);
+    column.show();
+    SectionReveal reveal(section);
+    reveal.setShown(true, 300ms);
+    time.advance(75ms);
+    const double early = panelAt(75ms, 300ms);
+    EXPECT_TRUE(section->isVisible());
+    EXPECT_NEAR(section->maximumHeight(), 60 * early, 3);
+    EXPECT_EQ(section->minimumHeight(), 0);
+    reveal.setShown(false, 300ms); // turns back from where it is, without a jump
+    EXPECT_NEAR(reveal.progress(), early, 0.04);
+    reveal.setShown(true, 300ms);
+    time.advance(300ms);
+    EXPECT_EQ(section->minimumSize(), QSize(40, 60));
+    EXPECT_EQ(section->maximumSize(), QSize(40, 60));
+    EXPECT_EQ(section->graphicsEffect(), nullptr);
+    reveal.setShown(false, 0ms);
+    EXPECT_FALSE(section->isVisible());
+    EXPECT_EQ(section->maximumSize(), QSize(40, 60));
+}
+
 TEST(KeyCapMotion, OnlyTheFillAnimates) {
-    test::ManualTime time;
+    test::ManualTime time{1ms};
     KeyCap cap;
     cap.setText(u"A"_s);
     const QSize size = cap.sizeHint();
     cap.setHighlighted(true);
     EXPECT_DOUBLE_EQ(cap.faceOpacity(), 1.0); // at once
     EXPECT_DOUBLE_EQ(cap.fillOpacity(), 0.10);
-    time.advance(75ms);
-    EXPECT_NEAR(cap.fillOpacity(), 0.10 + 0.08 * panelAt(75ms, Motion::keyCap), 0.006);
+    time.advance(37ms);
+    EXPECT_NEAR(cap.fillOpacity(), 0.10 + 0.08 * panelAt(37ms, Motion::keyCap), 0.006);
     EXPECT_EQ(cap.sizeHint(), size);
-    time.advance(75ms);
+    time.advance(113ms);
     EXPECT_DOUBLE_EQ(cap.fillOpacity(), 0.18);
     cap.setHighlighted(false);
     EXPECT_DOUBLE_EQ(cap.faceOpacity(), 0.8);
@@ -269,25 +307,27 @@ struct TileCase {
 class SearchingTileMotion : public ::testing::TestWithParam<TileCase> {};
 
 TEST_P(SearchingTileMotion, TheHintArrivesOverThreeTenthsOfASecond) {
-    test::ManualTime time;
+    test::ManualTime time{1ms};
     PanelPresence presence;
     int opened = 0;
     RoomsEnvironment env;
     env.presence = &presence;
     if (GetParam().opener)
         env.openNetworkSettings = [&opened] { ++opened; };
-    SearchingTile tile(env);
-    tile.setFixedWidth(280);
-    tile.show();
+    QWidget window;
+    auto* placed = new SearchingTile(env, &window);
+    SearchingTile& tile = *placed;
+    tile.resize(280, 200);
+    window.show();
     presence.setShown(true);
     time.advance(10s);
     ASSERT_TRUE(tile.searchedLong());
     EXPECT_EQ(tile.text(), L(u"Nichts gefunden. Ist lokales Netzwerk erlaubt?"_s));
-    time.advance(150ms);
-    const double halfway = panelAt(150ms, 300ms);
-    EXPECT_NEAR(tile.hintReveal().progress(), halfway, 0.04);
-    EXPECT_NEAR(tile.searchingReveal().progress(), 1 - halfway, 0.04);
-    time.advance(150ms);
+    time.advance(75ms);
+    const double early = panelAt(75ms, 300ms);
+    EXPECT_NEAR(tile.hintReveal().progress(), early, 0.04);
+    EXPECT_NEAR(tile.searchingReveal().progress(), 1 - early, 0.04);
+    time.advance(225ms);
     EXPECT_DOUBLE_EQ(tile.hintReveal().opacity(), 1);
     EXPECT_DOUBLE_EQ(tile.searchingReveal().progress(), 0);
     EXPECT_EQ(tile.findChild<QWidget*>(u"text"_s)->isVisibleTo(&tile), false);
