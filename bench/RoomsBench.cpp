@@ -53,7 +53,8 @@ struct Panel {
                          .presence = nullptr,
                          .health = nullptr,
                          .support = nullptr,
-                         .settings = &footerSettings};
+                         .settings = &footerSettings,
+                         .openNetworkSettings = {}};
     QWidget root;
     RoomList* list = nullptr;
 

@@ -14,6 +14,7 @@
 #include "health/HealthCheck.h"
 #include "health/Support.h"
 #include "household/HouseholdKeys.h"
+#include "platform/DesktopEntries.h"
 #include "platform/SettingsStore.h"
 #include "platform/X11KeyGrabber.h"
 #include "ui/panel/PanelView.h"
@@ -123,6 +124,25 @@ void AppDelegate::createHotKey() {
     handleKey = [this](QKeyEvent* event) { return keyPressed(*event); };
 }
 
+namespace {
+
+// The desktop's network settings: the first of the known settings panels that is installed;
+// nothing where none is (the searching tile then offers no button for them).
+std::function<void()> networkSettingsOpener() {
+    static DesktopEntries applications;
+    const auto app = applications.find({QStringLiteral("gnome-network-panel.desktop"),
+                                        QStringLiteral("kcm_networkmanagement.desktop"),
+                                        QStringLiteral("nm-connection-editor.desktop")});
+    if (!app)
+        return {};
+    return [app = *app] {
+        if (!applications.launch(app))
+            qCWarning(logApp) << "could not start the network settings" << app.id;
+    };
+}
+
+} // namespace
+
 void AppDelegate::buildRootView() {
     health_ = std::make_unique<HealthCheck>(&household(), settings_);
     support_ = std::make_unique<Support>(settings_);
@@ -135,6 +155,7 @@ void AppDelegate::buildRootView() {
     environment.focus = &focus_;
     environment.presence = &presence_;
     environment.store = &settings_;
+    environment.openNetworkSettings = networkSettingsOpener();
     root_ = new PanelView(environment);
     connect(root_, &PanelView::sizeChanged, this, &AppDelegate::fit);
     connect(root_, &PanelView::quitRequested, qApp, &QCoreApplication::quit);

@@ -1,6 +1,7 @@
 #include "ui/rooms/FooterRowFrame.h"
 
 #include "ui/kit/Ink.h"
+#include "ui/kit/Motion.h"
 #include "ui/rooms/InkLabel.h"
 
 #include <QHBoxLayout>
@@ -25,7 +26,7 @@ void FooterRowFrame::setKeyed(bool keyed) {
 }
 
 void FooterRowFrame::paintEvent(QPaintEvent*) {
-    Ink::fillRounded(this, fill(), 8);
+    Ink::fillRounded(this, drawnFill(), 8);
 }
 
 void FooterRowFrame::mouseReleaseEvent(QMouseEvent* event) {
@@ -33,12 +34,21 @@ void FooterRowFrame::mouseReleaseEvent(QMouseEvent* event) {
         action_();
 }
 
+void FooterRowFrame::setHovering(bool hovering) {
+    if (hovering == hovering_)
+        return;
+    hovering_ = hovering;
+    Motion::animate(this, hoverAnimation_, hoverProgress_, hovering ? 1 : 0, Motion::hover,
+                    Motion::hoverCurve(), [this](double progress) {
+                        hoverProgress_ = progress;
+                        update();
+                    });
+}
+
 void FooterRowFrame::enterEvent(QEnterEvent*) {
-    hovering_ = true;
-    update();
+    setHovering(true);
 }
 
 void FooterRowFrame::leaveEvent(QEvent*) {
-    hovering_ = false;
-    update();
+    setHovering(false);
 }

@@ -5,10 +5,12 @@
 #include <functional>
 
 class QHBoxLayout;
+class QVariantAnimation;
 
 // One settings row of the footer: a caption on the left, a control on the right, a rounded
 // highlight that is stronger while the keyboard focus sits on the row than while the pointer
-// hovers it. A click anywhere on the row runs its action.
+// hovers it (the hover fill comes and goes with the hover animation). A click anywhere on the
+// row runs its action.
 class FooterRowFrame : public QWidget {
     Q_OBJECT
 public:
@@ -18,6 +20,8 @@ public:
     void setKeyed(bool keyed);
     bool keyed() const { return keyed_; }
     double fill() const { return keyed_ ? 0.08 : hovering_ ? 0.05 : 0; }
+    // The fill as drawn while a hover change animates.
+    double drawnFill() const { return keyed_ ? 0.08 : 0.05 * hoverProgress_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,8 +30,12 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void setHovering(bool hovering);
+
     std::function<void()> action_;
     QHBoxLayout* content_ = nullptr;
     bool keyed_ = false;
     bool hovering_ = false;
+    double hoverProgress_ = 0;
+    QVariantAnimation* hoverAnimation_ = nullptr;
 };

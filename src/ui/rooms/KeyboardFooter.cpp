@@ -4,18 +4,22 @@
 #include "core/Texts.h"
 #include "health/HealthCheck.h"
 #include "household/Household.h"
+#include "ui/kit/BlurFade.h"
 #include "ui/kit/BundleIcon.h"
 #include "ui/kit/HUDPreview.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyCap.h"
 #include "ui/kit/KeyboardFocus.h"
+#include "ui/kit/Motion.h"
 #include "ui/kit/StatusDot.h"
-#include "ui/kit/SymbolButton.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
+#include "ui/rooms/DrawnSwitch.h"
+#include "ui/rooms/FooterCloseButton.h"
 #include "ui/rooms/FooterRowFrame.h"
 #include "ui/rooms/InkLabel.h"
 #include "ui/rooms/MiniSwitch.h"
+#include "ui/rooms/SectionReveal.h"
 #include "ui/rooms/TextButton.h"
 
 #include <QCursor>
@@ -25,6 +29,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
+
+#include <algorithm>
 
 using namespace std::chrono_literals;
 
@@ -36,6 +43,11 @@ constexpr auto previewDelay = 350ms;
 constexpr int noGroupPreviewVolume = 28;
 // How often the accessibility notice asks whether the key grabs were granted meanwhile.
 constexpr auto trustPollInterval = 1s;
+// The preview arrives a little slower than it leaves.
+constexpr auto previewIn = 300ms;
+constexpr auto previewOut = 220ms;
+// The notice leaves over this once the grant arrives.
+constexpr auto trustChange = 300ms;
 
 // A symbol drawn at a fixed size in one ink.
 class Glyph : public QWidget {
@@ -44,18 +56,20 @@ public:
         : QWidget(parent), symbol_(symbol), opacity_(opacity) {
         setFixedSize(int(size), int(size));
     }
-    void setRotated(bool rotated) {
-        rotated_ = rotated;
+    // Turned clockwise about its centre by `degrees`.
+    void setAngle(double degrees) {
+        angle_ = degrees;
         update();
     }
+    double angle() const { return angle_; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        if (rotated_) {
+        if (angle_ != 0) {
             painter.translate(width() / 2.0, height() / 2.0);
-            painter.rotate(90);
+            painter.rotate(angle_);
             painter.translate(-width() / 2.0, -height() / 2.0);
         }
         Symbols::paint(painter, QRectF(rect()), symbol_, Ink::primary(Ink::scheme(this), opacity_));
@@ -64,7 +78,7 @@ protected:
 private:
     QString symbol_;
     double opacity_;
-    bool rotated_ = false;
+    double angle_ = 0;
 };
 
 StatusLevel statusLevel(HealthLevel level) {
@@ -85,28 +99,24 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     : QWidget(parent), environment_(environment) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(10);
+    // One of the two shows at a time; while they swap, one closes as the other opens.
+    column->setSpacing(0);
 
-    more_ = new BundleIcon(QStringLiteral("more"), 16, this);
+    collapsed_ = new QWidget(this);
+    auto* collapsedLayout = new QVBoxLayout(collapsed_);
+    collapsedLayout->setContentsMargins(0, 0, 0, 0);
+    more_ = new BundleIcon(QStringLiteral("more"), 16, collapsed_);
     more_->setObjectName(QStringLiteral("more"));
     more_->setAccessibleName(L(QStringLiteral("Shortcuts und Einstellungen")));
-    column->addWidget(more_, 0, Qt::AlignHCenter);
+    collapsedLayout->addWidget(more_, 0, Qt::AlignHCenter);
+    column->addWidget(collapsed_);
 
     panel_ = new QWidget(this);
+    panel_->hide();
     auto* sections = new QVBoxLayout(panel_);
     sections->setContentsMargins(0, 0, 0, 0);
     sections->setSpacing(10);
-
-    auto* header = new QHBoxLayout;
-    header->addWidget(new InkLabel(L(QStringLiteral("Einstellungen")), TextStyle::Caption,
-                                   InkLevel::Secondary, panel_, QFont::DemiBold));
-    header->addStretch(1);
-    close_ = new SymbolButton(QStringLiteral("xmark"), QSizeF(8, 8), panel_);
-    close_->setObjectName(QStringLiteral("close"));
-    close_->setAccessibleName(L(QStringLiteral("Schließen")));
-    connect(close_, &QAbstractButton::clicked, this, &KeyboardFooter::close);
-    header->addWidget(close_);
-    sections->addLayout(header);
+    sections->addWidget(buildHeader());
 
     KeyboardFocus* focus = environment_.focus;
     FooterSettings* settings = environment_.settings;
@@ -121,6 +131,8 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     rows_[int(FooterRow::hints)]->content()->addWidget(chevron);
     sections->addWidget(rows_[int(FooterRow::hints)]);
     hints_ = buildHints();
+    hints_->hide();
+    hintsReveal_ = new SectionReveal(hints_);
     sections->addWidget(hints_);
 
     rows_[int(FooterRow::hotKey)] = new FooterRowFrame(L(QStringLiteral("Panel öffnen")), [settings] {
@@ -134,29 +146,93 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
     rows_[int(FooterRow::hotKey)]->content()->addWidget(hotKeyCap_);
     sections->addWidget(rows_[int(FooterRow::hotKey)]);
 
-    rows_[int(FooterRow::volumeKeys)] =
-        new FooterRowFrame(L(QStringLiteral("Lautstärketasten steuern Sonos")), [settings] {
-            if (settings)
-                settings->setVolumeKeys(!settings->volumeKeys());
-        });
-    volumeKeys_ = new MiniSwitch(rows_[int(FooterRow::volumeKeys)]);
-    volumeKeys_->setObjectName(QStringLiteral("volumeKeys"));
-    volumeKeys_->setAccessibleName(L(QStringLiteral("Lautstärketasten steuern Sonos")));
-    connect(volumeKeys_, &QAbstractButton::clicked, this, [settings](bool on) {
+    buildVolumeBlock(sections);
+    buildNotice(sections);
+    buildLogin(sections);
+
+    rows_[int(FooterRow::health)] = new FooterRowFrame(L(QStringLiteral("Systemzustand")), [settings] {
         if (settings)
-            settings->setVolumeKeys(on);
+            settings->openHealthWindow();
     });
-    rows_[int(FooterRow::volumeKeys)]->content()->addWidget(volumeKeys_);
-    rows_[int(FooterRow::volumeKeys)]->installEventFilter(this);
-    sections->addWidget(rows_[int(FooterRow::volumeKeys)]);
+    healthDot_ = new StatusDot(StatusLevel::Ok, 6, rows_[int(FooterRow::health)]);
+    healthDot_->setObjectName(QStringLiteral("healthDot"));
+    rows_[int(FooterRow::health)]->content()->addWidget(healthDot_);
+    rows_[int(FooterRow::health)]->content()->addWidget(
+        new Glyph(QStringLiteral("arrow.up.right"), 9, Ink::opacity(InkLevel::Secondary, Ink::scheme(this)),
+                  rows_[int(FooterRow::health)]));
+    sections->addWidget(rows_[int(FooterRow::health)]);
+    column->addWidget(panel_);
+
+    collapsedReveal_ = new SectionReveal(collapsed_);
+    panelReveal_ = new SectionReveal(panel_);
+
+    if (focus)
+        connect(focus, &KeyboardFocus::changed, this, &KeyboardFooter::refresh);
+    if (settings)
+        connect(settings, &FooterSettings::changed, this, &KeyboardFooter::refresh);
+    if (environment_.health)
+        connect(environment_.health, &HealthCheck::reportChanged, this, &KeyboardFooter::refresh);
+    refresh();
+    animated_ = true;
+}
+
+QWidget* KeyboardFooter::buildHeader() {
+    auto* header = new QWidget(panel_);
+    auto* layout = new QHBoxLayout(header);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new InkLabel(L(QStringLiteral("Einstellungen")), TextStyle::Caption,
+                                   InkLevel::Secondary, header, QFont::DemiBold));
+    layout->addStretch(1);
+    // The close button reaches 6 points beyond its circle for the pointer: it is laid over an
+    // 18-point slot by hand, so that its larger hit area does not make the header taller.
+    closeSlot_ = new QWidget(header);
+    closeSlot_->setFixedSize(int(FooterCloseButton::face), int(FooterCloseButton::face));
+    closeSlot_->installEventFilter(this);
+    layout->addWidget(closeSlot_);
+    close_ = new FooterCloseButton(panel_);
+    close_->setObjectName(QStringLiteral("close"));
+    close_->setAccessibleName(L(QStringLiteral("Schließen")));
+    connect(close_, &QAbstractButton::clicked, this, &KeyboardFooter::close);
+    return header;
+}
+
+void KeyboardFooter::buildVolumeBlock(QLayout* sections) {
+    FooterSettings* settings = environment_.settings;
+    FooterRowFrame* row = new FooterRowFrame(L(QStringLiteral("Lautstärketasten steuern Sonos")), [settings] {
+        if (settings)
+            settings->setVolumeKeys(!settings->volumeKeys());
+    });
+    rows_[int(FooterRow::volumeKeys)] = row;
+    if (RenderMode::active()) {
+        // Pictures show the feature as it is meant to be used: the switch drawn on.
+        auto* drawn = new DrawnSwitch(row);
+        drawn->setObjectName(QStringLiteral("volumeKeys"));
+        row->content()->addWidget(drawn);
+    } else {
+        volumeKeys_ = new MiniSwitch(row);
+        volumeKeys_->setObjectName(QStringLiteral("volumeKeys"));
+        volumeKeys_->setAccessibleName(L(QStringLiteral("Lautstärketasten steuern Sonos")));
+        connect(volumeKeys_, &QAbstractButton::clicked, this, [settings](bool on) {
+            if (settings)
+                settings->setVolumeKeys(on);
+        });
+        row->content()->addWidget(volumeKeys_);
+    }
+    row->installEventFilter(this);
+    sections->addWidget(row);
     // The volume display's preview under the row, as wide as the column.
     preview_ = new HUDPreview(panel_);
     preview_->hide();
     preview_->installEventFilter(this);
+    previewReveal_ = new SectionReveal(preview_);
     sections->addWidget(preview_);
+}
 
+void KeyboardFooter::buildNotice(QLayout* sections) {
+    FooterSettings* settings = environment_.settings;
     notice_ = new QWidget(panel_);
     notice_->setObjectName(QStringLiteral("accessibilityNotice"));
+    notice_->hide();
     auto* noticeLayout = new QHBoxLayout(notice_);
     noticeLayout->setContentsMargins(0, 0, 0, 0);
     auto* noticeText =
@@ -174,41 +250,33 @@ KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* par
             settings->askForKeys();
     });
     noticeLayout->addWidget(allow);
+    noticeReveal_ = new SectionReveal(notice_, BlurFade::blurRadius);
     sections->addWidget(notice_);
+}
 
-    rows_[int(FooterRow::login)] = new FooterRowFrame(L(QStringLiteral("Beim Anmelden öffnen")), [settings] {
+void KeyboardFooter::buildLogin(QLayout* sections) {
+    FooterSettings* settings = environment_.settings;
+    FooterRowFrame* row = new FooterRowFrame(L(QStringLiteral("Beim Anmelden öffnen")), [settings] {
         if (settings)
             settings->setLoginEnabled(!settings->loginEnabled());
     });
-    login_ = new MiniSwitch(rows_[int(FooterRow::login)]);
-    login_->setAccessibleName(L(QStringLiteral("Beim Anmelden öffnen")));
-    connect(login_, &QAbstractButton::clicked, this, [settings](bool on) {
-        if (settings)
-            settings->setLoginEnabled(on);
-    });
-    rows_[int(FooterRow::login)]->content()->addWidget(login_);
-    sections->addWidget(rows_[int(FooterRow::login)]);
-
-    rows_[int(FooterRow::health)] = new FooterRowFrame(L(QStringLiteral("Systemzustand")), [settings] {
-        if (settings)
-            settings->openHealthWindow();
-    });
-    healthDot_ = new StatusDot(StatusLevel::Ok, 6, rows_[int(FooterRow::health)]);
-    healthDot_->setObjectName(QStringLiteral("healthDot"));
-    rows_[int(FooterRow::health)]->content()->addWidget(healthDot_);
-    rows_[int(FooterRow::health)]->content()->addWidget(
-        new Glyph(QStringLiteral("arrow.up.right"), 9, Ink::opacity(InkLevel::Secondary, Ink::scheme(this)),
-                  rows_[int(FooterRow::health)]));
-    sections->addWidget(rows_[int(FooterRow::health)]);
-    column->addWidget(panel_);
-
-    if (focus)
-        connect(focus, &KeyboardFocus::changed, this, &KeyboardFooter::refresh);
-    if (settings)
-        connect(settings, &FooterSettings::changed, this, &KeyboardFooter::refresh);
-    if (environment_.health)
-        connect(environment_.health, &HealthCheck::reportChanged, this, &KeyboardFooter::refresh);
-    refresh();
+    rows_[int(FooterRow::login)] = row;
+    if (RenderMode::active()) {
+        // Drawn from the amount the renderer moves, so that a clip can show the switch turning.
+        auto* drawn = new DrawnSwitch([] { return RenderMode::login(); }, row);
+        drawn->setObjectName(QStringLiteral("login"));
+        row->content()->addWidget(drawn);
+    } else {
+        login_ = new MiniSwitch(row);
+        login_->setObjectName(QStringLiteral("login"));
+        login_->setAccessibleName(L(QStringLiteral("Beim Anmelden öffnen")));
+        connect(login_, &QAbstractButton::clicked, this, [settings](bool on) {
+            if (settings)
+                settings->setLoginEnabled(on);
+        });
+        row->content()->addWidget(login_);
+    }
+    sections->addWidget(row);
 }
 
 QString KeyboardFooter::commandKeyLabel() {
@@ -290,9 +358,17 @@ double KeyboardFooter::backgroundFill() const {
     return hovering_ && !open ? 0.05 : 0;
 }
 
+double KeyboardFooter::drawnBackgroundFill() const {
+    const bool open = environment_.focus && environment_.focus->shortcutsOpen();
+    if (environment_.focus && environment_.focus->onFooter())
+        return 0.08;
+    return open ? 0 : 0.05 * hoverProgress_;
+}
+
 bool KeyboardFooter::accessibilityNoticeShown() const {
     const FooterSettings* settings = environment_.settings;
-    return settings && settings->globalKeysAvailable() && settings->volumeKeys() && !trusted_;
+    return settings && settings->globalKeysAvailable() && settings->volumeKeys() && !trusted_ &&
+           !RenderMode::active();
 }
 
 void KeyboardFooter::pollTrust() {
@@ -301,8 +377,10 @@ void KeyboardFooter::pollTrust() {
     trustPoll_.stop();
     if (!environment_.settings)
         return;
-    if (environment_.settings->keysTrusted())
+    if (!trusted_ && environment_.settings->keysTrusted()) {
         trusted_ = true;
+        noticeReveal_->setShown(false, animated_ ? trustChange : 0ms);
+    }
     if (accessibilityNoticeShown())
         trustPoll_.start(trustPollInterval, [this] { refresh(); });
 }
@@ -316,7 +394,11 @@ QWidget* KeyboardFooter::closeButton() const {
 }
 
 bool KeyboardFooter::hintsShown() const {
-    return !hints_->isHidden();
+    return hintsReveal_->shown();
+}
+
+double KeyboardFooter::chevronAngle() const {
+    return static_cast<const Glyph*>(chevron_)->angle();
 }
 
 void KeyboardFooter::close() {
@@ -327,34 +409,10 @@ void KeyboardFooter::close() {
 }
 
 void KeyboardFooter::refresh() {
-    const bool open = expanded();
-    const bool onFooter = environment_.focus && environment_.focus->onFooter();
-    more_->setVisible(!open);
-    more_->setColor(
-        Ink::color(onFooter || hovering_ ? InkLevel::Primary : InkLevel::Secondary, Ink::scheme(this)));
-    panel_->setVisible(open);
-    const bool hintsOpen = environment_.focus && environment_.focus->hintsOpen();
-    hints_->setVisible(hintsOpen);
-    static_cast<Glyph*>(chevron_)->setRotated(hintsOpen);
-    close_->setRestLevel(keyed(std::nullopt) ? InkLevel::Primary : InkLevel::Secondary);
-    for (int raw = 0; raw < 5; ++raw)
-        rows_[raw]->setKeyed(keyed(footerRow(raw)));
-
-    if (const FooterSettings* settings = environment_.settings) {
-        const bool recording = settings->recording();
-        hotKeyCap_->setText(recording ? L(QStringLiteral("Taste drücken …")) : settings->hotKeyLabel());
-        hotKeyCap_->setHighlighted(recording || hotKeyCap_->underMouse());
-        hotKeyCap_->setToolTip(recording ? L(QStringLiteral("Esc bricht ab"))
-                                         : L(QStringLiteral("Klicken zum Ändern")));
-        volumeKeys_->setChecked(settings->volumeKeys());
-        // Without global keys the switch could change nothing: it shows the stored value, greyed.
-        const bool available = settings->globalKeysAvailable();
-        volumeKeys_->setEnabled(available);
-        rows_[int(FooterRow::volumeKeys)]->setEnabled(available);
-        login_->setChecked(settings->loginEnabled());
-    }
+    refreshFrame();
+    refreshSettings();
     pollTrust();
-    notice_->setVisible(accessibilityNoticeShown());
+    noticeReveal_->setShown(accessibilityNoticeShown(), 0ms);
     const HealthCheck* health = environment_.health;
     healthDot_->setVisible(health && health->report());
     if (health && health->report())
@@ -362,7 +420,80 @@ void KeyboardFooter::refresh() {
     update();
 }
 
+void KeyboardFooter::refreshFrame() {
+    const auto swap = animated_ ? Motion::column : 0ms;
+    const bool open = expanded();
+    collapsedReveal_->setShown(!open, swap);
+    panelReveal_->setShown(open, swap);
+    paintHover();
+    const bool hintsOpen = environment_.focus && environment_.focus->hintsOpen();
+    hintsReveal_->setShown(hintsOpen, swap);
+    if (hintsOpen != chevronOpen_) {
+        chevronOpen_ = hintsOpen;
+        auto* chevron = static_cast<Glyph*>(chevron_);
+        Motion::animate(this, chevronAnimation_, chevron->angle(), hintsOpen ? 90 : 0, swap,
+                        Motion::panelCurve(), [chevron](double degrees) { chevron->setAngle(degrees); });
+    }
+    close_->setKeyed(keyed(std::nullopt));
+    for (int raw = 0; raw < 5; ++raw)
+        rows_[raw]->setKeyed(keyed(footerRow(raw)));
+}
+
+void KeyboardFooter::refreshSettings() {
+    const FooterSettings* settings = environment_.settings;
+    if (!settings)
+        return;
+    const bool recording = settings->recording();
+    hotKeyCap_->setText(recording ? L(QStringLiteral("Taste drücken …")) : settings->hotKeyLabel());
+    hotKeyCap_->setHighlighted(recording || hotKeyCap_->underMouse());
+    hotKeyCap_->setToolTip(recording ? L(QStringLiteral("Esc bricht ab"))
+                                     : L(QStringLiteral("Klicken zum Ändern")));
+    // Without global keys the switch could change nothing: it shows the stored value, greyed.
+    const bool available = settings->globalKeysAvailable();
+    rows_[int(FooterRow::volumeKeys)]->setEnabled(available);
+    if (volumeKeys_) {
+        volumeKeys_->setChecked(settings->volumeKeys());
+        volumeKeys_->setEnabled(available);
+    }
+    if (login_)
+        login_->setChecked(settings->loginEnabled());
+}
+
+void KeyboardFooter::paintHover() {
+    const bool onFooter = environment_.focus && environment_.focus->onFooter();
+    const Scheme scheme = Ink::scheme(this);
+    more_->setColor(onFooter ? Ink::color(InkLevel::Primary, scheme)
+                             : Ink::mix(Ink::color(InkLevel::Secondary, scheme),
+                                        Ink::color(InkLevel::Primary, scheme), hoverProgress_));
+    update();
+}
+
+void KeyboardFooter::setHovering(bool hovering) {
+    if (hovering == hovering_)
+        return;
+    hovering_ = hovering;
+    Motion::animate(this, hoverAnimation_, hoverProgress_, hovering ? 1 : 0, Motion::hover,
+                    Motion::hoverCurve(), [this](double progress) {
+                        hoverProgress_ = progress;
+                        paintHover();
+                    });
+}
+
+void KeyboardFooter::placeCloseButton() {
+    // Centred on its slot, moved up to 2 points into the trailing padding where the footer has
+    // room for it: the circle is never cut by the footer's edge.
+    const QRect slot(closeSlot_->mapTo(panel_, QPoint(0, 0)), closeSlot_->size());
+    const int room = panel_->width() - (slot.x() + slot.width());
+    QRect area(QPoint(0, 0), close_->sizeHint());
+    area.moveCenter(slot.center() + QPoint(std::clamp(room, 0, 2), 0));
+    close_->setGeometry(area);
+    close_->raise();
+}
+
 bool KeyboardFooter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == closeSlot_ &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        placeCloseButton();
     if (watched == hotKeyCap_ && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
         const bool recording = environment_.settings && environment_.settings->recording();
         hotKeyCap_->setHighlighted(recording || event->type() == QEvent::Enter);
@@ -398,7 +529,7 @@ void KeyboardFooter::setVolumePreview(bool shown) {
         preview_->setArt(group ? group->artURL : std::nullopt);
         preview_->setBase(group ? group->volume : noGroupPreviewVolume);
     }
-    preview_->setVisible(shown);
+    previewReveal_->setShown(shown, shown ? previewIn : previewOut);
 }
 
 void KeyboardFooter::changeEvent(QEvent* event) {
@@ -408,7 +539,7 @@ void KeyboardFooter::changeEvent(QEvent* event) {
 }
 
 void KeyboardFooter::paintEvent(QPaintEvent*) {
-    Ink::fillRounded(this, backgroundFill(), cornerRadius());
+    Ink::fillRounded(this, drawnBackgroundFill(), cornerRadius());
 }
 
 void KeyboardFooter::mouseReleaseEvent(QMouseEvent* event) {
@@ -417,11 +548,9 @@ void KeyboardFooter::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void KeyboardFooter::enterEvent(QEnterEvent*) {
-    hovering_ = true;
-    refresh();
+    setHovering(true);
 }
 
 void KeyboardFooter::leaveEvent(QEvent*) {
-    hovering_ = false;
-    refresh();
+    setHovering(false);
 }

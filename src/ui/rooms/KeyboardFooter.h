@@ -10,13 +10,16 @@
 #include <optional>
 
 class BundleIcon;
+class DrawnSwitch;
+class FooterCloseButton;
 class FooterRowFrame;
 class HUDPreview;
 class KeyCap;
 class MiniSwitch;
 class QLabel;
+class QVariantAnimation;
+class SectionReveal;
 class StatusDot;
-class SymbolButton;
 
 // The keyboard footer: a "more" pill while collapsed; expanded, the key hints and the hot key,
 // volume keys, login and system health rows, each reachable with the panel's keyboard map.
@@ -31,6 +34,8 @@ public:
     bool expanded() const;
     double cornerRadius() const;
     double backgroundFill() const;
+    // The fill as drawn: hover changes reach backgroundFill() over the hover animation.
+    double drawnBackgroundFill() const;
     bool accessibilityNoticeShown() const;
     // The volume display's preview, shown after the pointer stayed on the volume keys row.
     bool volumePreview() const { return volumePreview_; }
@@ -38,6 +43,15 @@ public:
     FooterRowFrame* rowFrame(FooterRow row) const;
     QWidget* closeButton() const;
     bool hintsShown() const;
+    // The chevron of the "Tastenkürzel" row, in degrees: 90 while the hints are open.
+    double chevronAngle() const;
+    // The expanded panel's and the collapsed icon's transitions, and those of the sections
+    // that come and go inside the panel.
+    const SectionReveal& panelReveal() const { return *panelReveal_; }
+    const SectionReveal& collapsedReveal() const { return *collapsedReveal_; }
+    const SectionReveal& hintsReveal() const { return *hintsReveal_; }
+    const SectionReveal& previewReveal() const { return *previewReveal_; }
+    const SectionReveal& noticeReveal() const { return *noticeReveal_; }
 
     // The shortcut of the key map's Command: the panel's keys use Ctrl on Linux.
     static QString commandKeyLabel();
@@ -54,12 +68,25 @@ private:
     void close();
     void pollTrust();
     void refresh();
+    void refreshFrame();
+    void refreshSettings();
+    void setHovering(bool hovering);
+    void paintHover();
+    void placeCloseButton();
+    QWidget* buildHeader();
+    void buildVolumeBlock(QLayout* sections);
+    void buildNotice(QLayout* sections);
+    void buildLogin(QLayout* sections);
     void volumeBlockHover(QObject* watched, QEvent::Type type);
     void setVolumePreview(bool shown);
     QWidget* buildHints();
 
     RoomsEnvironment environment_;
     bool hovering_ = false;
+    double hoverProgress_ = 0;
+    QVariantAnimation* hoverAnimation_ = nullptr;
+    // False while the constructor builds: the first state is shown without transitions.
+    bool animated_ = false;
     bool volumePreview_ = false;
     HUDPreview* preview_ = nullptr;
     Debounce previewDelay_{this};
@@ -67,12 +94,22 @@ private:
     Debounce trustPoll_{this};
 
     BundleIcon* more_ = nullptr;
+    QWidget* collapsed_ = nullptr;
     QWidget* panel_ = nullptr;
-    SymbolButton* close_ = nullptr;
+    QWidget* closeSlot_ = nullptr;
+    FooterCloseButton* close_ = nullptr;
     QWidget* hints_ = nullptr;
     QWidget* chevron_ = nullptr;
+    bool chevronOpen_ = false;
+    QVariantAnimation* chevronAnimation_ = nullptr;
+    SectionReveal* collapsedReveal_ = nullptr;
+    SectionReveal* panelReveal_ = nullptr;
+    SectionReveal* hintsReveal_ = nullptr;
+    SectionReveal* previewReveal_ = nullptr;
+    SectionReveal* noticeReveal_ = nullptr;
     FooterRowFrame* rows_[5] = {};
     KeyCap* hotKeyCap_ = nullptr;
+    // The two switches; in render mode drawn pictures take their places and these stay null.
     MiniSwitch* volumeKeys_ = nullptr;
     QWidget* notice_ = nullptr;
     MiniSwitch* login_ = nullptr;

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class HealthCheck;
 class Household;
 class KeyboardFocus;
@@ -49,4 +51,7 @@ struct RoomsEnvironment {
     HealthCheck* health = nullptr;
     Support* support = nullptr;
     FooterSettings* settings = nullptr;
+    // Opens the desktop's network settings; empty where this desktop has none to open (the
+    // searching tile then offers no button for them).
+    std::function<void()> openNetworkSettings;
 };

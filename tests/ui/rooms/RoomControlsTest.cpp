@@ -106,7 +106,8 @@ protected:
                          .presence = nullptr,
                          .health = nullptr,
                          .support = nullptr,
-                         .settings = &settings};
+                         .settings = &settings,
+                         .openNetworkSettings = {}};
 };
 
 TEST_F(Footer, KeyedOnlyWhileOpenAndFocusedOnThatRow) {
@@ -257,9 +258,11 @@ TEST_F(Footer, TheVolumePreviewWaitsForTheHoverDelay) {
     EXPECT_TRUE(footer.volumePreview());
     const auto* preview = footer.findChild<HUDPreview*>();
     ASSERT_NE(preview, nullptr);
+    time.advance(300ms); // it fades in
     EXPECT_TRUE(preview->isVisibleTo(&footer));
     QCoreApplication::sendEvent(row, &leave);
     EXPECT_FALSE(footer.volumePreview());
+    time.advance(220ms); // and out
     EXPECT_FALSE(preview->isVisibleTo(&footer));
 }
 
