@@ -9,7 +9,7 @@ packages=(
   qcoro-qt6-dev
   libavahi-client-dev libavahi-glib-dev libglib2.0-dev
   libcurl4-openssl-dev libpugixml-dev
-  libxcb1-dev
+  libxcb1-dev libdbus-1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format clang-tidy libclang-rt-14-dev
   xvfb xdotool imagemagick trayer x11-utils

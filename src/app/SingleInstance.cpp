@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include "core/Log.h"
+#include "platform/InstanceArguments.h"
 #include "platform/InstanceChannel.h"
 
 SingleInstance::SingleInstance(InstanceChannel& channel, QObject* parent)
@@ -17,22 +18,7 @@ bool SingleInstance::handOver(const QStringList& arguments) {
 }
 
 QStringList SingleInstance::usable(const QStringList& arguments) {
-    QStringList kept;
-    for (const QString& argument : arguments) {
-        if (argument.isEmpty())
-            continue;
-        if (argument.size() > maxArgumentLength) {
-            qCWarning(logApp) << "Ignoring an argument of" << argument.size() << "characters";
-            continue;
-        }
-        if (kept.size() == maxArguments) {
-            qCWarning(logApp) << "Ignoring" << arguments.size() - maxArguments << "arguments beyond the first"
-                              << maxArguments;
-            break;
-        }
-        kept.append(argument);
-    }
-    return kept;
+    return InstanceArguments::usable(arguments);
 }
 
 void SingleInstance::received(const QStringList& arguments) {

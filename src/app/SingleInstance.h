@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/InstanceArguments.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -11,9 +13,9 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     // Longest argument list a hand-over carries; the rest is dropped with a log line.
-    static constexpr qsizetype maxArguments = 1000;
+    static constexpr qsizetype maxArguments = InstanceArguments::maxCount;
     // Longest single argument; a longer one is dropped with a log line.
-    static constexpr qsizetype maxArgumentLength = 8192;
+    static constexpr qsizetype maxArgumentLength = InstanceArguments::maxLength;
 
     explicit SingleInstance(InstanceChannel& channel, QObject* parent = nullptr);
 

@@ -1,20 +1,74 @@
-#include "app/AppDelegate.h"
-#include "app/SingleInstance.h"
 #include "core/Log.h"
-#include "health/CrashHandler.h"
-#include "platform/AutostartFile.h"
+#include "platform/DBusHandOver.h"
 #include "platform/DBusInstanceChannel.h"
-#include "platform/QuitSignals.h"
-#include "platform/SettingsStore.h"
+#include "platform/InstanceArguments.h"
 
-#include <QApplication>
-#include <QDBusConnection>
+#include <QStringList>
+
+#include <dlfcn.h>
 
 #include <cstdio>
+#include <optional>
 
-#ifndef TAMBER_VERSION
-#define TAMBER_VERSION ""
-#endif
+// `tamber` is small on purpose: Qt Core and libdbus only. A later start hands its arguments
+// to the running instance and ends without ever loading the GUI libraries, whose loading
+// and set-up (X connection, plugins, fonts, themes) make up most of a start. Only when no
+// instance runs does it load the program proper, the module "tamber-program.so".
+
+namespace {
+
+// Returns this start's exit status when it ends here; nothing when it goes on as the
+// program (nobody runs, or there is no session bus).
+std::optional<int> handOverEarly(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+        // Options are the toolkit's (-platform, -display ...): it takes them out of the
+        // arguments, so such a start takes the ordinary way.
+        if (arguments.constLast().startsWith(u'-'))
+            return std::nullopt;
+    }
+    // Only appends to the log: the running program owns the file and its rotation.
+    Log::install(Log::FileUse::appendOnly);
+    const QStringList usable = InstanceArguments::usable(arguments);
+    const QString what = usable.isEmpty() ? QStringLiteral("(reopen)") : usable.join(u' ');
+    switch (DBusHandOver::send(QString::fromLatin1(DBusInstanceChannel::serviceName), usable)) {
+    case DBusHandOver::Outcome::taken:
+        return 0;
+    case DBusHandOver::Outcome::noInstance:
+    case DBusHandOver::Outcome::noBus:
+        return std::nullopt;
+    case DBusHandOver::Outcome::noAnswer:
+        // The call stays queued for the instance, which may still act on it once it runs again.
+        qCWarning(logApp).noquote() << "The running instance did not answer within"
+                                    << DBusHandOver::defaultTimeoutMs / 1000
+                                    << "s; it may not act on:" << what;
+        return 1;
+    case DBusHandOver::Outcome::refused:
+        qCWarning(logApp).noquote() << "Not handed over:" << what;
+        return 1;
+    }
+    return 1;
+}
+
+// Loads the program proper, found through this executable's run path: next to it in the
+// build, in the program's library folder once installed.
+int runProgram(int argc, char** argv) {
+    void* program = dlopen("tamber-program.so", RTLD_LAZY | RTLD_LOCAL);
+    if (!program) {
+        std::fprintf(stderr, "tamber: cannot load the program: %s\n", dlerror());
+        return 1;
+    }
+    using Entry = int (*)(int, char**);
+    const auto entry = reinterpret_cast<Entry>(dlsym(program, "tamberProgram"));
+    if (!entry) {
+        std::fprintf(stderr, "tamber: the program module has no entry: %s\n", dlerror());
+        return 1;
+    }
+    return entry(argc, argv);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Render mode draws the panel into files and quits; it is not part of this build.
@@ -22,40 +76,7 @@ int main(int argc, char** argv) {
         std::fputs("tamber: render mode (TAMBER_RENDER) is not built into this program\n", stderr);
         return 2;
     }
-
-    // Placing the panel under the tray icon needs global window positions, which Wayland
-    // does not give: on a Wayland desktop with XWayland the program runs as an X11 client.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tamber"));
-    QApplication::setApplicationVersion(QStringLiteral(TAMBER_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("studio.quietforge.tamber"));
-    // The program lives in the tray: closing its last window does not end it.
-    QApplication::setQuitOnLastWindowClosed(false);
-    Log::install();
-    CrashHandler::install();
-
-    const QStringList arguments = QApplication::arguments().mid(1);
-    DBusInstanceChannel channel(QDBusConnection::sessionBus());
-    SingleInstance instance(channel);
-    if (!instance.claim())
-        return instance.handOver(arguments) ? 0 : 1;
-
-    SettingsStore settings(SettingsStore::defaultPath());
-    AutostartFile autostart(QApplication::applicationFilePath());
-    AppDelegate delegate(settings, autostart);
-    QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
-    QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, &AppDelegate::reopen);
-
-    QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &QuitSignals::requested, &app, &QCoreApplication::quit);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::terminate);
-
-    delegate.start();
-    const QStringList urls = SingleInstance::usable(arguments);
-    if (!urls.isEmpty())
-        delegate.open(urls);
-    return app.exec();
+    if (const std::optional<int> status = handOverEarly(argc, argv))
+        return *status;
+    return runProgram(argc, argv);
 }

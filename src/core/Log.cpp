@@ -48,6 +48,7 @@ QString levelName(QtMsgType type) {
 struct OpenFile {
     QFile file;
     qint64 size = 0;
+    bool rotates = true;
 };
 
 OpenFile& openFile() {
@@ -72,7 +73,7 @@ void appendToFile(const QByteArray& line) {
         f.file.close();
     if (!f.file.isOpen() && !openLog(f, path))
         return;
-    if (f.size > 0 && f.size + line.size() > Log::maxFileSize) {
+    if (f.rotates && f.size > 0 && f.size + line.size() > Log::maxFileSize) {
         f.file.close();
         const QString old = path + QStringLiteral(".1");
         QFile::remove(old);
@@ -100,7 +101,11 @@ void handler(QtMsgType type, const QMessageLogContext& context, const QString& m
 
 namespace Log {
 
-void install() {
+void install(FileUse use) {
+    {
+        QMutexLocker lock(&mutex());
+        openFile().rotates = use == FileUse::owner;
+    }
     qInstallMessageHandler(handler);
 }
 

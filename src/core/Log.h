@@ -27,7 +27,13 @@ struct Entry {
     QString message;
 };
 
-void install();                   // installs the message handler for the process
+// Who writes the file: the running program rotates it; a later start that only hands its
+// arguments over appends its lines but never rotates, since a rotation would pull the file
+// away from under the running program, which keeps it open.
+enum class FileUse { owner, appendOnly };
+
+// Installs the message handler for the process.
+void install(FileUse use = FileUse::owner);
 QString stateFolder();            // $XDG_STATE_HOME/tamber: the log, crash records
 QString filePath();               // where the log file lives
 void setFilePath(const QString&); // tests and render mode

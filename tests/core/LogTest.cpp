@@ -38,6 +38,25 @@ TEST(Log, RotatesAtTheSizeLimitKeepingOneOldFile) {
     EXPECT_GT(QFileInfo(path).size() + QFileInfo(path + QStringLiteral(".1")).size(), Log::maxFileSize);
 }
 
+// A later start that only hands over shares the file with the running program, which keeps it
+// open: it appends, and leaves the rotation to the running program.
+TEST(Log, AnAppendOnlyWriterNeverRotates) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/tamber.log");
+    Log::setFilePath(path);
+    Log::install(Log::FileUse::appendOnly);
+    const QString filler(1000, QLatin1Char('x'));
+    for (int i = 0; i < 1200; ++i) // about 1.2 MiB
+        qCDebug(logApp) << filler;
+    Log::install();
+    EXPECT_GT(QFileInfo(path).size(), Log::maxFileSize);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".1")));
+
+    // The program itself rotates again.
+    qCDebug(logApp) << filler;
+    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".1")));
+}
+
 // The descriptors of this process that are open on `path`.
 QStringList descriptorsOn(const QString& path) {
     QStringList found;

@@ -3,8 +3,9 @@
 # manager, a private D-Bus session bus, six simulated speakers on loopback and private XDG
 # folders that hold an onboarded state with the speakers' hosts. Checks that the tray icon
 # appears, that a click on it opens the panel below it, that "tamber://pause" through a second
-# start reaches the playing speaker as Pause, that bad input is only logged, and that SIGTERM
-# cancels every event subscription. The screen with the open panel is kept as
+# start reaches the playing speaker as Pause, that bad input is only logged, that a start
+# facing a stopped instance gives up and says so, and that SIGTERM cancels every event
+# subscription. The screen with the open panel is kept as
 # BUILD_DIR/artifacts/shell-panel.png.
 #
 # Runs in a network namespace of its own (its own loopback) when it can make one; otherwise
@@ -16,7 +17,7 @@ set -u
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 
 e2e_name=shell-e2e
-e2e_logs="tamber.log second.log sim.out trayer.log"
+e2e_logs="tamber.log second.log hung.log sim.out trayer.log"
 e2e_tools="trayer xdotool xwininfo import convert"
 # shellcheck source=e2e-common.sh
 . "$(dirname "$0")/e2e-common.sh"
@@ -107,6 +108,16 @@ if grep -E "request [0-9.]+ POST (Play|SetGroupVolume|SetVolume)" "$tmp/sim.out"
     fail "bad input reached a speaker"
 fi
 kill -0 "$app" 2>/dev/null || fail "the first instance ended"
+
+# --- A hung instance: a later start waits its limited time, then ends with a failure that
+# names what it could not hand over.
+kill -STOP "$app"
+if "$tamber" tamber://pause >"$tmp/hung.log" 2>&1; then
+    kill -CONT "$app"
+    fail "a start reported success with the instance stopped"
+fi
+kill -CONT "$app"
+grep -q "did not answer.*tamber://pause" "$tmp/hung.log" || fail "the start did not name what it could not hand over"
 
 # --- SIGTERM: every subscription the speakers hold is cancelled before the program ends.
 held_by_speakers() {
