@@ -86,8 +86,9 @@ void EQSlider::setValue(int value) {
     if (value == value_)
         return;
     value_ = value;
-    // The knob follows the pointer during a drag; any other change glides there.
-    const auto duration = dragging_ ? 0ms : Motion::equaliser;
+    // The knob follows the pointer during a drag; any other change glides there, unless the
+    // slider is not on screen yet (it appears with the value it is given).
+    const auto duration = dragging_ || !isVisible() ? 0ms : Motion::equaliser;
     Motion::animate(this, valueAnimation_, shown_, value_, duration, Motion::panelCurve(), [this](double v) {
         shown_ = v;
         update();

@@ -8,7 +8,8 @@ class QVariantAnimation;
 // is given and reports each new value under the pointer through `changed`; the owner stores it and
 // hands it back with setValue. A double click resets to 0 when its second click ends.
 //
-// A new value glides there over 0.18 s, except while dragging, when the knob follows the pointer;
+// A new value glides there over 0.18 s, except while dragging, when the knob follows the pointer,
+// and while hidden;
 // the knob grows and the track lightens over 0.12 s when a drag starts (back when it ends), and the
 // track lightens with the hover curve under the pointer.
 class EQSlider : public QWidget {

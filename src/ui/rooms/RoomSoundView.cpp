@@ -196,21 +196,22 @@ void RoomSoundView::showMute() {
 }
 
 void RoomSoundView::showSound() {
+    // The controls take the loaded values before they appear, so they do not move into them.
+    if (sound_) {
+        const auto showLevel = [](EQSlider* slider, ValueText* label, int value) {
+            slider->setValue(value);
+            label->setValue(value);
+        };
+        showLevel(bass_, bassText_, sound_->bass);
+        showLevel(treble_, trebleText_, sound_->treble);
+        const QSignalBlocker block(loudness_);
+        loudness_->setChecked(sound_->loudness);
+    }
     const State now = state();
     loading_->setVisible(now == State::loading);
     failedText_->setVisible(now == State::failed);
     controls_->setVisible(now == State::loaded);
     showReset();
-    if (!sound_)
-        return;
-    const auto showLevel = [](EQSlider* slider, ValueText* label, int value) {
-        slider->setValue(value);
-        label->setValue(value);
-    };
-    showLevel(bass_, bassText_, sound_->bass);
-    showLevel(treble_, trebleText_, sound_->treble);
-    const QSignalBlocker block(loudness_);
-    loudness_->setChecked(sound_->loudness);
 }
 
 void RoomSoundView::showReset() {

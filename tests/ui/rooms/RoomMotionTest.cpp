@@ -315,6 +315,12 @@ TEST_F(SliderMotion, AValueGlidesThereOver180ms) {
     slider.setValue(0);
     time.advance(180ms);
     EXPECT_DOUBLE_EQ(slider.fillOpacity(), 0.0); // no fill at the centre
+
+    // Not on screen yet (a popover still loading): it appears with its value.
+    slider.hide();
+    slider.setValue(-7);
+    EXPECT_DOUBLE_EQ(slider.shownValue(), -7.0);
+    EXPECT_DOUBLE_EQ(slider.fillOpacity(), 1.0);
 }
 
 // While dragging the knob follows the pointer at once and grows to 1.12 over 0.12 s; the track
