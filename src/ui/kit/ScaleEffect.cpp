@@ -15,6 +15,14 @@ void ScaleEffect::setScale(double scale) {
     update();
 }
 
+void ScaleEffect::setOpacity(double opacity) {
+    opacity = std::clamp(opacity, 0.0, 1.0);
+    if (opacity == opacity_)
+        return;
+    opacity_ = opacity;
+    update();
+}
+
 void ScaleEffect::setAnchor(std::optional<QPointF> anchor) {
     if (anchor == anchor_)
         return;
@@ -40,6 +48,7 @@ void ScaleEffect::draw(QPainter* painter) {
         return;
     const QRectF source = sourceBoundingRect(Qt::LogicalCoordinates);
     painter->save();
+    painter->setOpacity(painter->opacity() * opacity_);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     const QPointF fixed = anchor_.value_or(source.center());
     painter->translate(fixed);

@@ -1,14 +1,19 @@
 #include "ui/rooms/EQSlider.h"
 
 #include "ui/kit/Ink.h"
+#include "ui/kit/Motion.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QVariantAnimation>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -81,7 +86,49 @@ void EQSlider::setValue(int value) {
     if (value == value_)
         return;
     value_ = value;
-    update();
+    // The knob follows the pointer during a drag; any other change glides there, unless the
+    // slider is not on screen yet (it appears with the value it is given).
+    const auto duration = dragging_ || !isVisible() ? 0ms : Motion::equaliser;
+    Motion::animate(this, valueAnimation_, shown_, value_, duration, Motion::panelCurve(), [this](double v) {
+        shown_ = v;
+        update();
+    });
+    Motion::animate(this, fillAnimation_, fill_, value_ == 0 ? 0.0 : 1.0, duration, Motion::panelCurve(),
+                    [this](double opacity) {
+                        fill_ = opacity;
+                        update();
+                    });
+}
+
+double EQSlider::knobScale() const {
+    return 1 + 0.12 * drag_;
+}
+
+double EQSlider::trackOpacity() const {
+    // Lighter while hovered or dragged; each of the two moves at its own pace.
+    return 0.12 + 0.04 * std::max(hover_, drag_);
+}
+
+void EQSlider::setDragging(bool dragging) {
+    if (dragging == dragging_)
+        return;
+    dragging_ = dragging;
+    Motion::animate(this, dragAnimation_, drag_, dragging ? 1.0 : 0.0, Motion::press, Motion::panelCurve(),
+                    [this](double p) {
+                        drag_ = p;
+                        update();
+                    });
+}
+
+void EQSlider::setHovering(bool hovering) {
+    if (hovering == hovering_)
+        return;
+    hovering_ = hovering;
+    Motion::animate(this, hoverAnimation_, hover_, hovering ? 1.0 : 0.0, Motion::hover, Motion::hoverCurve(),
+                    [this](double p) {
+                        hover_ = p;
+                        update();
+                    });
 }
 
 void EQSlider::increment() {
@@ -109,7 +156,7 @@ QSize EQSlider::sizeHint() const {
 }
 
 void EQSlider::report(double x) {
-    dragging_ = true;
+    setDragging(true);
     const int next = valueAt(x, width(), height_);
     update();
     if (next == value_)
@@ -128,24 +175,24 @@ void EQSlider::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void EQSlider::mouseReleaseEvent(QMouseEvent*) {
-    dragging_ = false;
-    update();
-}
-
-void EQSlider::mouseDoubleClickEvent(QMouseEvent* event) {
-    report(event->position().x());
-    if (value_ != 0)
+    setDragging(false);
+    // A double click resets when its second click ends, so the knob glides back to the centre.
+    if (std::exchange(resetOnRelease_, false) && value_ != 0)
         emit changed(0);
 }
 
+void EQSlider::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click still drags like any press.
+    report(event->position().x());
+    resetOnRelease_ = true;
+}
+
 void EQSlider::enterEvent(QEnterEvent*) {
-    hovering_ = true;
-    update();
+    setHovering(true);
 }
 
 void EQSlider::leaveEvent(QEvent*) {
-    hovering_ = false;
-    update();
+    setHovering(false);
 }
 
 void EQSlider::paintEvent(QPaintEvent*) {
@@ -157,7 +204,7 @@ void EQSlider::paintEvent(QPaintEvent*) {
     const double h = height_;
     const double radius = h / 2;
 
-    painter.setBrush(Ink::primary(scheme, hovering_ || dragging_ ? 0.16 : 0.12));
+    painter.setBrush(Ink::primary(scheme, trackOpacity()));
     painter.drawRoundedRect(QRectF(0, 0, w, h), radius, radius);
 
     painter.setBrush(Ink::primary(scheme, 0.28));
@@ -169,14 +216,15 @@ void EQSlider::paintEvent(QPaintEvent*) {
     painter.setBrush(Ink::primary(scheme, 0.3));
     painter.drawRoundedRect(QRectF(centre - 1, h * 0.3, 2, h * 0.4), 1, 1);
 
-    const double knob = position(value_, w, h);
-    if (value_ != 0) {
-        painter.setBrush(Ink::primary(scheme, 0.35));
+    // Positions are linear in the value, so a gliding value sits between the two whole ones.
+    const double knob = centre + (shown_ / (highest - lowest)) * trackLength(w, h);
+    if (fill_ > 0) {
+        painter.setBrush(Ink::primary(scheme, 0.35 * fill_));
         painter.drawRoundedRect(QRectF(std::min(centre, knob) - radius, 0, std::abs(knob - centre) + h, h),
                                 radius, radius);
     }
 
-    const double scale = dragging_ ? 1.12 : 1.0;
+    const double scale = knobScale();
     painter.setBrush(QColor(0, 0, 0, 64));
     painter.drawEllipse(QPointF(knob, radius + 1), radius * scale, radius * scale);
     painter.setBrush(Ink::primary(scheme, 0.92));

@@ -2,9 +2,16 @@
 
 #include <QWidget>
 
+class QVariantAnimation;
+
 // A whole number from -10 to 10 with a marked centre, for bass and treble. It draws the value it
 // is given and reports each new value under the pointer through `changed`; the owner stores it and
-// hands it back with setValue. A double click resets to 0.
+// hands it back with setValue. A double click resets to 0 when its second click ends.
+//
+// A new value glides there over 0.18 s, except while dragging, when the knob follows the pointer,
+// and while hidden;
+// the knob grows and the track lightens over 0.12 s when a drag starts (back when it ends), and the
+// track lightens with the hover curve under the pointer.
 class EQSlider : public QWidget {
     Q_OBJECT
 public:
@@ -13,6 +20,14 @@ public:
     int value() const { return value_; }
     void setValue(int value);
     bool dragging() const { return dragging_; }
+    bool hovering() const { return hovering_; }
+
+    // What is drawn at this moment: the knob's value (between two whole values while gliding),
+    // the fill's opacity (0 at the centre), the knob's scale, the track's opacity.
+    double shownValue() const { return shown_; }
+    double fillOpacity() const { return fill_; }
+    double knobScale() const;
+    double trackOpacity() const;
 
     // Assistive adjustment: one step, reported even at the bound.
     void increment();
@@ -39,9 +54,20 @@ protected:
 
 private:
     void report(double x);
+    void setDragging(bool dragging);
+    void setHovering(bool hovering);
 
     int value_ = 0;
     int height_;
     bool hovering_ = false;
     bool dragging_ = false;
+    bool resetOnRelease_ = false;
+    double shown_ = 0;
+    double fill_ = 0;
+    double drag_ = 0;  // 0 at rest, 1 while dragging
+    double hover_ = 0; // 0 at rest, 1 while hovered
+    QVariantAnimation* valueAnimation_ = nullptr;
+    QVariantAnimation* fillAnimation_ = nullptr;
+    QVariantAnimation* dragAnimation_ = nullptr;
+    QVariantAnimation* hoverAnimation_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "ui/kit/EditableName.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
+#include "ui/kit/Motion.h"
 #include "ui/kit/SymbolButton.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/kit/VolumeSlider.h"
@@ -17,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 using namespace std::chrono_literals;
 
@@ -75,6 +77,8 @@ RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused,
     keep.setRetainSizeWhenHidden(true);
     speaker_->setSizePolicy(keep);
     connect(speaker_, &QAbstractButton::clicked, this, &RoomRow::openSound);
+    speakerEffect_ = new QGraphicsOpacityEffect(speaker_);
+    speaker_->setGraphicsEffect(speakerEffect_);
     nameLayout->addWidget(speaker_);
     nameLayout->addStretch(1);
     layout->addWidget(nameColumn);
@@ -82,14 +86,18 @@ RoomRow::RoomRow(const Room& room, const SpeakerGroup& group, bool focused,
 
     volume_ = new VolumeSlider(20, this);
     volume_->setObjectName(QStringLiteral("volume"));
-    volumeOpacity_ = new QGraphicsOpacityEffect(volume_);
-    volume_->setGraphicsEffect(volumeOpacity_);
+    volumeEffect_ = new QGraphicsOpacityEffect(volume_);
+    volume_->setGraphicsEffect(volumeEffect_);
     connect(volume_, &VolumeSlider::changed, this, [this](int value) {
         if (environment_.household)
             environment_.household->setVolume(room_, value);
     });
     layout->addWidget(volume_, 1);
+    setSpeakerOpacity(speakerOpacity_);
+    setVolumeOpacity(volumeOpacity_);
+    volumeMuted_ = room_.muted;
     refresh();
+    built_ = true;
 }
 
 RoomRow::~RoomRow() {
@@ -117,6 +125,10 @@ double RoomRow::highlight() const {
     if (focused_)
         return 0.08;
     return hovering_ ? 0.05 : 0;
+}
+
+double RoomRow::shownHighlight() const {
+    return focused_ ? 0.08 : 0.05 * hover_;
 }
 
 bool RoomRow::speakerButtonShown() const {
@@ -183,17 +195,24 @@ void RoomRow::popoverClosed() {
 
 void RoomRow::refresh() {
     const bool member = isMember();
-    membership_->setMember(member);
-    membership_->setRestLevel(member      ? InkLevel::Primary
-                              : hovering_ ? InkLevel::Secondary
-                                          : InkLevel::Tertiary);
+    membership_->setMember(member, built_);
+    membership_->setRowHover(hover_);
 
     if (!name_->editing())
         name_->setName(room_.name);
     name_->setColor(Ink::color(member ? InkLevel::Primary : InkLevel::Secondary, Ink::scheme(this)));
+    showSpeaker(member);
+    showVolume(member);
+    update();
+}
 
-    speaker_->setSymbol(room_.muted ? QStringLiteral("speaker.slash.fill")
-                                    : SpeakerModel::symbol(modelName()));
+void RoomRow::showSpeaker(bool member) {
+    const QString symbol =
+        room_.muted ? QStringLiteral("speaker.slash.fill") : SpeakerModel::symbol(modelName());
+    if (built_)
+        speaker_->replaceSymbol(symbol);
+    else
+        speaker_->setSymbol(symbol);
     speaker_->setHover(
         {.tooltip = soundOpen() ? std::nullopt : std::optional<QString>(L(QStringLiteral("Klang"))),
          .alignment = Qt::AlignHCenter,
@@ -204,16 +223,61 @@ void RoomRow::refresh() {
          .enabled = true,
          .above = false});
     speaker_->setAccessibleName(room_.muted ? L(QStringLiteral("Ton an")) : L(QStringLiteral("Stumm")));
-    speaker_->setVisible(speakerButtonShown());
 
+    // Invisible buttons keep their place; they take clicks only for a member not being renamed.
+    speaker_->setVisible(member && !renaming_);
+    const double target = speakerButtonShown() ? 1.0 : 0.0;
+    // Only the hover fades the button; the other reasons show or hide it at once.
+    const bool byHover = built_ && hovering_ != speakerHovering_;
+    speakerHovering_ = hovering_;
+    if (target == speakerTarget_)
+        return;
+    speakerTarget_ = target;
+    Motion::animate(this, speakerAnimation_, speakerOpacity_, target, byHover ? Motion::hover : 0ms,
+                    Motion::hoverCurve(), [this](double opacity) { setSpeakerOpacity(opacity); });
+}
+
+void RoomRow::showVolume(bool member) {
     volume_->setValue(room_.volume);
     volume_->setName(room_.name);
     volume_->setHighlighted(focused_);
     volume_->setEnabled(member);
-    const double opacity = !member ? 0.0 : room_.muted ? 0.45 : 1.0;
-    volumeOpacity_->setOpacity(opacity);
-    volumeOpacity_->setEnabled(opacity < 1.0); // drawn directly when fully opaque
-    update();
+    const double target = !member ? 0.0 : room_.muted ? 0.45 : 1.0;
+    // The fade follows the muted flag; a change of membership alone shows at once.
+    const bool byMute = built_ && room_.muted != volumeMuted_;
+    volumeMuted_ = room_.muted;
+    if (target == volumeTarget_ && !byMute)
+        return;
+    volumeTarget_ = target;
+    Motion::animate(this, volumeAnimation_, volumeOpacity_, target, byMute ? Motion::tooltip : 0ms,
+                    Motion::panelCurve(), [this](double opacity) { setVolumeOpacity(opacity); });
+}
+
+void RoomRow::setSpeakerOpacity(double opacity) {
+    speakerOpacity_ = opacity;
+    speakerEffect_->setOpacity(opacity);
+    speakerEffect_->setEnabled(opacity < 1.0); // drawn directly when fully opaque
+}
+
+void RoomRow::setVolumeOpacity(double opacity) {
+    volumeOpacity_ = opacity;
+    volumeEffect_->setOpacity(opacity);
+    volumeEffect_->setEnabled(opacity < 1.0); // drawn directly when fully opaque
+}
+
+void RoomRow::setHovering(bool hovering) {
+    if (hovering == hovering_)
+        return;
+    hovering_ = hovering;
+    if (hovering)
+        raise(); // the capsule reaches past the row's neighbours' edges: draw it above them
+    Motion::animate(this, hoverAnimation_, hover_, hovering ? 1.0 : 0.0, Motion::hover, Motion::hoverCurve(),
+                    [this](double p) {
+                        hover_ = p;
+                        membership_->setRowHover(p);
+                        update();
+                    });
+    refresh();
 }
 
 void RoomRow::changeEvent(QEvent* event) {
@@ -223,15 +287,13 @@ void RoomRow::changeEvent(QEvent* event) {
 }
 
 void RoomRow::paintEvent(QPaintEvent*) {
-    Ink::fillRounded(this, highlight(), Ink::capsule);
+    Ink::fillRounded(this, shownHighlight(), Ink::capsule);
 }
 
 void RoomRow::enterEvent(QEnterEvent*) {
-    hovering_ = true;
-    refresh();
+    setHovering(true);
 }
 
 void RoomRow::leaveEvent(QEvent*) {
-    hovering_ = false;
-    refresh();
+    setHovering(false);
 }

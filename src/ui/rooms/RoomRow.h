@@ -12,12 +12,19 @@
 class EditableName;
 class MembershipButton;
 class QGraphicsOpacityEffect;
+class QVariantAnimation;
 class SymbolButton;
 class VolumeSlider;
 
 // One room of the room list: membership button, editable name, the speaker button that opens the
 // room's sound popover, and the volume slider. The list keeps one row per room id and updates it
 // in place, so hover, an open popover and a rename in progress survive new values.
+//
+// Motion: hovering lights the capsule, the membership mark's ink and the speaker button with the
+// hover curve; a change of membership moves the mark (0.2 s); muting or unmuting fades the volume
+// slider to 0.45 or back (0.15 s); a new speaker symbol cross-fades in. Updates that do not change
+// what an animation follows leave it alone. Other changes (keyboard highlight, renaming, an open
+// popover, membership for the slider) show at once.
 class RoomRow : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +46,12 @@ public:
     double highlight() const;
     bool speakerButtonShown() const;
 
+    // As drawn at this moment.
+    double hoverProgress() const { return hover_; }
+    double shownHighlight() const;
+    double speakerOpacity() const { return speakerOpacity_; }
+    double volumeOpacity() const { return volumeOpacity_; }
+
     void openSound();
 
 protected:
@@ -53,6 +66,11 @@ private:
     void toggleMembership();
     void popoverClosed();
     void refresh();
+    void setHovering(bool hovering);
+    void showSpeaker(bool member);
+    void showVolume(bool member);
+    void setSpeakerOpacity(double opacity);
+    void setVolumeOpacity(double opacity);
 
     RoomsEnvironment environment_;
     Room room_;
@@ -60,12 +78,25 @@ private:
     bool focused_ = false;
     bool hovering_ = false;
     bool renaming_ = false;
+    bool built_ = false; // the first values show at once
+
+    double hover_ = 0; // hover curve progress
+    QVariantAnimation* hoverAnimation_ = nullptr;
+    bool speakerHovering_ = false; // the hover state the speaker button's opacity last followed
+    double speakerTarget_ = 0;
+    double speakerOpacity_ = 0;
+    QVariantAnimation* speakerAnimation_ = nullptr;
+    bool volumeMuted_ = false; // the muted flag the slider's opacity last followed
+    double volumeTarget_ = 1;
+    double volumeOpacity_ = 1;
+    QVariantAnimation* volumeAnimation_ = nullptr;
 
     MembershipButton* membership_ = nullptr;
     EditableName* name_ = nullptr;
     SymbolButton* speaker_ = nullptr;
     VolumeSlider* volume_ = nullptr;
-    QGraphicsOpacityEffect* volumeOpacity_ = nullptr;
+    QGraphicsOpacityEffect* volumeEffect_ = nullptr;
+    QGraphicsOpacityEffect* speakerEffect_ = nullptr;
     QPointer<QWidget> popover_;
     QPointer<RoomSoundView> soundView_;
     Debounce clearPopoverFlag_{this};

@@ -2,19 +2,25 @@
 
 #include "core/Texts.h"
 #include "ui/kit/Ink.h"
+#include "ui/kit/Motion.h"
+#include "ui/kit/ScaleEffect.h"
 #include "ui/kit/SymbolButton.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/rooms/EQSlider.h"
 #include "ui/rooms/InkLabel.h"
 #include "ui/rooms/MiniSwitch.h"
+#include "ui/rooms/ValueText.h"
 
 #include <QCoro/QCoroTask>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 namespace {
+
+constexpr double resetHiddenScale = 0.9;
 
 QHBoxLayout* row(QWidget* label, QWidget* control) {
     auto* layout = new QHBoxLayout;
@@ -58,6 +64,9 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     keep.setRetainSizeWhenHidden(true);
     reset_->setSizePolicy(keep);
     connect(reset_, &QAbstractButton::clicked, this, &RoomSoundView::reset);
+    resetEffect_ = new ScaleEffect(reset_);
+    reset_->setGraphicsEffect(resetEffect_);
+    setResetAppearance(0);
     header->addWidget(reset_, 0, Qt::AlignTop);
     column->addLayout(header);
 
@@ -86,11 +95,11 @@ RoomSoundView::RoomSoundView(Household& household, const Room& room, const std::
     auto* levels = new QVBoxLayout(controls_);
     levels->setContentsMargins(0, 0, 0, 0);
     levels->setSpacing(14);
-    const auto level = [&](const QString& label, EQSlider*& slider, InkLabel*& valueLabel,
+    const auto level = [&](const QString& label, EQSlider*& slider, ValueText*& valueLabel,
                            void (RoomSoundView::*set)(int)) {
         auto* box = new QVBoxLayout;
         box->setSpacing(6);
-        valueLabel = new InkLabel(QString(), TextStyle::Caption, InkLevel::Secondary, controls_);
+        valueLabel = new ValueText(controls_);
         box->addLayout(row(new InkLabel(label, TextStyle::Caption, 0.8, controls_), valueLabel));
         slider = new EQSlider(16, controls_);
         connect(slider, &EQSlider::changed, this, set);
@@ -134,7 +143,11 @@ Room RoomSoundView::currentRoom() const {
 }
 
 QString RoomSoundView::valueText(int value) {
-    return value > 0 ? QStringLiteral("+%1").arg(value) : QString::number(value);
+    return ValueText::format(value);
+}
+
+double RoomSoundView::resetScale() const {
+    return resetHiddenScale + (1 - resetHiddenScale) * resetAppear_;
 }
 
 void RoomSoundView::loaded(const std::optional<Household::RoomSound>& sound) {
@@ -183,20 +196,39 @@ void RoomSoundView::showMute() {
 }
 
 void RoomSoundView::showSound() {
+    // The controls take the loaded values before they appear, so they do not move into them.
+    if (sound_) {
+        const auto showLevel = [](EQSlider* slider, ValueText* label, int value) {
+            slider->setValue(value);
+            label->setValue(value);
+        };
+        showLevel(bass_, bassText_, sound_->bass);
+        showLevel(treble_, trebleText_, sound_->treble);
+        const QSignalBlocker block(loudness_);
+        loudness_->setChecked(sound_->loudness);
+    }
     const State now = state();
     loading_->setVisible(now == State::loading);
     failedText_->setVisible(now == State::failed);
     controls_->setVisible(now == State::loaded);
-    reset_->setVisible(resetShown());
-    if (!sound_)
-        return;
-    const auto showLevel = [](EQSlider* slider, InkLabel* label, int value) {
-        slider->setValue(value);
-        label->setText(valueText(value));
-        label->setLevel(value == 0 ? InkLevel::Tertiary : InkLevel::Secondary);
-    };
-    showLevel(bass_, bassText_, sound_->bass);
-    showLevel(treble_, trebleText_, sound_->treble);
-    const QSignalBlocker block(loudness_);
-    loudness_->setChecked(sound_->loudness);
+    showReset();
+}
+
+void RoomSoundView::showReset() {
+    const bool offered = resetShown();
+    if (offered == resetOffered_)
+        return; // the sound changed but not whether it is off its defaults: nothing moves
+    resetOffered_ = offered;
+    // Clicks and assistive technology follow the offer at once; the looks follow the curve.
+    reset_->setAttribute(Qt::WA_TransparentForMouseEvents, !offered);
+    Motion::animate(this, resetAnimation_, resetAppear_, offered ? 1.0 : 0.0, Motion::tooltip,
+                    Motion::panelCurve(), [this](double p) { setResetAppearance(p); });
+}
+
+void RoomSoundView::setResetAppearance(double progress) {
+    resetAppear_ = progress;
+    resetEffect_->setOpacity(progress);
+    resetEffect_->setScale(resetScale());
+    resetEffect_->setEnabled(progress < 1); // drawn directly once fully shown
+    reset_->setVisible(progress > 0 || resetOffered_);
 }

@@ -64,6 +64,8 @@ TEST(EQSlider, ReportsOnlyNewValuesResetsOnDoubleClickAndClampsSteps) {
     EXPECT_EQ(changed.count(), 0); // a click on the knob's own value
     QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(int(EQSlider::position(3, 216, 16)), 8));
     QTest::mouseDClick(&slider, Qt::LeftButton, {}, QPoint(int(EQSlider::position(3, 216, 16)), 8));
+    EXPECT_EQ(changed.count(), 0); // the reset comes when the second click ends
+    QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(int(EQSlider::position(3, 216, 16)), 8));
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed.last().at(0).toInt(), 0);
 

@@ -7,7 +7,10 @@
 #include "ui/kit/EditableName.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
+#include "ui/kit/ManualAnimationDriver.h"
+#include "ui/kit/Motion.h"
 #include "ui/kit/PanelPresence.h"
+#include "ui/kit/SymbolButton.h"
 #include "ui/kit/VolumeSlider.h"
 #include "ui/rooms/EQSlider.h"
 #include "ui/rooms/KeyboardFooter.h"
@@ -267,6 +270,80 @@ TEST_F(RoomViews, ThePopoverFlagStaysSetWhileAPopoverReopensWithinTheLinger) {
     EXPECT_TRUE(focus.popoverOpen());
     Clock::advance(1ms);
     EXPECT_FALSE(focus.popoverOpen());
+}
+
+// The reset button fades and scales in (0.9 to 1) over 0.15 s when the sound leaves its defaults,
+// runs on through a further change, and fades out after the reset, taking no clicks from then on.
+// Frames of both directions go to the artefacts.
+TEST_F(RoomViews, TheResetButtonFadesAndScalesWithTheSound) {
+    start({{1, 2}}, 3);
+    show(1);
+    ManualAnimationDriver driver;
+    const auto curve = [](double t) { return Motion::panelCurve().valueForProgress(t); };
+    rowOf(1)->openSound();
+    RoomSoundView* sound = rowOf(1)->soundView();
+    sound->setPalette(Ink::palette(Scheme::Dark));
+    ASSERT_TRUE(test::waitUntil([&] { return sound->state() == RoomSoundView::State::loaded; }));
+    auto* reset = sound->findChild<SymbolButton*>(u"reset"_s);
+    driver.settle();
+    EXPECT_DOUBLE_EQ(sound->resetOpacity(), 0.0);
+    EXPECT_FALSE(reset->isVisible());
+
+    const double ratio = 2;
+    const QList<std::chrono::milliseconds> stops{0ms, 25ms, 25ms, 50ms, 50ms};
+    QImage strip(QSize(sound->width(), sound->height() * 2 * int(stops.size())) * ratio,
+                 QImage::Format_ARGB32_Premultiplied);
+    strip.setDevicePixelRatio(ratio);
+    strip.fill(Ink::palette(Scheme::Dark).color(QPalette::Window));
+    QPainter painter(&strip);
+    int y = 0;
+    const auto frames = [&] {
+        for (const auto stop : stops) {
+            driver.advance(stop);
+            sound->render(&painter, QPoint(0, y));
+            y += sound->height();
+        }
+    };
+
+    sound->setBass(2);
+    driver.settle();
+    EXPECT_TRUE(reset->isVisible());
+    EXPECT_FALSE(reset->testAttribute(Qt::WA_TransparentForMouseEvents)); // takes clicks at once
+    EXPECT_DOUBLE_EQ(sound->resetOpacity(), 0.0);
+    EXPECT_DOUBLE_EQ(sound->resetScale(), 0.9);
+    driver.advance(75ms);
+    EXPECT_NEAR(sound->resetOpacity(), curve(0.5), 0.02);
+    EXPECT_NEAR(sound->resetScale(), 0.9 + 0.1 * curve(0.5), 0.002);
+    sound->setTreble(-1); // still off the defaults: the fade runs on
+    driver.advance(75ms);
+    EXPECT_DOUBLE_EQ(sound->resetOpacity(), 1.0);
+    EXPECT_DOUBLE_EQ(sound->resetScale(), 1.0);
+
+    sound->setBass(0);
+    sound->setTreble(0);
+    sound->setLoudness(false); // off the defaults only through loudness: still shown, nothing moves
+    driver.settle();
+    EXPECT_DOUBLE_EQ(sound->resetOpacity(), 1.0);
+    sound->reset();
+    EXPECT_TRUE(reset->testAttribute(Qt::WA_TransparentForMouseEvents));
+    driver.settle();
+    EXPECT_DOUBLE_EQ(sound->resetOpacity(), 1.0);
+    driver.advance(75ms);
+    EXPECT_NEAR(sound->resetOpacity(), 1 - curve(0.5), 0.02);
+    driver.advance(75ms);
+    EXPECT_DOUBLE_EQ(sound->resetOpacity(), 0.0);
+    EXPECT_DOUBLE_EQ(sound->resetScale(), 0.9);
+    EXPECT_FALSE(reset->isVisible());
+
+    // The frames: in, then out.
+    sound->setBass(3);
+    frames();
+    sound->reset();
+    frames();
+    painter.end();
+    QDir().mkpath(QStringLiteral(TAMBER_ARTIFACTS_DIR));
+    EXPECT_TRUE(strip.save(QStringLiteral(TAMBER_ARTIFACTS_DIR "/rooms-reset-frames.png")));
+    rowOf(1)->popover()->close();
 }
 
 // The panel's room list with a popover open, and the expanded footer, on panel-sized tiles.
