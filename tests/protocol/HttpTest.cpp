@@ -157,13 +157,16 @@ TEST_F(HttpFaults, ConnectionsAreKeptAliveBetweenCalls) {
 }
 
 // Calls GetVolume `count` times, one after the other, counting the answers.
+QCoro::Task<Fields> volumeOf(const QString& host) {
+    return SOAP::call(host, Service::renderingControl, QStringLiteral("GetVolume"),
+                      {{QStringLiteral("InstanceID"), QStringLiteral("0")},
+                       {QStringLiteral("Channel"), QStringLiteral("Master")}});
+}
+
 QCoro::Task<void> callInTurn(QString host, int count, int& answered) {
     for (int i = 0; i < count; ++i) {
         try {
-            const Fields fields =
-                co_await SOAP::call(host, Service::renderingControl, QStringLiteral("GetVolume"),
-                                    {{QStringLiteral("InstanceID"), QStringLiteral("0")},
-                                     {QStringLiteral("Channel"), QStringLiteral("Master")}});
+            const Fields fields = co_await volumeOf(host);
             answered += fields.value(QStringLiteral("CurrentVolume")) == QLatin1String("20") ? 1 : 0;
         } catch (const std::exception&) {
         }
