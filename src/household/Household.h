@@ -21,6 +21,7 @@
 #include "protocol/LeafParser.h"
 #include "protocol/Network.h"
 #include "protocol/Soap.h"
+#include "protocol/TopologyParser.h"
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>
@@ -251,6 +252,7 @@ public:
     static QCoro::Task<QList<SpeakerGroup>> readTopology(QString host);
     // A fresh group per topology group with a member, rooms at volume 0 and not muted.
     static QList<SpeakerGroup> groupsOf(const QString& topology);
+    static QList<SpeakerGroup> groupsOf(const QList<TopologyParser::Group>& topology);
 
     // True for "PLAYING" and "TRANSITIONING", the two states that count as playing.
     static bool isPlaying(const QString& state);
@@ -317,6 +319,8 @@ private:
         std::optional<TopologyRead> read;
         std::exception_ptr lastFailure;
     };
+    // The groups and boot numbers of a topology document, read once.
+    static TopologyRead topologyRead(const QString& topology);
     QCoro::Task<TopologyRead> topologyOf(QString host);
     // The topology document of the speaker at host; nothing when the reply holds none.
     static QCoro::Task<std::optional<QString>> zoneGroupState(QString host);

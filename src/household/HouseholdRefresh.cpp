@@ -38,6 +38,11 @@ void Household::refreshEnded() {
             this, [this] { Tasks::detach(refresh(), "refresh asked for meanwhile"); }, Qt::QueuedConnection);
 }
 
+Household::TopologyRead Household::topologyRead(const QString& topology) {
+    TopologyParser::Document document = TopologyParser::read(topology);
+    return TopologyRead{groupsOf(document.groups), std::move(document.bootSeqs)};
+}
+
 QCoro::Task<Household::TopologyRead> Household::topologyOf(QString host) {
     if (const TopologyReader reader = access_.topology) {
         // Awaited apart: g++ 12 mishandles a co_await inside an initializer list.
@@ -48,7 +53,7 @@ QCoro::Task<Household::TopologyRead> Household::topologyOf(QString host) {
     const std::optional<QString> state = co_await zoneGroupState(std::move(host));
     if (!state)
         co_return TopologyRead{};
-    co_return TopologyRead{groupsOf(*state), TopologyParser::bootSeqs(*state)};
+    co_return topologyRead(*state);
 }
 
 // The most recently found host first; the first usable answer wins. A household too large for
@@ -88,8 +93,8 @@ QCoro::Task<std::optional<Household::TopologyRead>> Household::topologyFromEvent
             co_return std::nullopt;
         if (!document)
             continue;
-        if (QList<SpeakerGroup> groups = groupsOf(*document); !groups.isEmpty())
-            co_return TopologyRead{std::move(groups), TopologyParser::bootSeqs(*document)};
+        if (TopologyRead read = topologyRead(*document); !read.groups.isEmpty())
+            co_return read;
     }
     co_return std::nullopt;
 }

@@ -25,8 +25,12 @@ QCoro::Task<QList<SpeakerGroup>> Household::readTopology(QString host) {
 }
 
 QList<SpeakerGroup> Household::groupsOf(const QString& topology) {
+    return groupsOf(TopologyParser::parse(topology));
+}
+
+QList<SpeakerGroup> Household::groupsOf(const QList<TopologyParser::Group>& topology) {
     QList<SpeakerGroup> groups;
-    for (const TopologyParser::Group& raw : TopologyParser::parse(topology)) {
+    for (const TopologyParser::Group& raw : topology) {
         if (raw.members.isEmpty())
             continue;
         SpeakerGroup group{.id = raw.id, .coordinatorID = raw.coordinator, .rooms = {}};

@@ -6,7 +6,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <sys/epoll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +88,12 @@ CurlSession::CurlSession() {
     // wakes one waiting transfer per finished one whatever its host, and can leave transfers to
     // a responsive host waiting behind those to a silent one.
 
+    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epoll_ >= 0) {
+        sockets_ = new QSocketNotifier(epoll_, QSocketNotifier::Read, this);
+        connect(sockets_, &QSocketNotifier::activated, this, &CurlSession::pollSockets);
+    }
+
     curlTimer_.setSingleShot(true);
     curlTimer_.setTimerType(Qt::PreciseTimer);
     connect(&curlTimer_, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
@@ -101,6 +110,9 @@ CurlSession::~CurlSession() {
     for (CURL* easy : spareHandles_)
         curl_easy_cleanup(easy);
     curl_multi_cleanup(multi_);
+    delete sockets_;
+    if (epoll_ >= 0)
+        ::close(epoll_);
 }
 
 CURL* CurlSession::takeHandle() {
@@ -131,6 +143,13 @@ CurlSession::Id CurlSession::start(Request request, Finished finished) {
 void CurlSession::launch(Transfer* transfer) {
     const Request& r = transfer->request;
     ++running_[r.origin];
+    if (epoll_ < 0) {
+        Outcome outcome;
+        outcome.error = QNetworkReply::UnknownNetworkError;
+        outcome.message = QStringLiteral("no socket set could be made to watch connections in");
+        finish(transfer, std::move(outcome));
+        return;
+    }
     for (const auto& [name, value] : r.headers)
         // "Name;" is libcurl's way of sending a header with an empty value.
         transfer->headers = curl_slist_append(
@@ -153,6 +172,10 @@ void CurlSession::launch(Transfer* transfer) {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlSession::onPrerequest);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, transfer);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &CurlSession::onOpen);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlSession::onClose);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
     if (r.body.isEmpty() && r.verb != "POST") {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
@@ -221,11 +244,30 @@ int CurlSession::onSocket(CURL* easy, curl_socket_t socket, int what, void* self
     return 0;
 }
 
+curl_socket_t CurlSession::onOpen(void* self, curlsocktype, curl_sockaddr* address) {
+    const int socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    // A number seen before belonged to a socket that closed unseen: whatever was noted of it is
+    // forgotten, so that the new socket is added to the set.
+    if (socket >= 0)
+        static_cast<CurlSession*>(self)->watches_.erase(socket);
+    return socket >= 0 ? socket : CURL_SOCKET_BAD;
+}
+
+int CurlSession::onClose(void* self, curl_socket_t socket) {
+    // Closing takes the socket out of the set; the number is free for the next one.
+    static_cast<CurlSession*>(self)->watches_.erase(socket);
+    return ::close(socket);
+}
+
 int CurlSession::onTimer(CURLM*, long milliseconds, void* self) {
     auto* session = static_cast<CurlSession*>(self);
     if (session->closing_)
         return 0;
-    // Called from inside libcurl: the work itself always waits for the event loop.
+    // Called from inside libcurl: the work itself waits for the event loop, or for the end of the
+    // handler that is running (see leave()).
+    ++session->timerCalls_;
+    session->promptTimeout_ =
+        milliseconds == 0 && !session->serving_ && (session->dispatching_ > 0 || session->delivering_ > 0);
     if (milliseconds < 0)
         session->curlTimer_.stop();
     else
@@ -237,15 +279,17 @@ size_t CurlSession::onHeader(char* data, size_t size, size_t count, void* opaque
     auto* transfer = static_cast<Transfer*>(opaque);
     const size_t length = size * count;
     transfer->lastProgress = Steady::now();
-    const QByteArray line(data, qsizetype(length));
+    const QByteArrayView line(data, qsizetype(length));
     if (line.startsWith("HTTP/")) {
         // A new status line: what came before belonged to an interim answer.
         transfer->answer.headers.clear();
         return length;
     }
+    // Cut in place: only the name and the value are copied.
     const qsizetype colon = line.indexOf(':');
     if (colon > 0)
-        transfer->answer.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        transfer->answer.headers.append(
+            {line.first(colon).trimmed().toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()});
     return length;
 }
 
@@ -269,22 +313,67 @@ int CurlSession::onPrerequest(void* opaque, char*, char*, int, int) {
 }
 
 void CurlSession::watch(int socket, int what, CURL* easy) {
-    Watch& watch = watches_[socket];
-    // One transfer at a time per HTTP/1.1 connection: the one that asked to watch it.
-    watch.easy = what == CURL_POLL_REMOVE ? nullptr : easy;
-    if (!watch.read) {
-        // Notifiers are kept per socket number and enabled while libcurl watches that number.
-        watch.read = new QSocketNotifier(QSocketNotifier::Read, this);
-        watch.read->setSocket(socket);
-        connect(watch.read, &QSocketNotifier::activated, this,
-                [this, socket] { act(socket, CURL_CSELECT_IN); });
-        watch.write = new QSocketNotifier(QSocketNotifier::Write, this);
-        watch.write->setSocket(socket);
-        connect(watch.write, &QSocketNotifier::activated, this,
-                [this, socket] { act(socket, CURL_CSELECT_OUT); });
+    if (what == CURL_POLL_REMOVE) {
+        // The socket stays in the set, unwatched: a connection kept for the next request is
+        // mostly watched again as before, and one that closes leaves the set on its own (see
+        // onClose()). Should it stir meanwhile, pollSockets() takes it out.
+        if (const auto found = watches_.find(socket); found != watches_.end())
+            found->second = {nullptr, 0, found->second.events};
+        return;
     }
-    watch.read->setEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
-    watch.write->setEnabled(what == CURL_POLL_OUT || what == CURL_POLL_INOUT);
+    epoll_event event{};
+    event.events = ((what & CURL_POLL_IN) ? EPOLLIN : 0u) | ((what & CURL_POLL_OUT) ? EPOLLOUT : 0u);
+    event.data.fd = socket;
+    const auto [entry, added] = watches_.try_emplace(socket);
+    const bool same = !added && entry->second.events == event.events;
+    // One transfer at a time per HTTP/1.1 connection: the one that asked to watch it.
+    entry->second = {easy, what, event.events};
+    if (same)
+        return;
+    // Should a socket have closed unseen, its number may since belong to a new one: whichever
+    // of adding and changing fits is the one that works.
+    if (::epoll_ctl(epoll_, added ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event) == 0)
+        return;
+    if (errno == ENOENT)
+        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+    else if (errno == EEXIST)
+        ::epoll_ctl(epoll_, EPOLL_CTL_MOD, socket, &event);
+}
+
+void CurlSession::pollSockets() {
+    std::array<epoll_event, 32> ready{};
+    const int count = ::epoll_wait(epoll_, ready.data(), int(ready.size()), 0);
+    // Outcomes wait until the whole batch is handled: a caller resumed in between could open a
+    // socket under a number that a later entry of the batch still speaks of.
+    enter();
+    for (int i = 0; i < count; ++i) {
+        const int socket = ready[size_t(i)].data.fd;
+        const auto found = watches_.find(socket);
+        if (found == watches_.end())
+            continue; // removed while the batch was handled
+        const uint32_t events = ready[size_t(i)].events;
+        const int what = found->second.what;
+        if (what == 0) {
+            // A kept connection nobody waits on stirred (the server closed it, most likely):
+            // it leaves the set; libcurl finds out for itself when it next uses it.
+            ::epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+            watches_.erase(found);
+            continue;
+        }
+        int mask = 0;
+        // As a socket notifier would: reading on data, hang-up or error, writing on room or error.
+        if ((what & CURL_POLL_IN) && (events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+            mask |= CURL_CSELECT_IN;
+        if ((what & CURL_POLL_OUT) && (events & (EPOLLOUT | EPOLLERR)))
+            mask |= CURL_CSELECT_OUT;
+        // Readiness nobody waits for would come back at once, forever: libcurl looks at the
+        // socket in the direction it watches and deals with whatever happened to it.
+        if (mask == 0)
+            mask = ((what & CURL_POLL_IN) ? CURL_CSELECT_IN : 0) |
+                   ((what & CURL_POLL_OUT) ? CURL_CSELECT_OUT : 0);
+        act(socket, mask);
+    }
+    leave();
 }
 
 void CurlSession::act(int socket, int events) {
@@ -297,9 +386,36 @@ void CurlSession::act(int socket, int events) {
             curl_easy_getinfo(watch->second.easy, CURLINFO_PRIVATE, &transfer) == CURLE_OK && transfer)
             transfer->lastProgress = Steady::now();
     }
+    enter();
     int running = 0;
     curl_multi_socket_action(multi_, socket, events, &running);
     collect();
+    leave();
+}
+
+void CurlSession::enter() {
+    ++dispatching_;
+}
+
+void CurlSession::leave() {
+    if (--dispatching_ > 0)
+        return;
+    ++delivering_;
+    deliver();
+    --delivering_;
+    if (dispatching_ > 0 || delivering_ > 0 || !promptTimeout_ || closing_)
+        return;
+    // libcurl asked, during this handler, for its time-out at once (a transfer started by a
+    // caller resumed above, most often): served now, it spares a whole turn of the event loop.
+    // Should libcurl not set its timer again meanwhile, the timer goes off as it was set.
+    promptTimeout_ = false;
+    const quint64 timerCalls = timerCalls_;
+    curlTimer_.stop();
+    serving_ = true;
+    act(CURL_SOCKET_TIMEOUT, 0);
+    serving_ = false;
+    if (timerCalls_ == timerCalls)
+        curlTimer_.start(0);
 }
 
 void CurlSession::collect() {
@@ -339,14 +455,21 @@ void CurlSession::collect() {
 void CurlSession::finish(Transfer* transfer, Outcome outcome) {
     ready_.push_back({transfer->id, {std::move(transfer->finished), std::move(outcome)}});
     release(transfer);
-    if (!deliveryPosted_) {
+    // Inside a handler of the event loop the outcome goes out when that handler ends; anywhere
+    // else (start(), cancel()) it waits for the event loop.
+    if (dispatching_ == 0 && !deliveryPosted_) {
         deliveryPosted_ = true;
-        QMetaObject::invokeMethod(this, &CurlSession::deliver, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                deliveryPosted_ = false;
+                deliver();
+            },
+            Qt::QueuedConnection);
     }
 }
 
 void CurlSession::deliver() {
-    deliveryPosted_ = false;
     // One at a time from the front: a callback may cancel entries behind it, or run an event
     // loop that delivers more.
     while (!ready_.empty()) {
@@ -358,6 +481,7 @@ void CurlSession::deliver() {
 }
 
 void CurlSession::checkLimits() {
+    enter();
     const auto now = Steady::now();
     QList<Transfer*> expired;
     for (Transfer* transfer : std::as_const(transfers_))
@@ -373,6 +497,7 @@ void CurlSession::checkLimits() {
         finish(transfer, std::move(outcome));
     }
     armWatchdog();
+    leave();
 }
 
 void CurlSession::armWatchdog() {

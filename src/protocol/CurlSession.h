@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -21,9 +22,12 @@
 
 class QSocketNotifier;
 
-// libcurl's multi interface driven by the Qt event loop of the main thread: one socket notifier
-// per socket that libcurl watches, one precise single-shot timer for libcurl's own time-outs,
-// and one precise watchdog for the limits of each transfer. Connections are kept alive and
+// libcurl's multi interface driven by the Qt event loop of the main thread: the sockets libcurl
+// watches are kept in one epoll set, and the event loop watches only that set (one socket
+// notifier for all connections, so that a connection opening, turning from writing to reading
+// and closing costs an epoll_ctl each rather than a change of the event loop's own poll list);
+// one precise single-shot timer for libcurl's own time-outs, and one precise watchdog for the
+// limits of each transfer. Connections are kept alive and
 // reused where the server allows it, at most six at a time per host; more requests to a host
 // wait, in order, for one of its transfers to end.
 //
@@ -73,9 +77,9 @@ public:
 private:
     struct Transfer;
     struct Watch {
-        QSocketNotifier* read = nullptr;
-        QSocketNotifier* write = nullptr;
         CURL* easy = nullptr; // the transfer using the socket
+        int what = 0;         // CURL_POLL_IN, _OUT or _INOUT: what libcurl waits for; 0: nothing
+        uint32_t events = 0;  // what the set reports for it
     };
     using Steady = std::chrono::steady_clock;
 
@@ -83,6 +87,8 @@ private:
 
     static int onSocket(CURL* easy, int socket, int what, void* self, void* socketData);
     static int onTimer(CURLM* multi, long milliseconds, void* self);
+    static curl_socket_t onOpen(void* self, curlsocktype purpose, curl_sockaddr* address);
+    static int onClose(void* self, curl_socket_t socket);
     static size_t onHeader(char* data, size_t size, size_t count, void* transfer);
     static size_t onBody(char* data, size_t size, size_t count, void* transfer);
     static int onPrerequest(void* transfer, char*, char*, int, int);
@@ -90,7 +96,10 @@ private:
     void launch(Transfer* transfer);
     void release(Transfer* transfer);
     void watch(int socket, int what, CURL* easy);
+    void pollSockets();
     void act(int socket, int events);
+    void enter();
+    void leave();
     void collect();
     void finish(Transfer* transfer, Outcome outcome);
     void deliver();
@@ -99,6 +108,13 @@ private:
     CURL* takeHandle();
 
     CURLM* multi_ = nullptr;
+    int epoll_ = -1;
+    QSocketNotifier* sockets_ = nullptr; // readable while a watched socket is ready
+    int dispatching_ = 0;        // inside a handler run by the event loop: outcomes are delivered at its end
+    int delivering_ = 0;         // handing outcomes to their callers
+    bool promptTimeout_ = false; // libcurl's time-out is due at once, asked for inside a handler
+    bool serving_ = false;       // serving that time-out
+    quint64 timerCalls_ = 0;
     QTimer curlTimer_;
     QTimer watchdog_;
     std::optional<Steady::time_point> watchdogAt_;

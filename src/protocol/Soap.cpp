@@ -5,7 +5,11 @@
 #include "protocol/SonosError.h"
 #include "protocol/TransportError.h"
 
+#include <QHash>
 #include <QNetworkRequest>
+
+#include <optional>
+#include <utility>
 
 namespace SOAP {
 
@@ -18,31 +22,96 @@ QString escape(QString value) {
     return value;
 }
 
+namespace {
+
+// Appends `value` in UTF-8 with "&", "<", ">" and the double quote written as entities, as
+// escape() does. The four are ASCII, and no byte of a multi-byte UTF-8 sequence is, so the bytes
+// can be looked at one by one.
+void appendEscaped(QByteArray& out, const QString& value) {
+    const QByteArray utf8 = value.toUtf8();
+    qsizetype plain = 0; // start of the bytes not yet copied
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char* entity = nullptr;
+        switch (utf8[i]) {
+        case '&':
+            entity = "&amp;";
+            break;
+        case '<':
+            entity = "&lt;";
+            break;
+        case '>':
+            entity = "&gt;";
+            break;
+        case '"':
+            entity = "&quot;";
+            break;
+        default:
+            continue;
+        }
+        out.append(utf8.constData() + plain, i - plain).append(entity);
+        plain = i + 1;
+    }
+    out.append(utf8.constData() + plain, utf8.size() - plain);
+}
+
+} // namespace
+
 QByteArray envelope(Service service, const QString& action, const Arguments& args) {
-    QString text;
-    text += QLatin1String("<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-                          "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\""
-                          " s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>");
-    text += QLatin1String("<u:") + action + QLatin1String(" xmlns:u=\"") + serviceType(service) +
-            QLatin1String("\">");
-    for (const auto& [name, value] : args)
-        text += QLatin1Char('<') + name + QLatin1Char('>') + escape(value) + QLatin1String("</") + name +
-                QLatin1Char('>');
-    text += QLatin1String("</u:") + action + QLatin1Char('>');
-    text += QLatin1String("</s:Body></s:Envelope>");
-    return text.toUtf8();
+    // Written straight as UTF-8 into one buffer: an envelope is made for every call.
+    static constexpr QByteArrayView head{
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+        "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\""
+        " s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>"};
+    static constexpr QByteArrayView tail{"</s:Body></s:Envelope>"};
+    const QByteArray name = action.toUtf8();
+    QByteArray text;
+    qsizetype size = head.size() + tail.size() + 2 * name.size() + 80;
+    for (const auto& [key, value] : args)
+        size += 2 * key.size() + value.size() + 16;
+    text.reserve(size);
+    text.append(head).append("<u:").append(name).append(" xmlns:u=\"").append(serviceType(service).toUtf8());
+    text.append("\">");
+    for (const auto& [key, value] : args) {
+        const QByteArray element = key.toUtf8();
+        text.append('<').append(element).append('>');
+        appendEscaped(text, value);
+        text.append("</").append(element).append('>');
+    }
+    text.append("</u:").append(name).append('>').append(tail);
+    return text;
 }
 
 QByteArray soapAction(Service service, const QString& action) {
     return '"' + serviceType(service).toUtf8() + '#' + action.toUtf8() + '"';
 }
 
+namespace {
+
+// The control URL of `service` at `host`, or nothing when the host text is no host. Hosts that
+// passed are remembered (main thread only, as every call is): a household speaks to the same few
+// speakers over and over, and parsing the URL again each time costs more than the lookup.
+std::optional<QUrl> controlUrl(const QString& host, Service service) {
+    static QHash<std::pair<QString, int>, QUrl> checked;
+    const std::pair<QString, int> key{host, int(service)};
+    if (const auto found = checked.constFind(key); found != checked.cend())
+        return *found;
+    const QString path = controlPath(service);
+    const auto url = Http::url(QLatin1String("http://") + host + QLatin1String(":1400") + path);
+    if (!url || !Http::isSpeakerUrl(*url, path))
+        return std::nullopt;
+    if (checked.size() >= 1024) // many hosts come and go: start afresh rather than grow
+        checked.clear();
+    checked.insert(key, *url);
+    return url;
+}
+
+} // namespace
+
 QCoro::Task<Fields> call(QString host, Service service, QString action, Arguments args) {
     // The host goes in as given; a text that would turn the URL into another one (a path,
     // query, fragment or user part, another port) is no host and is refused like no URL.
-    const auto url =
-        Http::url(QLatin1String("http://") + host + QLatin1String(":1400") + controlPath(service));
-    if (!url || !Http::isSpeakerUrl(*url, controlPath(service)))
+    const auto url = controlUrl(host, service);
+    if (!url)
         throw TransportError(QNetworkReply::ProtocolInvalidOperationError,
                              QStringLiteral("no URL can be formed for the speaker \"%1\"").arg(host));
 

@@ -75,7 +75,36 @@ struct TopologyReader {
     void end(pugi::xml_node) {}
 };
 
-QList<TopologyParser::Group> read(const XmlDocument& document) {
+// Every member and satellite with a number as its BootSeq and a UUID.
+struct BootSeqReader {
+    QHash<QString, qint64> seqs;
+    void start(pugi::xml_node element) {
+        const char* name = element.name();
+        if (!is(name, "ZoneGroupMember") && !is(name, "Satellite"))
+            return;
+        const std::optional<qint64> seq =
+            DecimalInteger::read(QString::fromUtf8(element.attribute("BootSeq").value()));
+        const char* uuid = element.attribute("UUID").value();
+        if (seq && *uuid != '\0')
+            seqs.insert(QString::fromUtf8(uuid), *seq);
+    }
+    void text(const char*) {}
+    void end(pugi::xml_node) {}
+};
+
+// Groups and boot numbers in one pass.
+struct WholeReader {
+    TopologyReader topology;
+    BootSeqReader bootSeqs;
+    void start(pugi::xml_node element) {
+        topology.start(element);
+        bootSeqs.start(element);
+    }
+    void text(const char*) {}
+    void end(pugi::xml_node) {}
+};
+
+QList<TopologyParser::Group> readGroups(const XmlDocument& document) {
     TopologyReader reader;
     document.replay(reader);
     return std::move(reader.groups);
@@ -84,31 +113,21 @@ QList<TopologyParser::Group> read(const XmlDocument& document) {
 } // namespace
 
 QList<TopologyParser::Group> TopologyParser::parse(const QString& text) {
-    return read(XmlDocument(text, XmlDocument::Reading::Tags));
+    return readGroups(XmlDocument(text, XmlDocument::Reading::Tags));
 }
 
 QList<TopologyParser::Group> TopologyParser::parse(const QByteArray& utf8) {
-    return read(XmlDocument(utf8, XmlDocument::Reading::Tags));
+    return readGroups(XmlDocument(utf8, XmlDocument::Reading::Tags));
 }
 
 QHash<QString, qint64> TopologyParser::bootSeqs(const QString& text) {
-    // Every member and satellite with a number as its BootSeq and a UUID.
-    struct BootSeqReader {
-        QHash<QString, qint64> seqs;
-        void start(pugi::xml_node element) {
-            const char* name = element.name();
-            if (!is(name, "ZoneGroupMember") && !is(name, "Satellite"))
-                return;
-            const std::optional<qint64> seq =
-                DecimalInteger::read(QString::fromUtf8(element.attribute("BootSeq").value()));
-            const char* uuid = element.attribute("UUID").value();
-            if (seq && *uuid != '\0')
-                seqs.insert(QString::fromUtf8(uuid), *seq);
-        }
-        void text(const char*) {}
-        void end(pugi::xml_node) {}
-    };
     BootSeqReader reader;
     XmlDocument(text, XmlDocument::Reading::Tags).replay(reader);
     return std::move(reader.seqs);
+}
+
+TopologyParser::Document TopologyParser::read(const QString& text) {
+    WholeReader reader;
+    XmlDocument(text, XmlDocument::Reading::Tags).replay(reader);
+    return {std::move(reader.topology.groups), std::move(reader.bootSeqs.seqs)};
 }

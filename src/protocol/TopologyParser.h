@@ -32,4 +32,11 @@ public:
     // UUID. A speaker raises it at each start.
     static QHash<QString, qint64> bootSeqs(const QString& text);
     static QList<Group> parse(const QByteArray& utf8);
+
+    // Both at once, from one reading of the text.
+    struct Document {
+        QList<Group> groups;
+        QHash<QString, qint64> bootSeqs;
+    };
+    static Document read(const QString& text);
 };

@@ -10,12 +10,14 @@
 #include "support/SpeakerSimulator.h"
 #include "support/TestNet.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QNetworkRequest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace std::chrono_literals;
 using Kind = sim::Fault::Kind;
@@ -152,6 +154,63 @@ TEST_F(HttpFaults, ConnectionsAreKeptAliveBetweenCalls) {
     ASSERT_EQ(requests.size(), 3);
     EXPECT_EQ(requests[1].peerPort, requests[0].peerPort);
     EXPECT_EQ(requests[2].peerPort, requests[0].peerPort);
+}
+
+// Calls GetVolume `count` times, one after the other, counting the answers.
+QCoro::Task<Fields> volumeOf(const QString& host) {
+    return SOAP::call(host, Service::renderingControl, QStringLiteral("GetVolume"),
+                      {{QStringLiteral("InstanceID"), QStringLiteral("0")},
+                       {QStringLiteral("Channel"), QStringLiteral("Master")}});
+}
+
+QCoro::Task<void> callInTurn(QString host, int count, int& answered) {
+    for (int i = 0; i < count; ++i) {
+        try {
+            const Fields fields = co_await volumeOf(host);
+            answered += fields.value(QStringLiteral("CurrentVolume")) == QLatin1String("20") ? 1 : 0;
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+QCoro::Task<void> awaitAll(std::vector<QCoro::Task<void>> tasks) {
+    for (auto& task : tasks)
+        co_await std::move(task);
+}
+
+// A speaker that closes each connection after its answer, as many do: calls eight at a time
+// and one after another each get their answer on a connection of their own (whose socket
+// numbers come back again and again), every request sent once.
+TEST_F(HttpFaults, CallsToASpeakerThatClosesEveryConnection) {
+    const QString host = hosts[1];
+    sim->setClosesConnections(host, true);
+    int answered = 0;
+    std::vector<QCoro::Task<void>> chains;
+    for (int i = 0; i < 8; ++i)
+        chains.push_back(callInTurn(host, 5, answered));
+    test::run(awaitAll(std::move(chains)));
+    test::run(callInTurn(host, 10, answered));
+    EXPECT_EQ(answered, 50);
+    EXPECT_EQ(sim->requests(host, QStringLiteral("GetVolume")).size(), 50);
+}
+
+// A kept connection that the speaker drops while no call uses it does not keep the event loop
+// busy, and the next call goes out on a new connection.
+TEST_F(HttpFaults, AConnectionDroppedWhileIdleIsLetGo) {
+    const QString host = hosts[2];
+    ASSERT_EQ(outcome(getVolume(host)).volume, QStringLiteral("20"));
+    sim->setOffline(host, true); // drops its connections, and their ends here see it at once
+    sim->setOffline(host, false);
+    // Once the drop has been seen to, a turn of the event loop finds nothing more to do; a
+    // socket left ready in the loop's watch would make every turn busy.
+    int busyTurns = 0;
+    while (QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents) && busyTurns < 1000)
+        ++busyTurns;
+    EXPECT_LT(busyTurns, 1000);
+    ASSERT_EQ(outcome(getVolume(host)).volume, QStringLiteral("20"));
+    const QList<sim::SimRequest> requests = sim->requests(host, QStringLiteral("GetVolume"));
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_NE(requests[1].peerPort, requests[0].peerPort);
 }
 
 // An answer far beyond any speaker's (32 MB) is refused rather than kept in memory.

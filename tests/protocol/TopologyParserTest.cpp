@@ -117,3 +117,30 @@ TEST(TopologyParser, GroupEdges) {
     for (const Case& c : cases)
         EXPECT_EQ(TopologyParser::parse(c.xml), c.expected) << c.what;
 }
+
+// One reading of a document gives what the two separate readings give: the groups, and the
+// boot number of every member and satellite that states a number.
+TEST(TopologyParser, ReadsGroupsAndBootNumbersInOnePass) {
+    const QString xml = QStringLiteral("<ZoneGroupState><ZoneGroups>"
+                                       "<ZoneGroup Coordinator=\"RINCON_A\" ID=\"RINCON_A:1\">"
+                                       "<ZoneGroupMember UUID=\"RINCON_A\" ZoneName=\"Küche\" BootSeq=\"41\" "
+                                       "Location=\"http://10.0.0.5:1400/xml/device_description.xml\">"
+                                       "<Satellite UUID=\"RINCON_S\" BootSeq=\"7\" Invisible=\"1\" "
+                                       "Location=\"http://10.0.0.9:1400/x\"/>"
+                                       "</ZoneGroupMember>"
+                                       "<ZoneGroupMember UUID=\"RINCON_B\" ZoneName=\"Bad\" BootSeq=\"x9\" "
+                                       "Location=\"http://10.0.0.6:1400/xml/device_description.xml\"/>"
+                                       "<ZoneGroupMember UUID=\"RINCON_H\" Invisible=\"1\" BootSeq=\"3\" "
+                                       "Location=\"http://10.0.0.11:1400/x\"/>"
+                                       "</ZoneGroup></ZoneGroups></ZoneGroupState>");
+    const QHash<QString, qint64> seqs{{"RINCON_A", 41}, {"RINCON_S", 7}, {"RINCON_H", 3}};
+    const QList<Group> groups = {
+        {"RINCON_A:1",
+         "RINCON_A",
+         {{"RINCON_A", QStringLiteral("Küche"), "10.0.0.5"}, {"RINCON_B", "Bad", "10.0.0.6"}}}};
+    const TopologyParser::Document document = TopologyParser::read(xml);
+    EXPECT_EQ(document.groups, groups);
+    EXPECT_EQ(document.bootSeqs, seqs);
+    EXPECT_EQ(TopologyParser::parse(xml), groups);
+    EXPECT_EQ(TopologyParser::bootSeqs(xml), seqs);
+}

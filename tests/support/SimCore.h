@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 
 namespace sim {
 
@@ -17,7 +18,8 @@ struct SimCore {
     QHash<QPair<int, QString>, ActionHandler> actions;   // (Service, action) -> handler
     QHash<QByteArray, MethodHandler> methods;
     ChangeHook changeHook;
-    ChangeHook genaHook; // the GENA half's NOTIFY sender, besides any test's hook
+    ChangeHook genaHook;   // the GENA half's NOTIFY sender, besides any test's hook
+    QSet<QString> closing; // hosts that close every connection after its answer
 
     // The fault that hits this request, counted; none when there is none. Locked by the caller.
     std::optional<Fault> takeFault(const QString& host, const QString& action);

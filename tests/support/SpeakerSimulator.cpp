@@ -260,6 +260,11 @@ private:
         socket->deleteLater();
     }
 
+    bool closes(const QString& host) const {
+        QMutexLocker lock(&core_->mutex);
+        return core_->closing.contains(host);
+    }
+
     // Reads as many whole requests as the buffer holds, one answer at a time.
     void process(const QString& host, QTcpSocket* socket) {
         while (state_.contains(socket) && !state_[socket].busy) {
@@ -292,7 +297,7 @@ private:
             request.body = buffer.mid(headEnd + 4, length);
             buffer.remove(0, headEnd + 4 + length);
             const bool close = request.header("Connection").compare("close", Qt::CaseInsensitive) == 0 ||
-                               version == "HTTP/1.0";
+                               version == "HTTP/1.0" || closes(host);
             answer(host, socket, std::move(request), close);
         }
     }
@@ -515,6 +520,14 @@ void SpeakerSimulator::clearFaults() {
     QMutexLocker lock(&core_->mutex);
     core_->faults.clear();
     core_->queued.clear();
+}
+
+void SpeakerSimulator::setClosesConnections(const QString& host, bool closes) {
+    QMutexLocker lock(&core_->mutex);
+    if (closes)
+        core_->closing.insert(host);
+    else
+        core_->closing.remove(host);
 }
 
 void SpeakerSimulator::setOffline(const QString& host, bool offline) {

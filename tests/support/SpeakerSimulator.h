@@ -84,6 +84,10 @@ public:
     // Offline: the speaker's listener is closed and its connections dropped (connection refused).
     void setOffline(const QString& host, bool offline);
 
+    // Closing: the speaker closes every connection after its answer ("Connection: close"), as
+    // many real ones do, rather than keep it alive.
+    void setClosesConnections(const QString& host, bool closes);
+
     // The request log, in arrival order.
     QList<SimRequest> requests() const;
     QList<SimRequest> requests(const QString& host, const QString& action) const;
