@@ -446,7 +446,11 @@ void PanelView::paintSurface(QPainter& painter, const QRectF& rect, Scheme schem
 
 void PanelView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintSurface(painter, QRectF(rect()), Ink::scheme(this), RenderMode::active());
+    const Scheme scheme = Ink::scheme(this);
+    const bool opaque = RenderMode::active();
+    const QRectF box(rect());
+    const QRgb key = (scheme == Scheme::Dark ? 1 : 2) | (opaque ? 4 : 0);
+    surface_.draw(painter, box.size(), key, [&](QPainter& p) { paintSurface(p, box, scheme, opaque); });
 }
 
 QSize PanelView::sizeHint() const {

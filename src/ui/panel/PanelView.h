@@ -2,6 +2,7 @@
 
 #include "household/SpeakerGroup.h"
 #include "ui/kit/Ink.h"
+#include "ui/kit/LayerCache.h"
 #include "ui/panel/NowPlaying.h"
 #include "ui/panel/PanelEnvironment.h"
 #include "ui/panel/PlayingWaves.h"
@@ -131,4 +132,6 @@ private:
     RefreshLoop* loop_;
     QSize reported_;
     bool reportPending_ = false;
+    // The surface, drawn once per size, ratio and look: every frame repaints some of it.
+    LayerCache surface_;
 };
