@@ -141,11 +141,14 @@ struct Scene {
         environment.store = &*settings;
         view = std::make_unique<PanelView>(environment);
         view->setPalette(Ink::palette(Scheme::Dark));
-        view->show();
-        presence.setShown(true, false);
-        household->setVisible(true);
         view->layout()->activate();
         view->resize(view->sizeHint());
+        // The program builds the panel at launch, fits its window and opens it later: the
+        // launch's idle work runs first.
+        QCoreApplication::processEvents();
+        presence.setShown(true, false);
+        household->setVisible(true);
+        view->show();
     }
     ~Scene() {
         view.reset();

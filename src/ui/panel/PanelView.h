@@ -98,6 +98,8 @@ private:
     void swapContent(QWidget* fresh, Content kind, bool animateIn, bool animateOut);
     void scheduleReport();
     void applyScheme();
+    void scheduleWarmUp();
+    void warmUp();
 
     PanelEnvironment environment_;
     bool onboarded_ = false;
@@ -134,4 +136,5 @@ private:
     bool reportPending_ = false;
     // The surface, drawn once per size, ratio and look: every frame repaints some of it.
     LayerCache surface_;
+    bool warmUpPending_ = false;
 };
