@@ -186,7 +186,8 @@ void Marquee::paintEvent(QPaintEvent*) {
     }
     layer_.fill(Qt::transparent);
     {
-        const QImage& text = textImage(ratio, color_.isValid() ? color_ : palette().color(QPalette::WindowText));
+        const QImage& text =
+            textImage(ratio, color_.isValid() ? color_ : palette().color(QPalette::WindowText));
         // Whole device pixels: the text moves as it was rasterised.
         const auto at = [ratio](double x) { return std::round(x * ratio) / ratio - textMargin; };
         QPainter p(&layer_);
