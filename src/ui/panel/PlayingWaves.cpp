@@ -115,7 +115,9 @@ void PlayingWaves::step() {
 }
 
 void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
-    if (opacity_ <= 0)
+    // About to fade in, still invisible: the frame is composed all the same, so that the
+    // buffers are ready when the waves show (the panel paints itself once while hidden).
+    if (opacity_ <= 0 && !playing_)
         return;
     const double t = timeAt(RenderMode::now());
     const double ratio = Symbols::targetRatio(painter);
@@ -131,6 +133,8 @@ void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
     if (picture_.isNull() || pictureTime_ != t || pictureSize_ != rect.size() || pictureRatio_ != ratio ||
         pictureColour_ != colour_.rgba())
         compose(rect, visible, ratio, t);
+    if (opacity_ <= 0)
+        return;
     painter.save();
     painter.setOpacity(painter.opacity() * opacity_);
     painter.drawImage(visible.topLeft(), picture_);
