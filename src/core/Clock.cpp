@@ -164,6 +164,10 @@ int Clock::pendingCount() {
     return static_cast<int>(state().pending.size());
 }
 
+bool Clock::isPending(Id id) {
+    return id != 0 && state().pending.contains(id);
+}
+
 void Debounce::start(std::chrono::milliseconds delay, std::function<void()> fn) {
     stop();
     id_ = Clock::schedule(delay, context_, [this, fn = std::move(fn)] {

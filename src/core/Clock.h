@@ -49,6 +49,8 @@ public:
     // monotonic time and delayed calls do not move.
     static void setWallClock(const QDateTime& wall);
     static int pendingCount();
+    // Whether the call `id` is still waiting (not yet fired, cancelled or dropped).
+    static bool isPending(Id id);
 };
 
 // A restartable single-shot timer on the clock: starting it again replaces the pending call.

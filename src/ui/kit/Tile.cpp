@@ -49,7 +49,8 @@ void Tile::paintTile(QPainter& painter, const QRectF& rect, const QWidget* schem
     painter.fillPath(shape, Ink::primary(scheme, fillOpacity));
     if (backdrop) {
         painter.save();
-        painter.setClipPath(shape, Qt::IntersectClip);
+        if (!backdrop->clipsToTile())
+            painter.setClipPath(shape, Qt::IntersectClip);
         backdrop->paint(painter, rect);
         painter.restore();
     }
@@ -74,9 +75,11 @@ void Tile::paintEvent(QPaintEvent*) {
     if (backdrop_) {
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(box, radius, radius);
-        painter.setClipPath(shape, Qt::IntersectClip);
+        if (!backdrop_->clipsToTile()) {
+            QPainterPath shape;
+            shape.addRoundedRect(box, radius, radius);
+            painter.setClipPath(shape, Qt::IntersectClip);
+        }
         backdrop_->paint(painter, box);
         painter.restore();
     }

@@ -17,6 +17,9 @@ public:
     using QObject::QObject;
     ~TileBackdrop() override = default;
     virtual void paint(QPainter& painter, const QRectF& rect) = 0;
+    // True when the backdrop keeps within the tile's rounded shape by itself, so that the tile
+    // need not clip it (a clip path costs a rasterised mask on every paint).
+    virtual bool clipsToTile() const { return false; }
 
 signals:
     void changed(); // the tile repaints

@@ -5,13 +5,15 @@
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
-constexpr double fadeIn = 8;
+constexpr double fadeInWidth = 8;
 constexpr double fadeOut = 12;
+// Room around the rasterised text for glyphs that reach beyond their advance.
+constexpr double textMargin = 2;
 } // namespace
 
 Marquee::Marquee(const QString& text, double gap, double speed, QWidget* parent)
@@ -50,6 +52,7 @@ void Marquee::setReduceMotion(bool on) {
 
 void Marquee::measure() {
     textWidth_ = fontMetrics().horizontalAdvance(text_);
+    textImage_ = QImage();
     updateGeometry();
 }
 
@@ -78,8 +81,7 @@ void Marquee::restart() {
     ++generation_;
     Clock::cancel(pending_);
     pending_ = 0;
-    if (slideAnimation_)
-        slideAnimation_->stop();
+    stopSliding();
     offset_ = 0;
     scrolls_ = plan().scrolls;
     update();
@@ -89,75 +91,114 @@ void Marquee::restart() {
     pending_ = Clock::schedule(rest, this, [this, generation] { slide(generation); });
 }
 
+void Marquee::stopSliding() {
+    FrameBeat::stop(beat_);
+    beat_ = 0;
+}
+
 void Marquee::slide(quint64 generation) {
     if (generation != generation_)
         return;
     // Distance and duration are taken once per pass, from the widths of this moment.
     const Plan now = plan();
-    if (!slideAnimation_) {
-        slideAnimation_ = new QVariantAnimation(this);
-        slideAnimation_->setEasingCurve(QEasingCurve::Linear);
-        connect(slideAnimation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-            offset_ = value.toDouble();
-            update();
-        });
-    }
-    slideAnimation_->stop();
-    slideAnimation_->setStartValue(0.0);
-    slideAnimation_->setEndValue(-now.distance);
-    slideAnimation_->setDuration(static_cast<int>(now.duration.count()));
-    slideAnimation_->start();
+    slideDistance_ = now.distance;
+    slideDuration_ = now.duration;
+    slideStart_ = Clock::monotonic();
+    stopSliding();
+    beat_ = FrameBeat::listen(this, [this] { step(); });
     pending_ = Clock::schedule(now.duration, this, [this, generation] {
         if (generation != generation_)
             return;
-        slideAnimation_->stop();
+        stopSliding();
         offset_ = 0;
         update();
         pending_ = Clock::schedule(rest, this, [this, generation] { slide(generation); });
     });
 }
 
+// Linear in time: the offset of this beat follows from the time since the slide began.
+void Marquee::step() {
+    const double elapsed = std::chrono::duration<double>(Clock::monotonic() - slideStart_).count();
+    const double duration = std::chrono::duration<double>(slideDuration_).count();
+    const double progress = duration > 0 ? std::clamp(elapsed / duration, 0.0, 1.0) : 1.0;
+    const double offset = -slideDistance_ * progress;
+    if (offset == offset_)
+        return;
+    offset_ = offset;
+    update();
+}
+
+const QImage& Marquee::textImage(double ratio, const QColor& colour) {
+    if (!textImage_.isNull() && textImage_.devicePixelRatio() == ratio && textFont_ == font() &&
+        textColour_ == colour.rgba() && textImage_.height() == static_cast<int>(std::ceil(height() * ratio)))
+        return textImage_;
+    const QSize device(static_cast<int>(std::ceil((textWidth_ + 2 * textMargin) * ratio)),
+                       static_cast<int>(std::ceil(height() * ratio)));
+    textImage_ = QImage(device, QImage::Format_ARGB32_Premultiplied);
+    textImage_.setDevicePixelRatio(ratio);
+    textImage_.fill(Qt::transparent);
+    if (!textImage_.isNull()) {
+        QPainter p(&textImage_);
+        p.setFont(font());
+        p.setPen(colour);
+        const double baseline = (height() - fontMetrics().height()) / 2.0 + fontMetrics().ascent();
+        p.drawText(QPointF(textMargin, baseline), text_);
+    }
+    textFont_ = font();
+    textColour_ = colour.rgba();
+    return textImage_;
+}
+
+const QImage& Marquee::edgeMask(const QSize& device, double ratio, bool fadeIn) {
+    QImage& mask = masks_[fadeIn ? 1 : 0];
+    if (mask.size() == device && mask.devicePixelRatio() == ratio)
+        return mask;
+    mask = QImage(device, QImage::Format_ARGB32_Premultiplied);
+    mask.setDevicePixelRatio(ratio);
+    mask.fill(Qt::black);
+    QPainter m(&mask);
+    m.setCompositionMode(QPainter::CompositionMode_Source);
+    const double w = device.width() / ratio;
+    const double h = device.height() / ratio;
+    if (fadeIn) {
+        QLinearGradient in(0, 0, fadeInWidth, 0);
+        in.setColorAt(0, Qt::transparent);
+        in.setColorAt(1, Qt::black);
+        m.fillRect(QRectF(0, 0, fadeInWidth, h), in);
+    }
+    QLinearGradient out(w - fadeOut, 0, w, 0);
+    out.setColorAt(0, Qt::black);
+    out.setColorAt(1, Qt::transparent);
+    m.fillRect(QRectF(w - fadeOut, 0, fadeOut, h), out);
+    return mask;
+}
+
 void Marquee::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF box = rect();
     const double ratio = Symbols::targetRatio(painter);
-    QImage layer((box.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    if (layer.isNull())
+    const QSize device = (box.size() * ratio).toSize();
+    if (device.isEmpty())
         return;
-    layer.setDevicePixelRatio(ratio);
-    layer.fill(Qt::transparent);
+    if (layer_.size() != device || layer_.devicePixelRatio() != ratio) {
+        layer_ = QImage(device, QImage::Format_ARGB32_Premultiplied);
+        layer_.setDevicePixelRatio(ratio);
+    }
+    layer_.fill(Qt::transparent);
     {
-        QPainter p(&layer);
-        p.setFont(font());
-        p.setPen(color_.isValid() ? color_ : palette().color(QPalette::WindowText));
-        const double baseline = (box.height() - fontMetrics().height()) / 2 + fontMetrics().ascent();
-        p.drawText(QPointF(offset_, baseline), text_);
-        if (scrolls_)
-            p.drawText(QPointF(offset_ + textWidth_ + gap_, baseline), text_);
+        const QImage& text =
+            textImage(ratio, color_.isValid() ? color_ : palette().color(QPalette::WindowText));
+        // Whole device pixels: the text moves as it was rasterised.
+        const auto at = [ratio](double x) { return std::round(x * ratio) / ratio - textMargin; };
+        QPainter p(&layer_);
+        p.drawImage(QPointF(at(offset_), 0), text);
         if (scrolls_) {
+            p.drawImage(QPointF(at(offset_ + textWidth_ + gap_), 0), text);
             // The edge fades: out over the last 12 points always, in over the first 8 only while
             // the text is away from rest.
             p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-            QImage mask(layer.size(), QImage::Format_ARGB32_Premultiplied);
-            mask.setDevicePixelRatio(ratio);
-            mask.fill(Qt::black);
-            {
-                QPainter m(&mask);
-                m.setCompositionMode(QPainter::CompositionMode_Source);
-                const double w = box.width();
-                if (offset_ != 0) {
-                    QLinearGradient in(0, 0, fadeIn, 0);
-                    in.setColorAt(0, Qt::transparent);
-                    in.setColorAt(1, Qt::black);
-                    m.fillRect(QRectF(0, 0, fadeIn, box.height()), in);
-                }
-                QLinearGradient out(w - fadeOut, 0, w, 0);
-                out.setColorAt(0, Qt::black);
-                out.setColorAt(1, Qt::transparent);
-                m.fillRect(QRectF(w - fadeOut, 0, fadeOut, box.height()), out);
-            }
-            p.drawImage(QPointF(0, 0), mask);
+            p.drawImage(QPointF(0, 0), edgeMask(device, ratio, offset_ != 0));
         }
     }
-    painter.drawImage(box.topLeft(), layer);
+    painter.drawImage(box.topLeft(), layer_);
 }

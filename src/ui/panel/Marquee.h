@@ -1,17 +1,19 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "ui/kit/FrameBeat.h"
 
 #include <QColor>
+#include <QFont>
+#include <QImage>
 #include <QWidget>
-
-class QVariantAnimation;
 
 // One line of text that scrolls when it is wider than its box: it rests 2.5 s at its start,
 // slides left at `speed` points per second until a second copy, `gap` points behind, stands
 // where the first began, jumps back unseen and rests again. A scrolling line fades out over its
 // last 12 points, and over its first 8 while it is away from rest. A line that fits, or any line
-// with reduce motion on, stands still and is cut at the edge without an ellipsis.
+// with reduce motion on, stands still and is cut at the edge without an ellipsis. The slide
+// steps on the panel's frame beat; the text is rasterised once and moved as pixels.
 class Marquee : public QWidget {
     Q_OBJECT
 public:
@@ -45,6 +47,12 @@ private:
     void measure();
     void restart();
     void slide(quint64 generation);
+    void stopSliding();
+    void step();
+    // The text once, as pixels at `ratio`, `textMargin` points of room before it.
+    const QImage& textImage(double ratio, const QColor& colour);
+    // The edge fade over a `device`-sized frame; `fadeIn` adds the fade of the leading edge.
+    const QImage& edgeMask(const QSize& device, double ratio, bool fadeIn);
 
     QString text_;
     double gap_;
@@ -56,5 +64,15 @@ private:
     bool scrolls_ = false;
     quint64 generation_ = 0;
     Clock::Id pending_ = 0;
-    QVariantAnimation* slideAnimation_ = nullptr;
+    FrameBeat::Id beat_ = 0;
+    Clock::Instant slideStart_{};
+    double slideDistance_ = 0;
+    std::chrono::milliseconds slideDuration_{};
+    // Pixels kept between frames: the text, the edge fade for each state of the leading edge,
+    // and the frame composed from them.
+    QImage textImage_;
+    QFont textFont_;
+    QRgb textColour_ = 0;
+    QImage masks_[2]; // without and with the leading fade
+    QImage layer_;
 };

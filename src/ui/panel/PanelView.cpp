@@ -142,6 +142,7 @@ PanelView::PanelView(const PanelEnvironment& environment, QWidget* parent)
     updatePresence(false);
     applyScheme();
     loop_ = new RefreshLoop(household, this);
+    scheduleWarmUp();
 }
 
 PanelView::~PanelView() = default;
@@ -380,6 +381,7 @@ void PanelView::updateGroupColumn() {
         content_ = wanted;
         updatePopover();
         updatePresence(false);
+        scheduleWarmUp();
     }
     if (group && nowPlaying_) {
         nowPlaying_->setGroup(*group);
@@ -446,7 +448,11 @@ void PanelView::paintSurface(QPainter& painter, const QRectF& rect, Scheme schem
 
 void PanelView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintSurface(painter, QRectF(rect()), Ink::scheme(this), RenderMode::active());
+    const Scheme scheme = Ink::scheme(this);
+    const bool opaque = RenderMode::active();
+    const QRectF box(rect());
+    const QRgb key = (scheme == Scheme::Dark ? 1 : 2) | (opaque ? 4 : 0);
+    surface_.draw(painter, box.size(), key, [&](QPainter& p) { paintSurface(p, box, scheme, opaque); });
 }
 
 QSize PanelView::sizeHint() const {
@@ -473,6 +479,40 @@ void PanelView::applyScheme() {
     name_->setPalette(palette);
     if (waves_)
         waves_->setColor(Ink::primary(scheme, 1));
+}
+
+void PanelView::scheduleWarmUp() {
+    if (warmUpPending_)
+        return;
+    warmUpPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        warmUpPending_ = false;
+        warmUp();
+    });
+}
+
+// Paints the panel once into a throwaway picture while it is hidden, so that fonts, glyphs,
+// symbols and every cached layer are ready when it opens: the first frame the user waits for
+// then costs no more than any later one. (The view itself may carry the closed panel's fade,
+// which would paint nothing: its parts are painted one by one.)
+void PanelView::warmUp() {
+    if (isVisible() || RenderMode::active())
+        return;
+    layout()->activate();
+    const double ratio = devicePixelRatioF();
+    QImage scratch((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    if (scratch.isNull())
+        return;
+    scratch.setDevicePixelRatio(ratio);
+    scratch.fill(Qt::transparent);
+    QPainter painter(&scratch);
+    const Scheme scheme = Ink::scheme(this);
+    const QRectF box(rect());
+    surface_.draw(painter, box.size(), scheme == Scheme::Dark ? 1 : 2,
+                  [&](QPainter& p) { paintSurface(p, box, scheme, false); });
+    for (QWidget* part : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!part->isHidden())
+            part->render(&painter, part->pos(), QRegion(), QWidget::DrawChildren);
 }
 
 void PanelView::scheduleReport() {

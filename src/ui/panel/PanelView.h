@@ -2,6 +2,7 @@
 
 #include "household/SpeakerGroup.h"
 #include "ui/kit/Ink.h"
+#include "ui/kit/LayerCache.h"
 #include "ui/panel/NowPlaying.h"
 #include "ui/panel/PanelEnvironment.h"
 #include "ui/panel/PlayingWaves.h"
@@ -97,6 +98,8 @@ private:
     void swapContent(QWidget* fresh, Content kind, bool animateIn, bool animateOut);
     void scheduleReport();
     void applyScheme();
+    void scheduleWarmUp();
+    void warmUp();
 
     PanelEnvironment environment_;
     bool onboarded_ = false;
@@ -131,4 +134,7 @@ private:
     RefreshLoop* loop_;
     QSize reported_;
     bool reportPending_ = false;
+    // The surface, drawn once per size, ratio and look: every frame repaints some of it.
+    LayerCache surface_;
+    bool warmUpPending_ = false;
 };

@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 PlayingWaves::PlayingWaves(QObject* parent) : TileBackdrop(parent) {}
 
 PlayingWaves::~PlayingWaves() {
-    Clock::cancel(frame_);
+    FrameBeat::stop(frame_);
 }
 
 double PlayingWaves::timeAt(const QDateTime& when) {
@@ -102,49 +102,102 @@ void PlayingWaves::setReduceMotion(bool on) {
 void PlayingWaves::schedule() {
     const bool run = playing_ && shown_ && !reduceMotion_;
     if (run && !frame_)
-        frame_ = Clock::schedule(frame, this, [this] { step(); });
+        frame_ = FrameBeat::listen(this, [this] { step(); });
     else if (!run && frame_) {
-        Clock::cancel(frame_);
+        FrameBeat::stop(frame_);
         frame_ = 0;
     }
 }
 
 void PlayingWaves::step() {
-    frame_ = Clock::schedule(frame, this, [this] { step(); });
     ++frames_;
     emit changed();
 }
 
 void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
-    if (opacity_ <= 0)
+    // About to fade in, still invisible: the frame is composed all the same, so that the
+    // buffers are ready when the waves show (the panel paints itself once while hidden).
+    if (opacity_ <= 0 && !playing_)
         return;
     const double t = timeAt(RenderMode::now());
+    const double ratio = Symbols::targetRatio(painter);
+    // Only the band from the highest crest (0.41 H of the drawn area) down holds paint; the blur
+    // spreads it by three radii at most. The picture covers that band inside the tile, from a
+    // whole device pixel on.
+    const double areaHeight = rect.height() + 2 * extend;
+    const double bandTop = rect.top() - extend + std::max(0.0, 0.41 * areaHeight - 3 * blurRadius);
+    const double top = std::max(rect.top(), std::floor(bandTop * ratio) / ratio);
+    const QRectF visible(rect.left(), top, rect.width(), rect.bottom() - top);
+    if (visible.height() <= 0)
+        return;
+    if (picture_.isNull() || pictureTime_ != t || pictureSize_ != rect.size() || pictureRatio_ != ratio ||
+        pictureColour_ != colour_.rgba())
+        compose(rect, visible, ratio, t);
+    if (opacity_ <= 0)
+        return;
+    painter.save();
+    painter.setOpacity(painter.opacity() * opacity_);
+    painter.drawImage(visible.topLeft(), picture_);
+    painter.restore();
+}
+
+void PlayingWaves::compose(const QRectF& rect, const QRectF& visible, double ratio, double t) {
     const QRectF area = rect.adjusted(-extend, -extend, extend, extend);
-    // Only the band from the highest crest (0.41 H) down holds paint; the blur spreads it by
-    // three radii at most. Above that the picture is empty and is neither drawn nor blurred.
     const double bandTop = std::max(0.0, 0.41 * area.height() - 3 * blurRadius);
     const QRectF band = area.adjusted(0, bandTop, 0, 0);
     // Drawn and blurred at half the target resolution: the blur hides the lower detail and the
     // frame costs a quarter of the pixels.
-    const double ratio = Symbols::targetRatio(painter) / 2;
-    const QColor ink = colour_;
-    if (cache_.isNull() || cacheTime_ != t || cacheSize_ != area.size() || cacheColour_ != ink.rgba()) {
-        QImage layer((band.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-        layer.fill(Qt::transparent);
-        {
-            QPainter p(&layer);
-            p.scale(ratio, ratio);
-            p.translate(0, -bandTop);
-            paintWaves(p, area.size(), t, ink);
-        }
-        cache_ = Blur::gaussian(layer, blurRadius * ratio);
-        cacheTime_ = t;
-        cacheSize_ = area.size();
-        cacheColour_ = ink.rgba();
+    const double half = ratio / 2;
+    const QSize layerSize = (band.size() * half).toSize();
+    if (layer_.size() != layerSize)
+        layer_ = QImage(layerSize, QImage::Format_ARGB32_Premultiplied);
+    layer_.fill(Qt::transparent);
+    {
+        QPainter p(&layer_);
+        p.scale(half, half);
+        p.translate(0, -bandTop);
+        paintWaves(p, area.size(), t, colour_);
     }
-    painter.save();
-    painter.setOpacity(painter.opacity() * opacity_);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(band, cache_);
-    painter.restore();
+    const QImage blurred = Blur::gaussian(layer_, blurRadius * half);
+
+    const QSize device(static_cast<int>(std::ceil(visible.width() * ratio)),
+                       static_cast<int>(std::ceil(visible.height() * ratio)));
+    if (picture_.size() != device || picture_.devicePixelRatio() != ratio) {
+        picture_ = QImage(device, QImage::Format_ARGB32_Premultiplied);
+        picture_.setDevicePixelRatio(ratio);
+    }
+    picture_.fill(Qt::transparent);
+    {
+        QPainter p(&picture_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.translate(-visible.topLeft());
+        p.drawImage(band, blurred);
+        // Cut to the tile's rounded shape.
+        p.resetTransform();
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        p.drawImage(QPointF(0, 0), tileMask(rect, visible, ratio));
+    }
+    pictureTime_ = t;
+    pictureSize_ = rect.size();
+    pictureRatio_ = ratio;
+    pictureColour_ = colour_.rgba();
+}
+
+const QImage& PlayingWaves::tileMask(const QRectF& rect, const QRectF& visible, double ratio) {
+    if (mask_.size() == picture_.size() && mask_.devicePixelRatio() == ratio && maskSize_ == rect.size() &&
+        maskTop_ == visible.top() - rect.top())
+        return mask_;
+    mask_ = QImage(picture_.size(), QImage::Format_ARGB32_Premultiplied);
+    mask_.setDevicePixelRatio(ratio);
+    mask_.fill(Qt::transparent);
+    QPainter m(&mask_);
+    m.setRenderHint(QPainter::Antialiasing);
+    m.translate(-visible.topLeft());
+    QPainterPath shape;
+    shape.addRoundedRect(rect, Tile::radius, Tile::radius);
+    m.fillPath(shape, Qt::black);
+    maskSize_ = rect.size();
+    maskTop_ = visible.top() - rect.top();
+    return mask_;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Clock.h"
+#include "ui/kit/FrameBeat.h"
 #include "ui/kit/Tile.h"
 
 #include <QColor>
@@ -11,13 +11,15 @@
 class QVariantAnimation;
 
 // The now-playing tile's backdrop: three soft sine bands in its lower half that drift while the
-// group plays and fade in and out (0.8 s) when it starts and stops. Redrawn at most 30 times a
-// second, and only while playing, the panel is shown and reduce motion is off; the bands are
-// drawn and blurred at half resolution, 30 points beyond the tile on every side (the tile clips).
+// group plays and fade in and out (0.8 s) when it starts and stops. Redrawn on the panel's frame
+// beat (at most 30 times a second), and only while playing, the panel is shown and reduce motion
+// is off; the bands are drawn and blurred at half resolution, 30 points beyond the tile on every
+// side. Each frame is composed once, cut to the tile's rounded shape, and then only blitted
+// until the next one: repaints of the tile for other reasons cost a copy.
 class PlayingWaves : public TileBackdrop {
     Q_OBJECT
 public:
-    static constexpr auto frame = std::chrono::milliseconds(34); // at most 30 frames a second
+    static constexpr auto frame = FrameBeat::interval; // at most 30 frames a second
     static constexpr double extend = 30;
     static constexpr double blurRadius = 9;
 
@@ -43,10 +45,14 @@ public:
     static void paintWaves(QPainter& painter, const QSizeF& size, double t, const QColor& colour);
 
     void paint(QPainter& painter, const QRectF& rect) override;
+    bool clipsToTile() const override { return true; }
 
 private:
     void schedule();
     void step();
+    // Draws, blurs and cuts the frame for time `t` into picture_, covering `visible` of `rect`.
+    void compose(const QRectF& rect, const QRectF& visible, double ratio, double t);
+    const QImage& tileMask(const QRectF& rect, const QRectF& visible, double ratio);
 
     QColor colour_ = Qt::black;
     bool playing_ = false;
@@ -54,11 +60,17 @@ private:
     bool reduceMotion_ = false;
     double opacity_ = 0;
     int frames_ = 0;
-    Clock::Id frame_ = 0;
+    FrameBeat::Id frame_ = 0;
     QVariantAnimation* fade_ = nullptr;
-    // The last blurred picture, kept while nothing moves.
-    QImage cache_;
-    double cacheTime_ = -1;
-    QSizeF cacheSize_;
-    QRgb cacheColour_ = 0;
+    // The last composed frame, kept while nothing moves, and the buffers it is made in (reused
+    // from frame to frame).
+    QImage picture_;
+    double pictureTime_ = -1;
+    QSizeF pictureSize_;
+    double pictureRatio_ = 0;
+    QRgb pictureColour_ = 0;
+    QImage layer_;
+    QImage mask_;
+    QSizeF maskSize_;
+    double maskTop_ = 0;
 };

@@ -1,9 +1,10 @@
 // The now-playing tile's parts on their own: the subtitle and source-link rules, the source
 // badge, the progress row's arithmetic, the marquee's plan and cycle, the sleep timer's texts
-// and menu, and the waves' outline and frame pacing.
+// and menu, the waves' outline and frame pacing, and the frame beat that the moving parts share.
 #include "core/Texts.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
+#include "ui/kit/FrameBeat.h"
 #include "ui/kit/Ink.h"
 #include "ui/panel/LinkOpener.h"
 #include "ui/panel/Marquee.h"
@@ -15,6 +16,7 @@
 #include "ui/panel/TrackProgress.h"
 
 #include <QMenu>
+#include <QPaintEvent>
 
 #include <gtest/gtest.h>
 
@@ -300,6 +302,65 @@ TEST(Waves, RedrawAtMostThirtyTimesASecondOnlyWhilePlayingAndShown) {
     time.advance(2s);
     EXPECT_EQ(waves.frames(), hidden);
     EXPECT_EQ(waves.opacity(), 0);
+}
+
+TEST(FrameBeat, StepsEveryListenerOnOneBeatAndRestartsAfterTheClockDroppedIt) {
+    QObject context;
+    int first = 0;
+    int second = 0;
+    FrameBeat::Id firstId = 0;
+    {
+        test::ManualTime time;
+        firstId = FrameBeat::listen(&context, [&] { ++first; });
+        time.advance(100ms); // beats at 34 and 68 ms
+        EXPECT_EQ(first, 2);
+    }
+    // Leaving manual time dropped the pending beat; the next listener starts it again and the
+    // earlier one steps on it too.
+    test::ManualTime time;
+    const FrameBeat::Id secondId = FrameBeat::listen(&context, [&] { ++second; });
+    time.advance(FrameBeat::interval);
+    EXPECT_EQ(first, 3);
+    EXPECT_EQ(second, 1);
+    FrameBeat::stop(firstId);
+    {
+        QObject gone;
+        FrameBeat::listen(&gone, [&] { ++first; });
+    }
+    time.advance(2 * FrameBeat::interval);
+    EXPECT_EQ(first, 3); // stopped, and a listener whose context is gone never steps
+    EXPECT_EQ(second, 3);
+    FrameBeat::stop(secondId);
+    EXPECT_EQ(FrameBeat::listeners(), 0);
+}
+
+// Paint events that reach one widget.
+struct PaintCount : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST(FrameBeat, ScrollingTitleAndWavesRepaintTogetherAtMostThirtyTimesASecond) {
+    test::ManualTime time;
+    Tile tile;
+    tile.resize(200, 80);
+    PlayingWaves waves;
+    tile.setBackdrop(&waves);
+    auto* marquee = new Marquee(u"A rather long title that cannot fit"_s, 32, 28, &tile);
+    marquee->setGeometry(12, 12, 60, 14);
+    tile.show();
+    waves.setPlaying(true);
+    time.advance(Marquee::rest + 100ms); // the slide has begun
+    PaintCount paints;
+    marquee->installEventFilter(&paints);
+    const double before = marquee->offset();
+    time.advance(1s);
+    EXPECT_LT(marquee->offset(), before - 25); // 28 points a second
+    EXPECT_GE(paints.count, 25);
+    EXPECT_LE(paints.count, 30);
 }
 
 } // namespace
