@@ -47,23 +47,24 @@ void VolumeSlider::setValue(int value) {
     value = std::clamp(value, 0, 100);
     if (value == value_ && (valueAnimation_ || shown_ == value))
         return;
+    // A slider not on screen yet appears with the value it is given; one the pointer drags
+    // follows it at once.
+    const auto duration = dragging_ || !isVisible() ? 0ms : Motion::volumeSlider;
     if (value != value_) {
-        // The digits roll from the old number to the new one, unless the pointer drags.
+        // The digits roll from the old number to the new one.
         previous_ = value_;
         rollUp_ = value > value_;
-        Motion::animate(this, rollAnimation_, 0.0, 1.0, dragging_ ? 0ms : Motion::volumeSlider,
-                        Motion::panelCurve(), [this](double p) {
-                            roll_ = p;
-                            update();
-                        });
+        Motion::animate(this, rollAnimation_, 0.0, 1.0, duration, Motion::panelCurve(), [this](double p) {
+            roll_ = p;
+            update();
+        });
     }
     value_ = value;
     setAccessibleDescription(QString::number(value_));
-    Motion::animate(this, valueAnimation_, shown_, value_, dragging_ ? 0ms : Motion::volumeSlider,
-                    Motion::panelCurve(), [this](double v) {
-                        shown_ = v;
-                        update();
-                    });
+    Motion::animate(this, valueAnimation_, shown_, value_, duration, Motion::panelCurve(), [this](double v) {
+        shown_ = v;
+        update();
+    });
 }
 
 void VolumeSlider::setControlHeight(int height) {

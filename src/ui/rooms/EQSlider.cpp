@@ -1,5 +1,7 @@
 #include "ui/rooms/EQSlider.h"
 
+#include "platform/Haptics.h"
+
 #include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
 
@@ -161,6 +163,8 @@ void EQSlider::report(double x) {
     update();
     if (next == value_)
         return;
+    if (next == 0)
+        Haptics::alignment(); // landing on the centre is felt, not only seen
     emit changed(next);
 }
 

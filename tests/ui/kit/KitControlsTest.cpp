@@ -68,6 +68,9 @@ TEST(VolumeSliderInput, EveryPointerEventReportsAndDraggingSkipsTheAnimation) {
     test::ManualTime time;
     VolumeSlider slider(30);
     slider.resize(300, 30);
+    slider.setValue(40); // not on screen yet: it appears with its value, no sweep from 0
+    EXPECT_DOUBLE_EQ(slider.shownValue(), 40);
+    EXPECT_DOUBLE_EQ(slider.labelRoll(), 1.0);
     slider.show();
     QSignalSpy changed(&slider, &VolumeSlider::changed);
     QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(150, 15));

@@ -1,6 +1,7 @@
 // The rooms' controls that need no speakers: the EQ slider's mapping and input, the footer's
 // keyboard targets and row actions, the searching tile's wait and the banners' callbacks.
 #include "core/Texts.h"
+#include "platform/Haptics.h"
 #include "support/FakeFooterSettings.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
@@ -77,6 +78,29 @@ TEST(EQSlider, ReportsOnlyNewValuesResetsOnDoubleClickAndClampsSteps) {
     ASSERT_EQ(changed.count(), 2);
     EXPECT_EQ(changed[0].at(0).toInt(), 10);
     EXPECT_EQ(changed[1].at(0).toInt(), -10);
+}
+
+// A drag ticks once each time it arrives at the centre; holding there or a double-click reset
+// does not tick.
+TEST(EQSlider, LandingOnTheCentreTicksOnce) {
+    EQSlider slider(16);
+    slider.resize(216, 16);
+    QObject::connect(&slider, &EQSlider::changed, &slider, &EQSlider::setValue);
+    const auto at = [](int value) { return QPoint(int(EQSlider::position(value, 216, 16)), 8); };
+    slider.setValue(-3);
+    const int before = Haptics::alignments();
+    QTest::mousePress(&slider, Qt::LeftButton, {}, at(-3));
+    for (const int value : {-1, 0, 0, 2, 0, -2, 0})
+        QTest::mouseMove(&slider, at(value));
+    QTest::mouseRelease(&slider, Qt::LeftButton, {}, at(0));
+    EXPECT_EQ(Haptics::alignments() - before, 3);
+    EXPECT_EQ(slider.value(), 0);
+
+    slider.setValue(5);
+    QTest::mouseDClick(&slider, Qt::LeftButton, {}, at(5));
+    QTest::mouseRelease(&slider, Qt::LeftButton, {}, at(5));
+    EXPECT_EQ(slider.value(), 0);
+    EXPECT_EQ(Haptics::alignments() - before, 3);
 }
 
 TEST(EQSlider, AssistiveTechnologySeesTheNumberAndStepsIt) {
