@@ -1,6 +1,8 @@
 #include "ui/rooms/MiniSwitch.h"
 
 #include "ui/kit/Ink.h"
+#include "ui/kit/Motion.h"
+#include "ui/rooms/DrawnSwitch.h"
 
 #include <QPainter>
 
@@ -8,18 +10,20 @@ MiniSwitch::MiniSwitch(QWidget* parent) : QAbstractButton(parent) {
     setCheckable(true);
     setFixedSize(26, 15);
     setCursor(Qt::PointingHandCursor);
+    connect(this, &QAbstractButton::toggled, this, [this](bool on) {
+        // A switch not on screen yet shows its state at once.
+        const std::chrono::milliseconds duration =
+            isVisible() ? Motion::tooltip : std::chrono::milliseconds(0);
+        Motion::animate(this, animation_, amount_, on ? 1.0 : 0.0, duration, Motion::panelCurve(),
+                        [this](double amount) {
+                            amount_ = amount;
+                            update();
+                        });
+    });
 }
 
 void MiniSwitch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    const QRectF track(0, 0, 26, 15);
-    painter.setBrush(isChecked() ? palette().color(QPalette::Highlight)
-                                 : Ink::primary(Ink::scheme(this), 0.15));
-    painter.drawRoundedRect(track, 7.5, 7.5);
-    const double knob = 15 - 3;
-    const double left = isChecked() ? 26 - 1.5 - knob : 1.5;
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(left, 1.5, knob, knob));
+    DrawnSwitch::paintAmount(painter, QRectF(0, 0, 26, 15), Ink::scheme(this), amount_);
 }

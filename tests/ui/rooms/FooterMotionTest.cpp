@@ -14,6 +14,7 @@
 #include "ui/rooms/FooterCloseButton.h"
 #include "ui/rooms/FooterRowFrame.h"
 #include "ui/rooms/KeyboardFooter.h"
+#include "ui/rooms/MiniSwitch.h"
 #include "ui/rooms/SearchingTile.h"
 #include "ui/rooms/SectionReveal.h"
 
@@ -298,6 +299,25 @@ TEST(KeyCapMotion, OnlyTheFillAnimates) {
     EXPECT_DOUBLE_EQ(cap.faceOpacity(), 0.8);
     time.advance(Motion::keyCap);
     EXPECT_DOUBLE_EQ(cap.fillOpacity(), 0.10);
+}
+
+TEST(SwitchMotion, AShownSwitchSlidesAnUnshownOneJumps) {
+    test::ManualTime time{1ms};
+    MiniSwitch hidden;
+    hidden.setChecked(true);
+    EXPECT_DOUBLE_EQ(hidden.onAmount(), 1.0);
+
+    MiniSwitch shown;
+    shown.show();
+    shown.setChecked(true);
+    time.advance(37ms);
+    EXPECT_NEAR(shown.onAmount(), panelAt(37ms, Motion::tooltip), 0.01);
+    EXPECT_LT(shown.onAmount(), 1.0);
+    time.advance(Motion::tooltip);
+    EXPECT_DOUBLE_EQ(shown.onAmount(), 1.0);
+    shown.setChecked(false);
+    time.advance(Motion::tooltip);
+    EXPECT_DOUBLE_EQ(shown.onAmount(), 0.0);
 }
 
 struct TileCase {
