@@ -1,6 +1,7 @@
 #pragma once
 
 // The footer's settings as plain values, with a log of what the footer asked for.
+#include "ui/kit/KeyboardFocus.h"
 #include "ui/rooms/RoomsEnvironment.h"
 
 #include <QStringList>
@@ -44,6 +45,20 @@ private:
     bool recording_ = false;
     bool volumeKeys_ = true;
     bool login_ = false;
+};
+
+// What the footer takes of the rooms' environment: the panel's keyboard focus and these
+// settings, no household, no health check.
+struct FooterEnvironment {
+    KeyboardFocus focus;
+    FakeFooterSettings settings;
+    RoomsEnvironment env{.household = nullptr,
+                         .focus = &focus,
+                         .presence = nullptr,
+                         .health = nullptr,
+                         .support = nullptr,
+                         .settings = &settings,
+                         .openNetworkSettings = {}};
 };
 
 } // namespace test

@@ -136,14 +136,7 @@ void VolumeSlider::leaveEvent(QEvent*) {
 }
 
 void VolumeSlider::setHovering(bool hovering) {
-    if (hovering == hovering_)
-        return;
-    hovering_ = hovering;
-    Motion::animate(this, hoverAnimation_, hover_, hovering ? 1.0 : 0.0, Motion::hover, Motion::hoverCurve(),
-                    [this](double p) {
-                        hover_ = p;
-                        update();
-                    });
+    hover_.set(hovering);
 }
 
 void VolumeSlider::drawLabel(QPainter& painter, const QRectF& box, const QFont& font,
@@ -192,7 +185,7 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
     const double radius = h / 2;
 
     // Track: 0.12, 0.16 while hovered or focused.
-    const double trackAlpha = focused_ ? 0.16 : 0.12 + 0.04 * hover_;
+    const double trackAlpha = focused_ ? 0.16 : 0.12 + 0.04 * hover_.progress();
     const QColor trackColour = Ink::primary(scheme, trackAlpha);
     track_.draw(painter, box.size(), trackColour.rgba(), [&](QPainter& p) {
         QPainterPath capsule;
@@ -227,9 +220,9 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
     painter.restore();
 
     // Grip: centred on the fill's rounded end, only while hovered and the fill is long enough.
-    if (hover_ > 0 && 2.2 * h < f) {
+    if (hover_.progress() > 0 && 2.2 * h < f) {
         QColor grip = Ink::textBackground(this);
-        grip.setAlphaF(static_cast<float>(0.35 * hover_));
+        grip.setAlphaF(static_cast<float>(0.35 * hover_.progress()));
         const double gh = 0.4 * h;
         painter.setPen(Qt::NoPen);
         painter.setBrush(grip);

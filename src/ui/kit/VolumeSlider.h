@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/kit/EasedFlag.h"
+#include "ui/kit/Motion.h"
+
 #include "ui/kit/LayerCache.h"
 
 #include <QWidget>
@@ -29,7 +32,7 @@ public:
     void setHighlighted(bool focused);
     void setName(const QString& name);
     bool dragging() const { return dragging_; }
-    bool hovering() const { return hovering_; }
+    bool hovering() const { return hover_.isOn(); }
     double shownValue() const { return shown_; }
     double labelRoll() const { return roll_; } // 1 when the digits are at rest
 
@@ -67,10 +70,8 @@ private:
     double h_ = 30;
     bool focused_ = false;
     bool dragging_ = false;
-    bool hovering_ = false;
-    double hover_ = 0;
     QVariantAnimation* valueAnimation_ = nullptr;
-    QVariantAnimation* hoverAnimation_ = nullptr;
+    EasedFlag hover_{this, Motion::hover, Motion::hoverCurve(), [this] { update(); }};
     QVariantAnimation* rollAnimation_ = nullptr;
     int previous_ = 0;
     double roll_ = 1;

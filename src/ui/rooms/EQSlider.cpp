@@ -90,7 +90,7 @@ void EQSlider::setValue(int value) {
     value_ = value;
     // The knob follows the pointer during a drag; any other change glides there, unless the
     // slider is not on screen yet (it appears with the value it is given).
-    const auto duration = dragging_ || !isVisible() ? 0ms : Motion::equaliser;
+    const auto duration = drag_.isOn() || !isVisible() ? 0ms : Motion::equaliser;
     Motion::animate(this, valueAnimation_, shown_, value_, duration, Motion::panelCurve(), [this](double v) {
         shown_ = v;
         update();
@@ -103,34 +103,20 @@ void EQSlider::setValue(int value) {
 }
 
 double EQSlider::knobScale() const {
-    return 1 + 0.12 * drag_;
+    return 1 + 0.12 * drag_.progress();
 }
 
 double EQSlider::trackOpacity() const {
     // Lighter while hovered or dragged; each of the two moves at its own pace.
-    return 0.12 + 0.04 * std::max(hover_, drag_);
+    return 0.12 + 0.04 * std::max(hover_.progress(), drag_.progress());
 }
 
 void EQSlider::setDragging(bool dragging) {
-    if (dragging == dragging_)
-        return;
-    dragging_ = dragging;
-    Motion::animate(this, dragAnimation_, drag_, dragging ? 1.0 : 0.0, Motion::press, Motion::panelCurve(),
-                    [this](double p) {
-                        drag_ = p;
-                        update();
-                    });
+    drag_.set(dragging);
 }
 
 void EQSlider::setHovering(bool hovering) {
-    if (hovering == hovering_)
-        return;
-    hovering_ = hovering;
-    Motion::animate(this, hoverAnimation_, hover_, hovering ? 1.0 : 0.0, Motion::hover, Motion::hoverCurve(),
-                    [this](double p) {
-                        hover_ = p;
-                        update();
-                    });
+    hover_.set(hovering);
 }
 
 void EQSlider::increment() {

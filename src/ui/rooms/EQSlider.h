@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/kit/EasedFlag.h"
+#include "ui/kit/Motion.h"
+
 #include <QWidget>
 
 class QVariantAnimation;
@@ -19,8 +22,8 @@ public:
 
     int value() const { return value_; }
     void setValue(int value);
-    bool dragging() const { return dragging_; }
-    bool hovering() const { return hovering_; }
+    bool dragging() const { return drag_.isOn(); }
+    bool hovering() const { return hover_.isOn(); }
 
     // What is drawn at this moment: the knob's value (between two whole values while gliding),
     // the fill's opacity (0 at the centre), the knob's scale, the track's opacity.
@@ -59,15 +62,11 @@ private:
 
     int value_ = 0;
     int height_;
-    bool hovering_ = false;
-    bool dragging_ = false;
     bool resetOnRelease_ = false;
     double shown_ = 0;
     double fill_ = 0;
-    double drag_ = 0;  // 0 at rest, 1 while dragging
-    double hover_ = 0; // 0 at rest, 1 while hovered
     QVariantAnimation* valueAnimation_ = nullptr;
     QVariantAnimation* fillAnimation_ = nullptr;
-    QVariantAnimation* dragAnimation_ = nullptr;
-    QVariantAnimation* hoverAnimation_ = nullptr;
+    EasedFlag drag_{this, Motion::press, Motion::panelCurve(), [this] { update(); }};
+    EasedFlag hover_{this, Motion::hover, Motion::hoverCurve(), [this] { update(); }};
 };

@@ -35,14 +35,7 @@ void FooterRowFrame::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void FooterRowFrame::setHovering(bool hovering) {
-    if (hovering == hovering_)
-        return;
-    hovering_ = hovering;
-    Motion::animate(this, hoverAnimation_, hoverProgress_, hovering ? 1 : 0, Motion::hover,
-                    Motion::hoverCurve(), [this](double progress) {
-                        hoverProgress_ = progress;
-                        update();
-                    });
+    hover_.set(hovering);
 }
 
 void FooterRowFrame::enterEvent(QEnterEvent*) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/kit/EasedFlag.h"
+#include "ui/kit/Motion.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -19,9 +22,9 @@ public:
     QHBoxLayout* content() const { return content_; }
     void setKeyed(bool keyed);
     bool keyed() const { return keyed_; }
-    double fill() const { return keyed_ ? 0.08 : hovering_ ? 0.05 : 0; }
+    double fill() const { return keyed_ ? 0.08 : hover_.isOn() ? 0.05 : 0; }
     // The fill as drawn while a hover change animates.
-    double drawnFill() const { return keyed_ ? 0.08 : 0.05 * hoverProgress_; }
+    double drawnFill() const { return keyed_ ? 0.08 : 0.05 * hover_.progress(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,7 +38,5 @@ private:
     std::function<void()> action_;
     QHBoxLayout* content_ = nullptr;
     bool keyed_ = false;
-    bool hovering_ = false;
-    double hoverProgress_ = 0;
-    QVariantAnimation* hoverAnimation_ = nullptr;
+    EasedFlag hover_{this, Motion::hover, Motion::hoverCurve(), [this] { update(); }};
 };

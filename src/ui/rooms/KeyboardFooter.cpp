@@ -355,14 +355,14 @@ double KeyboardFooter::backgroundFill() const {
     const bool open = environment_.focus && environment_.focus->shortcutsOpen();
     if (environment_.focus && environment_.focus->onFooter())
         return 0.08;
-    return hovering_ && !open ? 0.05 : 0;
+    return hover_.isOn() && !open ? 0.05 : 0;
 }
 
 double KeyboardFooter::drawnBackgroundFill() const {
     const bool open = environment_.focus && environment_.focus->shortcutsOpen();
     if (environment_.focus && environment_.focus->onFooter())
         return 0.08;
-    return open ? 0 : 0.05 * hoverProgress_;
+    return open ? 0 : 0.05 * hover_.progress();
 }
 
 bool KeyboardFooter::accessibilityNoticeShown() const {
@@ -464,19 +464,12 @@ void KeyboardFooter::paintHover() {
     const Scheme scheme = Ink::scheme(this);
     more_->setColor(onFooter ? Ink::color(InkLevel::Primary, scheme)
                              : Ink::mix(Ink::color(InkLevel::Secondary, scheme),
-                                        Ink::color(InkLevel::Primary, scheme), hoverProgress_));
+                                        Ink::color(InkLevel::Primary, scheme), hover_.progress()));
     update();
 }
 
 void KeyboardFooter::setHovering(bool hovering) {
-    if (hovering == hovering_)
-        return;
-    hovering_ = hovering;
-    Motion::animate(this, hoverAnimation_, hoverProgress_, hovering ? 1 : 0, Motion::hover,
-                    Motion::hoverCurve(), [this](double progress) {
-                        hoverProgress_ = progress;
-                        paintHover();
-                    });
+    hover_.set(hovering);
 }
 
 void KeyboardFooter::placeCloseButton() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/kit/EasedFlag.h"
+#include "ui/kit/Motion.h"
+
 #include "core/Clock.h"
 #include "ui/rooms/FooterRow.h"
 #include "ui/rooms/RoomsEnvironment.h"
@@ -82,9 +85,7 @@ private:
     QWidget* buildHints();
 
     RoomsEnvironment environment_;
-    bool hovering_ = false;
-    double hoverProgress_ = 0;
-    QVariantAnimation* hoverAnimation_ = nullptr;
+    EasedFlag hover_{this, Motion::hover, Motion::hoverCurve(), [this] { paintHover(); }};
     // False while the constructor builds: the first state is shown without transitions.
     bool animated_ = false;
     bool volumePreview_ = false;

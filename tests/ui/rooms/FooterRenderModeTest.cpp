@@ -56,15 +56,10 @@ protected:
     }
 
     test::ManualTime time;
-    KeyboardFocus focus;
-    test::FakeFooterSettings settings;
-    RoomsEnvironment env{.household = nullptr,
-                         .focus = &focus,
-                         .presence = nullptr,
-                         .health = nullptr,
-                         .support = nullptr,
-                         .settings = &settings,
-                         .openNetworkSettings = {}};
+    test::FooterEnvironment fixture;
+    KeyboardFocus& focus = fixture.focus;
+    test::FakeFooterSettings& settings = fixture.settings;
+    RoomsEnvironment& env = fixture.env;
 };
 
 TEST_F(RenderModeFooter, ShowsNoNoticeNoPreviewAndDrawnSwitches) {
