@@ -1,6 +1,7 @@
 // Hover feedback and tooltips: ink and chrome, padding rules, the delay, warmth and click rules
 // of the bubble, its placement, on the manual clock and the hand-stepped driver.
 #include "support/ManualTime.h"
+#include "support/PointerEvents.h"
 #include "ui/kit/Hoverable.h"
 #include "ui/kit/Motion.h"
 #include "ui/kit/SymbolButton.h"
@@ -14,14 +15,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void enter(QWidget* w) {
-    QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QCoreApplication::sendEvent(w, &event);
-}
-void leave(QWidget* w) {
-    QEvent event(QEvent::Leave);
-    QCoreApplication::sendEvent(w, &event);
-}
+using test::enter;
+using test::leave;
+
 void leftPress(QWidget* w) {
     QMouseEvent event(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3), QPointF(3, 3), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);

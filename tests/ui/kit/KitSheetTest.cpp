@@ -1,6 +1,7 @@
 // The rendered sheet of the kit for reviewers: every symbol and bundle icon, and every control,
 // in both schemes at device pixel ratio 2, written to build/artifacts/ (not compared).
 #include "support/ManualTime.h"
+#include "support/PointerEvents.h"
 #include "ui/kit/Artwork.h"
 #include "ui/kit/BlurFade.h"
 #include "ui/kit/BundleIcon.h"
@@ -87,10 +88,7 @@ TEST(Sheet, SymbolsAndIconsInBothSchemes) {
 
 using namespace std::chrono_literals;
 
-void enter(QWidget* w) {
-    QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QCoreApplication::sendEvent(w, &event);
-}
+using test::enter;
 
 // One scheme's sheet: every control in its resting and its interesting states.
 class Sheet : public QWidget {

@@ -4,6 +4,7 @@
 #include "core/Texts.h"
 #include "support/FakeFooterSettings.h"
 #include "support/ManualTime.h"
+#include "support/PointerEvents.h"
 #include "ui/kit/BlurFade.h"
 #include "ui/kit/HUDPreview.h"
 #include "ui/kit/Ink.h"
@@ -39,15 +40,8 @@ double panelAt(std::chrono::milliseconds elapsed, std::chrono::milliseconds tota
     return Motion::panelCurve().valueForProgress(double(elapsed.count()) / double(total.count()));
 }
 
-void enter(QWidget* widget) {
-    QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QCoreApplication::sendEvent(widget, &event);
-}
-
-void leave(QWidget* widget) {
-    QEvent event(QEvent::Leave);
-    QCoreApplication::sendEvent(widget, &event);
-}
+using test::enter;
+using test::leave;
 
 // Lets the layouts take the heights the transitions gave them.
 void layOut(QWidget& widget) {

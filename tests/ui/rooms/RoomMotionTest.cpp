@@ -3,6 +3,7 @@
 // animation follows start nothing.
 #include "protocol/SpeakerModel.h"
 #include "support/ManualTime.h"
+#include "support/PointerEvents.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
 #include "ui/kit/Motion.h"
@@ -56,14 +57,8 @@ int running(const RoomRow& row) {
 // hovers them.
 constexpr QPoint awayFromThePointer(200, 200);
 
-void enter(QWidget* widget) {
-    QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QCoreApplication::sendEvent(widget, &event);
-}
-void leave(QWidget* widget) {
-    QEvent event(QEvent::Leave);
-    QCoreApplication::sendEvent(widget, &event);
-}
+using test::enter;
+using test::leave;
 
 class RowMotion : public ::testing::Test {
 protected:
