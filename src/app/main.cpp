@@ -3,6 +3,9 @@
 #include "platform/DBusInstanceChannel.h"
 #include "platform/InstanceArguments.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <dlfcn.h>
@@ -51,10 +54,24 @@ std::optional<int> handOverEarly(int argc, char** argv) {
     return 1;
 }
 
-// Loads the program proper, found through this executable's run path: next to it in the
-// build, in the program's library folder once installed.
+// The program proper: next to this executable in the build, in the program's library folder
+// once installed. Found from the executable's own place rather than through the dynamic
+// loader's run path, which a sanitizer's dlopen wrapper does not see.
+QByteArray programModule() {
+    const QDir here =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absoluteDir();
+    const QString candidates[] = {
+        here.filePath(QStringLiteral("tamber-program.so")),
+        here.filePath(QStringLiteral("../" TAMBER_LIBDIR "/tamber/tamber-program.so")),
+    };
+    for (const QString& candidate : candidates)
+        if (QFileInfo::exists(candidate))
+            return QFile::encodeName(candidate);
+    return QByteArrayLiteral("tamber-program.so"); // the loader's own search
+}
+
 int runProgram(int argc, char** argv) {
-    void* program = dlopen("tamber-program.so", RTLD_LAZY | RTLD_LOCAL);
+    void* program = dlopen(programModule().constData(), RTLD_LAZY | RTLD_LOCAL);
     if (!program) {
         std::fprintf(stderr, "tamber: cannot load the program: %s\n", dlerror());
         return 1;
