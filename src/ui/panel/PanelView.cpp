@@ -360,11 +360,7 @@ void PanelView::updateGroupColumn() {
                     -> QWidget* { return new PresetMenu(listGroup, household, parent); },
                 column);
             stack->addWidget(tileAround(roomList_, column));
-            auto* footer = new QWidget(column);
-            auto* footerLayout = new QVBoxLayout(footer);
-            footerLayout->setContentsMargins(12, 10, 12, 10);
-            footerLayout->addWidget(new KeyboardFooter(environment_.rooms(), footer));
-            stack->addWidget(footer);
+            stack->addWidget(new KeyboardFooter(environment_.rooms(), column));
             nowPlaying_->raise();
             groupColumn_ = column;
             fresh = column;

@@ -98,7 +98,9 @@ StatusLevel statusLevel(HealthLevel level) {
 KeyboardFooter::KeyboardFooter(const RoomsEnvironment& environment, QWidget* parent)
     : QWidget(parent), environment_(environment) {
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
+    // The panel's padding around the footer belongs to it: the pill's fill, its hover and its
+    // click cover it, and the close button may reach into it.
+    column->setContentsMargins(padding.left(), padding.top(), padding.right(), padding.bottom());
     // One of the two shows at a time; while they swap, one closes as the other opens.
     column->setSpacing(0);
 

@@ -8,6 +8,7 @@
 #include "ui/rooms/RoomsEnvironment.h"
 
 #include <QEvent>
+#include <QMargins>
 #include <QWidget>
 
 #include <optional>
@@ -29,6 +30,9 @@ class StatusDot;
 class KeyboardFooter : public QWidget {
     Q_OBJECT
 public:
+    // The room the panel leaves around the footer, drawn and hit as part of it.
+    static constexpr QMargins padding{12, 10, 12, 10};
+
     explicit KeyboardFooter(const RoomsEnvironment& environment, QWidget* parent = nullptr);
 
     // Whether the keyboard focus sits on `row` of the expanded footer; with no row, whether it
