@@ -95,6 +95,12 @@ QPalette palette(Scheme scheme) {
         p.setColor(QPalette::HighlightedText, QColor(0x1a, 0x1a, 0x1a));
         p.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 102));
     }
+    // Disabled entries (a menu's unavailable item) in the tertiary ink, without the etched
+    // shadow styles draw from the light role.
+    const QColor dim = color(InkLevel::Tertiary, scheme);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, dim);
+    p.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent);
     return p;
 }
 

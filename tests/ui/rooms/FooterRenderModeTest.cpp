@@ -129,13 +129,13 @@ TEST_F(RenderModeFooter, TheLoginSwitchFollowsTheRenderersAmount) {
 TEST_F(RenderModeFooter, DrawsTheExpandedFooterInBothSchemes) {
     QDir().mkpath(QStringLiteral(TAMBER_ARTIFACTS_DIR));
     focus.setHintsOpen(true);
-    RenderMode::setLogin(0.5);
+    RenderMode::setLogin(1); // as render mode starts: both switches on
     for (Scheme scheme : {Scheme::Dark, Scheme::Light}) {
         QWidget tile;
         tile.setPalette(Ink::palette(scheme));
         tile.setAutoFillBackground(true);
         auto* column = new QVBoxLayout(&tile);
-        column->setContentsMargins(12, 10, 12, 10);
+        column->setContentsMargins(0, 0, 0, 0); // the footer holds the panel's padding itself
         column->addWidget(new KeyboardFooter(env));
         tile.resize(320, tile.sizeHint().height());
         tile.show();
