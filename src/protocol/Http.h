@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/CurlSession.h"
+
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QList>
@@ -51,6 +53,12 @@ public:
     // refused connection, `timeout` without progress or `limit` in all (TimeoutError), the
     // connection closed before the answer was complete (RemoteHostClosedError), any other
     // network failure.
+    // The transfer a request makes: its URL, headers and body with the two limits (`idle`
+    // without progress, `limit` in all). Nothing when the URL is no usable http URL.
+    static std::optional<CurlSession::Request> transfer(const QNetworkRequest& request, QByteArray verb,
+                                                        QByteArray body, std::chrono::milliseconds idle,
+                                                        std::chrono::milliseconds limit);
+
     static QCoro::Task<HttpResponse> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                                           std::chrono::milliseconds timeout,
                                           std::chrono::milliseconds limit = callLimit);
