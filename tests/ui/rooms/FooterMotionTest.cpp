@@ -77,6 +77,15 @@ protected:
     KeyboardFocus& focus = fixture.focus;
     test::FakeFooterSettings& settings = fixture.settings;
     RoomsEnvironment& env = fixture.env;
+    // An open footer in `window` while the volume keys are on but not granted: the notice shows.
+    KeyboardFooter& openWithoutTheKeys(QWidget& window) {
+        settings.trusted = false;
+        focus.setShortcutsOpen(true);
+        auto* placed = new KeyboardFooter(env, &window);
+        window.show();
+        return *placed;
+    }
+
     QWidget host;
     KeyboardFooter* footer = nullptr;
 };
@@ -206,12 +215,8 @@ TEST_F(FooterMotion, ThePreviewFadesInSlowerThanItLeaves) {
 }
 
 TEST_F(FooterMotion, TheNoticeBlursAwayOnceTheKeysAreGranted) {
-    settings.trusted = false;
-    focus.setShortcutsOpen(true);
     QWidget window;
-    auto* placed = new KeyboardFooter(env, &window);
-    KeyboardFooter& untrusted = *placed;
-    window.show();
+    KeyboardFooter& untrusted = openWithoutTheKeys(window);
     auto* notice = untrusted.findChild<QWidget*>(u"accessibilityNotice"_s);
     ASSERT_TRUE(notice->isVisibleTo(&untrusted));
 
@@ -229,12 +234,8 @@ TEST_F(FooterMotion, TheNoticeBlursAwayOnceTheKeysAreGranted) {
 }
 
 TEST_F(FooterMotion, TheNoticeFollowsTheVolumeKeysSwitchAtOnce) {
-    settings.trusted = false;
-    focus.setShortcutsOpen(true);
     QWidget window;
-    auto* placed = new KeyboardFooter(env, &window);
-    KeyboardFooter& untrusted = *placed;
-    window.show();
+    KeyboardFooter& untrusted = openWithoutTheKeys(window);
     auto* notice = untrusted.findChild<QWidget*>(u"accessibilityNotice"_s);
     settings.setVolumeKeys(false);
     EXPECT_FALSE(notice->isVisibleTo(&untrusted));
