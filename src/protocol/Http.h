@@ -25,7 +25,7 @@ struct HttpResponse {
 };
 
 // The one HTTP layer under every speaker request: control calls, device descriptions and
-// event subscriptions, on libcurl driven by the main thread's event loop (CurlSession).
+// event subscriptions, on libcurl driven on a thread of its own (CurlSession).
 //
 // Each call sends its request exactly once and waits for the whole answer: status, headers and
 // a body complete by its Content-Length (or chunked end). It fails without an answer when
