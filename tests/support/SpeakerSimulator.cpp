@@ -443,7 +443,8 @@ private:
     QString error_;
 };
 
-SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_shared<SimCore>()) {
+SpeakerSimulator::SpeakerSimulator(FakeHousehold household, int threads)
+    : core_(std::make_shared<SimCore>()) {
     core_->household = std::move(household);
     installStandardActions(core_->actions);
     installGroupingActions(core_->actions);
@@ -452,37 +453,52 @@ SpeakerSimulator::SpeakerSimulator(FakeHousehold household) : core_(std::make_sh
     core_->genaHook = [gena = gena_.get()](const QString& uuid, Service service) {
         gena->changed(uuid, service);
     };
-    thread_.setObjectName(QStringLiteral("speaker-simulator"));
-    server_ = new SimServer(core_);
-    server_->moveToThread(&thread_);
-    QObject::connect(&thread_, &QThread::finished, server_, &QObject::deleteLater);
-    thread_.start();
+    for (int i = 0; i < std::max(1, threads); ++i) {
+        auto thread = std::make_unique<QThread>();
+        thread->setObjectName(QStringLiteral("speaker-simulator"));
+        auto* server = new SimServer(core_);
+        server->moveToThread(thread.get());
+        QObject::connect(thread.get(), &QThread::finished, server, &QObject::deleteLater);
+        thread->start();
+        servers_.push_back(server);
+        threads_.push_back(std::move(thread));
+    }
     QString error;
-    QMetaObject::invokeMethod(
-        server_,
-        [this, &error] {
-            for (const FakeSpeaker& speaker : core_->household.speakers)
-                if (!server_->listen(speaker.host)) {
-                    error = server_->error();
-                    return;
-                }
-        },
-        Qt::BlockingQueuedConnection);
-    if (!error.isEmpty()) {
+    for (const FakeSpeaker& speaker : core_->household.speakers) {
+        SimServer* server = serverOf(speaker.host);
         QMetaObject::invokeMethod(
-            server_, [this] { server_->closeAll(); }, Qt::BlockingQueuedConnection);
-        thread_.quit();
-        thread_.wait();
-        throw std::runtime_error(
-            (QStringLiteral("speaker simulator: cannot listen on ") + error).toStdString());
+            server,
+            [server, host = speaker.host, &error] {
+                if (!server->listen(host))
+                    error = server->error();
+            },
+            Qt::BlockingQueuedConnection);
+        if (!error.isEmpty()) {
+            stop();
+            throw std::runtime_error(
+                (QStringLiteral("speaker simulator: cannot listen on ") + error).toStdString());
+        }
     }
 }
 
 SpeakerSimulator::~SpeakerSimulator() {
-    QMetaObject::invokeMethod(
-        server_, [this] { server_->closeAll(); }, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
+    stop();
+}
+
+void SpeakerSimulator::stop() {
+    for (SimServer* server : servers_)
+        QMetaObject::invokeMethod(
+            server, [server] { server->closeAll(); }, Qt::BlockingQueuedConnection);
+    for (const auto& thread : threads_) {
+        thread->quit();
+        thread->wait();
+    }
+    servers_.clear();
+    threads_.clear();
+}
+
+SimServer* SpeakerSimulator::serverOf(const QString& host) const {
+    return servers_[qHash(host, 0) % servers_.size()];
 }
 
 FakeHousehold SpeakerSimulator::household() const {
@@ -531,19 +547,20 @@ void SpeakerSimulator::setClosesConnections(const QString& host, bool closes) {
 }
 
 void SpeakerSimulator::setOffline(const QString& host, bool offline) {
-    bool ok = true;
+    SimServer* server = serverOf(host);
+    QString error;
     QMetaObject::invokeMethod(
-        server_,
-        [this, host, offline, &ok] {
+        server,
+        [server, host, offline, &error] {
             if (offline)
-                server_->close(host);
-            else
-                ok = server_->listen(host);
+                server->close(host);
+            else if (!server->listen(host))
+                error = server->error();
         },
         Qt::BlockingQueuedConnection);
-    if (!ok)
+    if (!error.isEmpty())
         throw std::runtime_error(
-            (QStringLiteral("speaker simulator: cannot listen on ") + server_->error()).toStdString());
+            (QStringLiteral("speaker simulator: cannot listen on ") + error).toStdString());
 }
 
 QList<SimRequest> SpeakerSimulator::requests() const {
@@ -587,7 +604,7 @@ void SpeakerSimulator::setChangeHook(ChangeHook hook) {
 }
 
 QObject* SpeakerSimulator::threadContext() const {
-    return server_;
+    return servers_.front();
 }
 
 } // namespace sim

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace sim {
 
@@ -63,8 +64,10 @@ using ChangeHook = std::function<void(const QString& uuid, Service service)>;
 class SpeakerSimulator {
 public:
     // Starts a server for every speaker of `household`; throws std::runtime_error when an
-    // address cannot be bound.
-    explicit SpeakerSimulator(FakeHousehold household);
+    // address cannot be bound. The servers share one thread, or are spread over `threads`
+    // threads (by host), so that many speakers answer at once as real ones do; requests to
+    // different speakers then reach the log in no fixed order.
+    explicit SpeakerSimulator(FakeHousehold household, int threads = 1);
     ~SpeakerSimulator();
     SpeakerSimulator(const SpeakerSimulator&) = delete;
     SpeakerSimulator& operator=(const SpeakerSimulator&) = delete;
@@ -100,7 +103,7 @@ public:
     ActionHandler handler(Service service, const QString& action) const;
     void setMethodHandler(const QByteArray& method, MethodHandler handler);
     void setChangeHook(ChangeHook hook);
-    // An object living on the simulator's thread, for work that must run there.
+    // An object living on the simulator's (first) thread, for work that must run there.
     QObject* threadContext() const;
 
     // The speakers' event subscriptions and the NOTIFY requests they send (SimGena.h).
@@ -109,8 +112,11 @@ public:
 private:
     std::shared_ptr<SimCore> core_;
     std::unique_ptr<SimGena> gena_;
-    QThread thread_;
-    SimServer* server_ = nullptr;
+    SimServer* serverOf(const QString& host) const;
+    void stop();
+
+    std::vector<std::unique_ptr<QThread>> threads_;
+    std::vector<SimServer*> servers_; // one per thread, each on its own
 };
 
 // Text escaped for XML content and attributes.
