@@ -136,7 +136,7 @@ void CurlEngine::run() {
     while (true) {
         serveDue();
         publish();
-        const int count = ::epoll_wait(epoll_, ready.data(), int(ready.size()), waitMillis());
+        const int count = wait(ready.data(), int(ready.size()));
         bool commands = false;
         // Sockets first, commands after: a cancelled transfer may close a socket, and a started
         // one may open another under the same number, which an entry of this batch speaks of.
@@ -150,6 +150,27 @@ void CurlEngine::run() {
         if (commands && !obey())
             return;
     }
+}
+
+// Waits for sockets or commands. Right after activity it looks again and again for a short
+// while before it sleeps: the caller's next request, or the answer to the request just sent,
+// most often comes within that time, and a sleeping thread takes far longer than that to
+// wake on another processor.
+int CurlEngine::wait(epoll_event* events, int capacity) {
+    while (Steady::now() < busyUntil_) {
+        const int count = ::epoll_wait(epoll_, events, capacity, 0);
+        if (count != 0)
+            return noteActivity(count);
+        if (waitMillis() == 0)
+            return 0; // a time-out is due
+    }
+    return noteActivity(::epoll_wait(epoll_, events, capacity, waitMillis()));
+}
+
+int CurlEngine::noteActivity(int count) {
+    if (count > 0)
+        busyUntil_ = Steady::now() + busyWindow;
+    return count;
 }
 
 // Carries out the commands that wait; false once told to stop.

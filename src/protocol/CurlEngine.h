@@ -18,6 +18,8 @@
 
 #include <curl/curl.h>
 
+struct epoll_event;
+
 // libcurl's multi interface on a thread of its own: the sockets libcurl watches are kept in one
 // epoll set, and the thread waits on that set alone, with libcurl's own time-out and the limits
 // of each transfer as the wait's time-out. Connections are kept alive and reused where the
@@ -82,6 +84,8 @@ private:
     static size_t onBody(char* data, size_t size, size_t count, void* transfer);
     static int onPrerequest(void* transfer, char*, char*, int, int);
 
+    int wait(epoll_event* events, int capacity);
+    int noteActivity(int count);
     bool obey();
     void start(Id id, Request request);
     void cancel(Id id);
@@ -104,6 +108,8 @@ private:
     CURLM* multi_ = nullptr;
     int epoll_ = -1;
     int wake_ = -1; // eventfd: commands wait
+    static constexpr std::chrono::microseconds busyWindow{50};
+    Steady::time_point busyUntil_;
     std::optional<Steady::time_point> curlDue_;
     std::optional<Steady::time_point> watchdogAt_;
     std::unordered_map<int, Watch> watches_;
