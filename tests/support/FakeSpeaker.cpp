@@ -93,42 +93,67 @@ QString streamMetaData(const QString& station, const QString& streamContent, con
 }
 
 QString zoneGroupState(const FakeHousehold& household) {
-    const auto member = [&](const FakeSpeaker& speaker, const QString& element) {
-        QString text =
-            QStringLiteral("<%1 UUID=\"%2\" Location=\"http://%3:1400/xml/device_description.xml\" "
-                           "ZoneName=\"%4\"")
-                .arg(element, xmlEscape(speaker.uuid), xmlEscape(speaker.host), xmlEscape(speaker.zoneName));
-        if (speaker.invisible || element == QLatin1String("Satellite"))
-            text += QStringLiteral(" Invisible=\"1\"");
-        if (speaker.zoneBridge)
-            text += QStringLiteral(" IsZoneBridge=\"1\"");
-        text += QStringLiteral(" BootSeq=\"%1\"").arg(speaker.bootSeq);
-        for (auto it = speaker.topologyAttributes.cbegin(); it != speaker.topologyAttributes.cend(); ++it)
-            text += QStringLiteral(" %1=\"%2\"").arg(it.key(), xmlEscape(it.value()));
-        return text;
+    // Written by appending into one buffer: every topology answer writes the whole document, and
+    // a household of 32 players asks for it 32 times at once.
+    QString text;
+    text.reserve(1024 + 512 * household.speakers.size());
+    const auto attribute = [&](QLatin1String name, const QString& value) {
+        text += u' ';
+        text += name;
+        text += QLatin1String("=\"");
+        text += xmlEscape(value);
+        text += u'"';
     };
-    QString text = QStringLiteral("<ZoneGroupState><ZoneGroups>");
+    const auto member = [&](const FakeSpeaker& speaker, QLatin1String element) {
+        text += u'<';
+        text += element;
+        attribute(QLatin1String("UUID"), speaker.uuid);
+        attribute(QLatin1String("Location"), QLatin1String("http://") + speaker.host +
+                                                 QLatin1String(":1400/xml/device_description.xml"));
+        attribute(QLatin1String("ZoneName"), speaker.zoneName);
+        if (speaker.invisible || element == QLatin1String("Satellite"))
+            text += QLatin1String(" Invisible=\"1\"");
+        if (speaker.zoneBridge)
+            text += QLatin1String(" IsZoneBridge=\"1\"");
+        text += QLatin1String(" BootSeq=\"");
+        text += QString::number(speaker.bootSeq);
+        text += u'"';
+        for (auto it = speaker.topologyAttributes.cbegin(); it != speaker.topologyAttributes.cend(); ++it) {
+            text += u' ';
+            text += it.key();
+            text += QLatin1String("=\"");
+            text += xmlEscape(it.value());
+            text += u'"';
+        }
+    };
+    text += QLatin1String("<ZoneGroupState><ZoneGroups>");
     for (const FakeGroup& group : household.groups) {
-        text += QStringLiteral("<ZoneGroup Coordinator=\"%1\" ID=\"%2\">")
-                    .arg(xmlEscape(group.coordinator), xmlEscape(group.id));
+        text += QLatin1String("<ZoneGroup");
+        attribute(QLatin1String("Coordinator"), group.coordinator);
+        attribute(QLatin1String("ID"), group.id);
+        text += u'>';
         for (const QString& uuid : group.members) {
             const FakeSpeaker* speaker = household.speakerByUuid(uuid);
             if (!speaker)
                 continue;
+            member(*speaker, QLatin1String("ZoneGroupMember"));
             if (speaker->satellites.isEmpty()) {
-                text += member(*speaker, QStringLiteral("ZoneGroupMember")) + QStringLiteral("/>");
+                text += QLatin1String("/>");
                 continue;
             }
-            text += member(*speaker, QStringLiteral("ZoneGroupMember")) + QLatin1Char('>');
+            text += u'>';
             for (const QString& satelliteId : speaker->satellites)
-                if (const FakeSpeaker* satellite = household.speakerByUuid(satelliteId))
-                    text += member(*satellite, QStringLiteral("Satellite")) + QStringLiteral("/>");
-            text += QStringLiteral("</ZoneGroupMember>");
+                if (const FakeSpeaker* satellite = household.speakerByUuid(satelliteId)) {
+                    member(*satellite, QLatin1String("Satellite"));
+                    text += QLatin1String("/>");
+                }
+            text += QLatin1String("</ZoneGroupMember>");
         }
-        text += QStringLiteral("</ZoneGroup>");
+        text += QLatin1String("</ZoneGroup>");
     }
-    text += QStringLiteral("</ZoneGroups><VanishedDevices>") + household.vanishedDevices +
-            QStringLiteral("</VanishedDevices></ZoneGroupState>");
+    text += QLatin1String("</ZoneGroups><VanishedDevices>");
+    text += household.vanishedDevices;
+    text += QLatin1String("</VanishedDevices></ZoneGroupState>");
     return text;
 }
 

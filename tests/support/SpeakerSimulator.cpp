@@ -164,11 +164,31 @@ void readAction(SimRequest& request) {
 } // namespace
 
 QString xmlEscape(QString text) {
-    text.replace(QLatin1Char('&'), QLatin1String("&amp;"));
-    text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
-    text.replace(QLatin1Char('>'), QLatin1String("&gt;"));
-    text.replace(QLatin1Char('"'), QLatin1String("&quot;"));
-    return text;
+    // One pass: a whole topology document is escaped for every answer that carries it.
+    const auto special = [](QChar c) { return c == u'&' || c == u'<' || c == u'>' || c == u'"'; };
+    if (std::none_of(text.cbegin(), text.cend(), special))
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + text.size() / 4);
+    for (const QChar c : std::as_const(text)) {
+        switch (c.unicode()) {
+        case u'&':
+            escaped += QLatin1String("&amp;");
+            break;
+        case u'<':
+            escaped += QLatin1String("&lt;");
+            break;
+        case u'>':
+            escaped += QLatin1String("&gt;");
+            break;
+        case u'"':
+            escaped += QLatin1String("&quot;");
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
 }
 
 std::optional<Fault> SimCore::takeFault(const QString& host, const QString& action) {
@@ -312,6 +332,7 @@ private:
 
         std::optional<Fault> fault;
         HttpReply reply;
+        std::function<HttpReply()> build;
         QList<QPair<QString, Service>> changes;
         ChangeHook hook;
         ChangeHook genaHook;
@@ -328,9 +349,12 @@ private:
                 else if (!soap)
                     reply.body = htmlPage(fault->status);
             } else {
-                reply = route(request, changes);
+                build = route(request, changes);
             }
         }
+        // Written out without the lock: servers on other threads go on meanwhile.
+        if (build)
+            reply = build();
         for (const auto& [uuid, service] : changes) {
             if (hook)
                 hook(uuid, service);
@@ -383,40 +407,42 @@ private:
         write(socket, reply, close);
     }
 
-    // The answer to a request, locked: SOAP on a control path, the device description, or
-    // another method's handler.
-    HttpReply route(const SimRequest& request, QList<QPair<QString, Service>>& changes) {
+    // The answer to a request: worked out with the household locked (SOAP on a control path,
+    // the device description, or another method's handler), written out by the function
+    // returned, from copies, once the lock is released.
+    std::function<HttpReply()> route(const SimRequest& request, QList<QPair<QString, Service>>& changes) {
+        const auto ready = [](HttpReply reply) { return [reply = std::move(reply)] { return reply; }; };
         FakeSpeaker* speaker = core_->household.speakerByHost(request.host);
         if (request.method == "GET") {
             if (request.path == "/xml/device_description.xml" && speaker)
-                return {200, {}, deviceDescription(*speaker)};
-            return {404, {}, htmlPage(404)};
+                return [copy = *speaker] { return HttpReply{200, {}, deviceDescription(copy)}; };
+            return ready({404, {}, htmlPage(404)});
         }
         if (request.method == "POST") {
             if (!request.service || !speaker)
-                return {404, {}, htmlPage(404)};
+                return ready({404, {}, htmlPage(404)});
             // A SOAPACTION that disagrees with the path or the body is a client fault.
             const QByteArray expected =
                 '"' + serviceType(*request.service).toUtf8() + '#' + request.action.toUtf8() + '"';
             if (request.header("SOAPACTION") != expected)
-                return {500, {}, faultBody(QStringLiteral("401"))};
+                return ready({500, {}, faultBody(QStringLiteral("401"))});
             const auto handler = core_->actions.constFind(qMakePair(int(*request.service), request.action));
             if (handler == core_->actions.cend())
-                return {500, {}, faultBody(QStringLiteral("401"))};
+                return ready({500, {}, faultBody(QStringLiteral("401"))});
             ActionContext context{core_->household, *speaker, request, {}};
             const SoapReply soapReply = (*handler)(context);
             changes = context.changes;
             if (soapReply.errorCode)
-                return {soapReply.status, {}, faultBody(*soapReply.errorCode)};
-            return {soapReply.status,
-                    {},
-                    responseBody(*request.service, request.action,
-                                 withReplyText(soapReply.fields, speaker->replyText.value(request.action)))};
+                return ready({soapReply.status, {}, faultBody(*soapReply.errorCode)});
+            return [status = soapReply.status, service = *request.service, action = request.action,
+                    fields = withReplyText(soapReply.fields, speaker->replyText.value(request.action))] {
+                return HttpReply{status, {}, responseBody(service, action, fields)};
+            };
         }
         if (const auto handler = core_->methods.constFind(request.method); handler != core_->methods.cend())
             if (auto reply = (*handler)(request, core_->household))
-                return *reply;
-        return {405, {}, {}};
+                return ready(*reply);
+        return ready({405, {}, {}});
     }
 
     static QByteArray wire(const HttpReply& reply, bool close) {
