@@ -15,6 +15,9 @@ constexpr qsizetype bodyCap = 32 * 1024 * 1024;
 // Speakers serve few connections at once; more requests to one host wait for a free one.
 constexpr long connectionsPerHost = 6;
 
+// Idle connections kept for reuse, across all hosts.
+constexpr long keptConnections = 128;
+
 QNetworkReply::NetworkError kindOf(CURLcode code, long osError) {
     switch (code) {
     case CURLE_COULDNT_CONNECT:
@@ -72,6 +75,9 @@ CurlEngine::CurlEngine(std::function<void()> outcomesReady) : outcomesReady_(std
     curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &CurlEngine::onTimer);
     curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    // Room for the idle connections of a whole household: libcurl would otherwise keep about
+    // four per transfer running at the moment, and close kept connections whenever few run.
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, keptConnections);
     // The limit of connections per host is kept here (see start()), not by libcurl, whose queue
     // wakes one waiting transfer per finished one whatever its host, and can leave transfers to
     // a responsive host waiting behind those to a silent one.
