@@ -23,7 +23,10 @@ void Tile::setBackdrop(TileBackdrop* backdrop) {
         disconnect(backdrop_, nullptr, this, nullptr);
     backdrop_ = backdrop;
     if (backdrop_)
-        connect(backdrop_, &TileBackdrop::changed, this, qOverload<>(&QWidget::update));
+        connect(backdrop_, &TileBackdrop::changed, this, [this] {
+            if (backdrop_)
+                update(backdrop_->area(QRectF(rect())).toAlignedRect());
+        });
     update();
 }
 
