@@ -1,8 +1,10 @@
 #include "ui/kit/TextStyle.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QRawFont>
 
 #include <algorithm>
 #include <cmath>
@@ -62,19 +64,64 @@ double tabularWidth(const QFont& font, const QString& text) {
     return width;
 }
 
+namespace {
+// A font's digits (and the colon of times), each looked up once: its advance and its glyph,
+// which drawing then only blits from the glyph cache. The time labels are repainted with the
+// waves behind them on every frame.
+struct Character {
+    QGlyphRun glyph;
+    double advance = 0;
+};
+struct Characters {
+    QRawFont raw;
+    QHash<char16_t, Character> byCode;
+};
+
+const Character& character(Characters& set, const QFont& font, QChar c) {
+    auto it = set.byCode.find(c.unicode());
+    if (it == set.byCode.end()) {
+        Character fresh;
+        fresh.glyph.setRawFont(set.raw);
+        fresh.glyph.setGlyphIndexes(set.raw.glyphIndexesForString(QString(c)));
+        fresh.glyph.setPositions(QList<QPointF>(fresh.glyph.glyphIndexes().size(), QPointF(0, 0)));
+        fresh.advance = QFontMetricsF(font).horizontalAdvance(c);
+        it = set.byCode.insert(c.unicode(), fresh);
+    }
+    return *it;
+}
+
+Characters& characters(const QFont& font) {
+    static QHash<QString, Characters> fonts;
+    const QString key = font.key();
+    auto it = fonts.find(key);
+    if (it == fonts.end()) {
+        Characters fresh;
+        fresh.raw = QRawFont::fromFont(font);
+        it = fonts.insert(key, fresh);
+    }
+    return *it;
+}
+} // namespace
+
 void drawTabular(QPainter& painter, const QPointF& origin, const QFont& font, const QString& text) {
-    const QFontMetricsF metrics(font);
+    Characters& set = characters(font);
     const double cell = digitCell(font);
     painter.setFont(font);
     double x = origin.x();
+    const QFontMetricsF metrics(font);
     for (const QChar c : text) {
-        const double advance = metrics.horizontalAdvance(c);
         if (c.isDigit()) {
-            painter.drawText(QPointF(x + (cell - advance) / 2, origin.y()), QString(c));
+            const Character& digit = character(set, font, c);
+            painter.drawGlyphRun(QPointF(x + (cell - digit.advance) / 2, origin.y()), digit.glyph);
             x += cell;
+        } else if (c == u':') {
+            const Character& colon = character(set, font, c);
+            painter.drawGlyphRun(QPointF(x, origin.y()), colon.glyph);
+            x += colon.advance;
         } else {
+            // Signs and letters are shaped as text: the font may put another glyph in their place.
             painter.drawText(QPointF(x, origin.y()), QString(c));
-            x += advance;
+            x += metrics.horizontalAdvance(c);
         }
     }
 }
