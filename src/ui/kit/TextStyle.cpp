@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 
 namespace Type {
 
@@ -41,87 +42,75 @@ QFont font(TextStyle style, QFont::Weight weight) {
     return system(pixelSize(style), weight);
 }
 
-double digitCell(const QFont& font) {
-    static QHash<QString, double> cells;
-    const QString key = font.key();
-    auto it = cells.constFind(key);
-    if (it != cells.constEnd())
-        return *it;
-    const QFontMetricsF metrics(font);
-    double widest = 0;
-    for (char16_t d = u'0'; d <= u'9'; ++d)
-        widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
-    cells.insert(key, widest);
-    return widest;
-}
-
-double tabularWidth(const QFont& font, const QString& text) {
-    const QFontMetricsF metrics(font);
-    const double cell = digitCell(font);
-    double width = 0;
-    for (const QChar c : text)
-        width += c.isDigit() ? cell : metrics.horizontalAdvance(c);
-    return width;
-}
-
 namespace {
-// A font's digits (and the colon of times), each looked up once: its advance and its glyph,
-// which drawing then only blits from the glyph cache. The time labels are repainted with the
-// waves behind them on every frame.
+// A font's characters as tabular numbers draw them (one at a time), each looked up once: its
+// advance and its glyph, which drawing then only blits from the glyph cache. The time labels
+// are repainted with the waves behind them on every frame.
 struct Character {
     QGlyphRun glyph;
     double advance = 0;
 };
 struct Characters {
+    QFont font;
     QRawFont raw;
+    double cell = 0;
     QHash<char16_t, Character> byCode;
 };
 
-const Character& character(Characters& set, const QFont& font, QChar c) {
+Characters& characters(const QFont& font) {
+    // A few fonts only: compared directly, which is cheaper than building their keys.
+    static std::deque<Characters> fonts;
+    for (Characters& set : fonts)
+        if (set.font == font)
+            return set;
+    Characters& fresh = fonts.emplace_back();
+    fresh.font = font;
+    fresh.raw = QRawFont::fromFont(font);
+    const QFontMetricsF metrics(font);
+    for (char16_t d = u'0'; d <= u'9'; ++d)
+        fresh.cell = std::max(fresh.cell, metrics.horizontalAdvance(QChar(d)));
+    return fresh;
+}
+
+const Character& character(Characters& set, QChar c) {
     auto it = set.byCode.find(c.unicode());
     if (it == set.byCode.end()) {
         Character fresh;
         fresh.glyph.setRawFont(set.raw);
         fresh.glyph.setGlyphIndexes(set.raw.glyphIndexesForString(QString(c)));
         fresh.glyph.setPositions(QList<QPointF>(fresh.glyph.glyphIndexes().size(), QPointF(0, 0)));
-        fresh.advance = QFontMetricsF(font).horizontalAdvance(c);
+        fresh.advance = QFontMetricsF(set.font).horizontalAdvance(c);
         it = set.byCode.insert(c.unicode(), fresh);
-    }
-    return *it;
-}
-
-Characters& characters(const QFont& font) {
-    static QHash<QString, Characters> fonts;
-    const QString key = font.key();
-    auto it = fonts.find(key);
-    if (it == fonts.end()) {
-        Characters fresh;
-        fresh.raw = QRawFont::fromFont(font);
-        it = fonts.insert(key, fresh);
     }
     return *it;
 }
 } // namespace
 
+double digitCell(const QFont& font) {
+    return characters(font).cell;
+}
+
+double tabularWidth(const QFont& font, const QString& text) {
+    Characters& set = characters(font);
+    double width = 0;
+    for (const QChar c : text)
+        width += c.isDigit() ? set.cell : character(set, c).advance;
+    return width;
+}
+
 void drawTabular(QPainter& painter, const QPointF& origin, const QFont& font, const QString& text) {
     Characters& set = characters(font);
-    const double cell = digitCell(font);
+    const double cell = set.cell;
     painter.setFont(font);
     double x = origin.x();
-    const QFontMetricsF metrics(font);
     for (const QChar c : text) {
+        const Character& glyph = character(set, c);
         if (c.isDigit()) {
-            const Character& digit = character(set, font, c);
-            painter.drawGlyphRun(QPointF(x + (cell - digit.advance) / 2, origin.y()), digit.glyph);
+            painter.drawGlyphRun(QPointF(x + (cell - glyph.advance) / 2, origin.y()), glyph.glyph);
             x += cell;
-        } else if (c == u':') {
-            const Character& colon = character(set, font, c);
-            painter.drawGlyphRun(QPointF(x, origin.y()), colon.glyph);
-            x += colon.advance;
         } else {
-            // Signs and letters are shaped as text: the font may put another glyph in their place.
-            painter.drawText(QPointF(x, origin.y()), QString(c));
-            x += metrics.horizontalAdvance(c);
+            painter.drawGlyphRun(QPointF(x, origin.y()), glyph.glyph);
+            x += glyph.advance;
         }
     }
 }
