@@ -48,6 +48,10 @@ public:
     // transform the drawing goes straight to `painter` (a blit would resample it).
     void draw(QPainter& painter, const QSizeF& size, const LayerKey& key,
               const std::function<void(QPainter&)>& paint);
+    // The same for a layer whose paint lies within `edge` of its sides and `corner` of its top
+    // and bottom (a frame): only those parts are copied, the empty middle is skipped.
+    void drawFrame(QPainter& painter, const QSizeF& size, QRgb key, double edge, double corner,
+                   const std::function<void(QPainter&)>& paint);
     void clear() { image_ = QImage(); }
 
 private:
