@@ -124,8 +124,9 @@ void PressableButton::paintEvent(QPaintEvent*) {
             p.setFont(font);
             p.setPen(pen);
             paintBackground(p);
-            paintContent(p, contentRect());
+            paintLayerContent(p, contentRect());
         });
+        paintOverLayer(painter, contentRect());
         return;
     }
     const double scale = 1.0 - (1.0 - Motion::pressScale) * press_;

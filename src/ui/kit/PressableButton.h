@@ -46,6 +46,11 @@ protected:
     // panel repaints what lies over its moving backdrop on every frame). The size, ink, hover and
     // scheme are in the key already. Default: drawn every time.
     virtual bool layerKey(LayerKey& key) const;
+    // With a layer: what goes into it (default: all the content) and what is drawn over it on
+    // every repaint (default: nothing). Text belongs over it: glyphs blended into a transparent
+    // layer come out a little different from glyphs drawn straight onto the picture.
+    virtual void paintLayerContent(QPainter& painter, const QRectF& rect) { paintContent(painter, rect); }
+    virtual void paintOverLayer(QPainter&, const QRectF&) {}
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
 

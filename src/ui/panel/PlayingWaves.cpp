@@ -12,8 +12,10 @@
 #include <QVariantAnimation>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -37,14 +39,34 @@ QPolygonF PlayingWaves::wave(int i, const QSizeF& size, double t) {
     // The phase grows with the seconds since 2001 (about 1e9): reduced once here, so that every
     // sine below takes a small argument (large ones cost a slow reduction each).
     const double p = std::fmod(1.7 * i + (0.28 + 0.12 * i) * t, 2 * std::numbers::pi);
-    QPolygonF out;
-    out.append(QPointF(0, H));
-    for (int n = 0;; ++n) {
-        const double x = 2.0 * n;
-        if (!(x < W + 2 || x == W + 2))
-            break;
-        out.append(QPointF(x, b + a * std::sin(2 * std::numbers::pi * x / L + p)));
+    // The sines and cosines of 2πx/L at the points are the same in every frame of a size: kept,
+    // and only combined with the phase (sin(u + p) = sin u cos p + cos u sin p).
+    struct Angles {
+        double width = -1;
+        double length = 0;
+        std::vector<double> x, sin, cos;
+    };
+    thread_local std::array<Angles, 3> tables;
+    Angles& angles = tables.at(static_cast<size_t>(std::clamp(i, 0, 2)));
+    if (angles.width != W || angles.length != L) {
+        angles = Angles{W, L, {}, {}, {}};
+        for (int n = 0;; ++n) {
+            const double x = 2.0 * n;
+            if (!(x < W + 2 || x == W + 2))
+                break;
+            const double u = 2 * std::numbers::pi * x / L;
+            angles.x.push_back(x);
+            angles.sin.push_back(std::sin(u));
+            angles.cos.push_back(std::cos(u));
+        }
     }
+    const double sinP = std::sin(p);
+    const double cosP = std::cos(p);
+    QPolygonF out;
+    out.reserve(static_cast<qsizetype>(angles.x.size()) + 2);
+    out.append(QPointF(0, H));
+    for (size_t n = 0; n < angles.x.size(); ++n)
+        out.append(QPointF(angles.x[n], b + a * (angles.sin[n] * cosP + angles.cos[n] * sinP)));
     out.append(QPointF(W, H));
     return out;
 }
