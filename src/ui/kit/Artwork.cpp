@@ -107,6 +107,15 @@ const QImage& Artwork::scaledFor(const QImage& source, int which, double ratio) 
 void Artwork::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // Drawn once per state and copied on the many repaints of what lies behind it.
+    LayerKey key;
+    key << width() << height() << size_ << radius() << Ink::scheme(this) << RenderMode::active()
+        << url_.has_value() << cover_->crossFade() << cover_->placeholder() << cover_->shown().cacheKey()
+        << cover_->previous().cacheKey();
+    layer_.draw(painter, QSizeF(size()), key, [this](QPainter& p) { paintArtwork(p); });
+}
+
+void Artwork::paintArtwork(QPainter& painter) {
     const Scheme scheme = Ink::scheme(this);
     const QRectF box((width() - size_) / 2, (height() - size_) / 2, size_, size_);
     QPainterPath shape;

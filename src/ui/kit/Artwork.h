@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/kit/LayerCache.h"
+
 #include <QUrl>
 #include <QWidget>
 
@@ -37,6 +39,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void paintArtwork(QPainter& painter);
     const QImage& scaledFor(const QImage& source, int which, double ratio);
 
     double size_;
@@ -49,4 +52,5 @@ private:
         double ratio = 0;
         QImage image;
     } scaled_[2];
+    LayerCache layer_;
 };

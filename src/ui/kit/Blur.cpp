@@ -64,31 +64,52 @@ void boxPass(const std::uint32_t* in, std::uint32_t* out, int length, int count,
     }
 }
 
-QImage blurFull(const QImage& image, double sigma) {
+void blurInto(const QImage& image, double sigma, QImage& out) {
     const int w = image.width(), h = image.height();
-    std::vector<std::uint32_t> a(static_cast<size_t>(w) * h), b(a.size());
-    for (int y = 0; y < h; ++y) {
-        const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        std::copy(line, line + w, a.begin() + static_cast<std::ptrdiff_t>(y) * w);
-    }
+    if (out.size() != image.size() || out.format() != QImage::Format_ARGB32_Premultiplied)
+        out = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    // 32-bit lines are stored without padding: the passes read and write the images' own pixels.
+    const auto* source = reinterpret_cast<const std::uint32_t*>(image.constBits());
+    auto* target = reinterpret_cast<std::uint32_t*>(out.bits());
+    // Scratch lines, kept between calls (the waves blur a frame of the same size each time).
+    thread_local std::vector<std::uint32_t> a, b;
+    a.resize(static_cast<size_t>(w) * h);
+    b.resize(a.size());
     int boxes[3];
     boxSizes(sigma, boxes);
-    for (int pass = 0; pass < 3; ++pass) {
-        const int r = (boxes[pass] - 1) / 2;
-        if (r <= 0)
-            continue;
-        boxPass(a.data(), b.data(), w, h, 1, w, r); // rows
-        boxPass(b.data(), a.data(), h, w, w, 1, r); // columns
+    int radii[3];
+    int count = 0;
+    for (const int box : boxes)
+        if ((box - 1) / 2 > 0)
+            radii[count++] = (box - 1) / 2;
+    if (count == 0) {
+        std::copy(source, source + a.size(), target);
+        return;
     }
-    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < h; ++y)
-        std::copy(a.begin() + static_cast<std::ptrdiff_t>(y) * w,
-                  a.begin() + static_cast<std::ptrdiff_t>(y + 1) * w,
-                  reinterpret_cast<std::uint32_t*>(out.scanLine(y)));
+    const std::uint32_t* in = source;
+    for (int pass = 0; pass < count; ++pass) {
+        boxPass(in, b.data(), w, h, 1, w, radii[pass]);                                    // rows
+        boxPass(b.data(), pass + 1 == count ? target : a.data(), h, w, w, 1, radii[pass]); // columns
+        in = a.data();
+    }
+}
+
+QImage blurFull(const QImage& image, double sigma) {
+    QImage out;
+    blurInto(image, sigma, out);
     return out;
 }
 
 } // namespace
+
+int reduction(double sigma) {
+    return sigma >= 6 ? 4 : sigma >= 1.5 ? 2 : 1;
+}
+
+void boxes(const QImage& source, double sigma, QImage& out) {
+    blurInto(source, sigma, out);
+    out.setDevicePixelRatio(source.devicePixelRatio());
+}
 
 QImage gaussian(const QImage& source, double sigma) {
     if (sigma < 0.2 || source.isNull())
@@ -97,7 +118,7 @@ QImage gaussian(const QImage& source, double sigma) {
     image.setDevicePixelRatio(1);
     QImage out;
     // A wide blur loses nothing at a lower resolution: blur a smaller copy and scale it back.
-    const int factor = sigma >= 6 ? 4 : sigma >= 1.5 ? 2 : 1;
+    const int factor = reduction(sigma);
     if (factor > 1 && image.width() >= 4 * factor && image.height() >= 4 * factor) {
         const QImage small = image.scaled(image.width() / factor, image.height() / factor,
                                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

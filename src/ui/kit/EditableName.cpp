@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 #include <QVariantAnimation>
 
 #include <cmath>
@@ -213,6 +214,25 @@ bool EditableName::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+EditableName::~EditableName() = default;
+
+const QTextLayout& EditableName::shownLayout(double width) {
+    if (layout_ && layoutName_ == name_ && layoutWidth_ == width && layoutFont_ == font())
+        return *layout_;
+    const QString shown = QFontMetricsF(font()).elidedText(name_, Qt::ElideRight, width);
+    layout_ = std::make_unique<QTextLayout>(shown, font());
+    layout_->setCacheEnabled(true);
+    layout_->beginLayout();
+    QTextLine line = layout_->createLine();
+    line.setLineWidth(width);
+    line.setPosition(QPointF(0, 0));
+    layout_->endLayout();
+    layoutName_ = name_;
+    layoutWidth_ = width;
+    layoutFont_ = font();
+    return *layout_;
+}
+
 void EditableName::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -225,13 +245,19 @@ void EditableName::paintEvent(QPaintEvent*) {
         return;
     }
     const QRectF text = QRectF(contentsRect());
-    const QFontMetricsF metrics(font());
-    const QString shown = metrics.elidedText(name_, Qt::ElideRight, text.width());
     const QColor ink = color();
+    const QTextLayout& shown = shownLayout(text.width());
     const auto drawName = [&](QPainter& p) {
+        // Placed as drawText places one line, vertically centred, and cut where it overflows.
+        const QTextLine line = shown.lineAt(0);
+        const double top = (text.height() - line.ascent() - line.descent()) / 2;
+        p.save();
+        if (top < 0)
+            p.setClipRect(text, Qt::IntersectClip);
         p.setFont(font());
         p.setPen(ink);
-        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+        shown.draw(&p, text.topLeft() + QPointF(0, top));
+        p.restore();
     };
     if (hint_ <= 0) {
         drawName(painter);

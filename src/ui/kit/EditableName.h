@@ -2,9 +2,13 @@
 
 #include "core/Clock.h"
 
+#include <QFont>
 #include <QWidget>
 
+#include <memory>
+
 class QLineEdit;
+class QTextLayout;
 class QVariantAnimation;
 
 // The in-place rename control: a name as plain text; a double-click turns it into a borderless
@@ -23,6 +27,7 @@ public:
     static constexpr int sidePadding = 7;
 
     explicit EditableName(QWidget* parent = nullptr);
+    ~EditableName() override;
 
     QString name() const { return name_; }
     void setName(const QString& name);
@@ -61,6 +66,9 @@ private:
     void setHinting(bool hinting);
     void cancelHintDelay();
     QColor color() const;
+    // The name elided to `width` and laid out, kept until the name, width or font change: the
+    // name is repainted with what moves behind it on every frame.
+    const QTextLayout& shownLayout(double width);
 
     QString name_;
     bool allowsEmpty_ = false;
@@ -71,4 +79,8 @@ private:
     Clock::Id hintDelay_ = 0;
     QLineEdit* field_ = nullptr;
     QVariantAnimation* hintAnimation_ = nullptr;
+    std::unique_ptr<QTextLayout> layout_;
+    QString layoutName_;
+    double layoutWidth_ = -1;
+    QFont layoutFont_;
 };

@@ -62,6 +62,7 @@ void PressableButton::setHover(const HoverOptions& options) {
     } else {
         hover_->setOptions(options);
     }
+    layer_.clear();
     setContentsMargins(hover_->margins());
     if (size() == before)
         resize(sizeHint()); // a button placed by hand grows with its padding, as in a layout
@@ -106,9 +107,28 @@ void PressableButton::paintBackground(QPainter& painter) {
         hover_->paintChrome(painter, QRectF(rect()));
 }
 
+bool PressableButton::layerKey(LayerKey&) const {
+    return false;
+}
+
 void PressableButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    LayerKey key;
+    if (press_ == 0 && layerKey(key)) {
+        key << QSizeF(size()) << contentRect().size() << contentRect().x() << contentRect().y() << ink()
+            << (hover_ ? hover_->progress() : -1.0) << Ink::scheme(this);
+        const QFont font = painter.font();
+        const QPen pen = painter.pen();
+        layer_.draw(painter, QSizeF(size()), key, [&](QPainter& p) {
+            p.setFont(font);
+            p.setPen(pen);
+            paintBackground(p);
+            paintLayerContent(p, contentRect());
+        });
+        paintOverLayer(painter, contentRect());
+        return;
+    }
     const double scale = 1.0 - (1.0 - Motion::pressScale) * press_;
     if (scale != 1.0) {
         const QPointF centre = QRectF(rect()).center();

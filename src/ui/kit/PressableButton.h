@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/kit/Hoverable.h"
+#include "ui/kit/LayerCache.h"
 
 #include <QAbstractButton>
 
@@ -40,6 +41,16 @@ protected:
     virtual void paintContent(QPainter& painter, const QRectF& rect) = 0;
     // Painted behind the content; default: the hover chrome over the padded rect.
     virtual void paintBackground(QPainter& painter);
+    // A button whose background and content follow from a few values adds them to `key` and
+    // returns true: at rest it is then drawn once per state and copied on other repaints (the
+    // panel repaints what lies over its moving backdrop on every frame). The size, ink, hover and
+    // scheme are in the key already. Default: drawn every time.
+    virtual bool layerKey(LayerKey& key) const;
+    // With a layer: what goes into it (default: all the content) and what is drawn over it on
+    // every repaint (default: nothing). Text belongs over it: glyphs blended into a transparent
+    // layer come out a little different from glyphs drawn straight onto the picture.
+    virtual void paintLayerContent(QPainter& painter, const QRectF& rect) { paintContent(painter, rect); }
+    virtual void paintOverLayer(QPainter&, const QRectF&) {}
     void paintEvent(QPaintEvent* event) override;
     bool hitButton(const QPoint& pos) const override;
 
@@ -52,4 +63,5 @@ private:
     InkLevel rest_ = InkLevel::Primary;
     double press_ = 0;
     QVariantAnimation* pressAnimation_ = nullptr;
+    LayerCache layer_;
 };

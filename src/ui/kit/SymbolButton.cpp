@@ -59,6 +59,11 @@ void SymbolButton::paintContent(QPainter& painter, const QRectF& rect) {
     }
 }
 
+bool SymbolButton::layerKey(LayerKey& key) const {
+    key << symbol_ << bundle_ << previous_ << replace_;
+    return true;
+}
+
 void SymbolButton::paintGlyph(QPainter& painter, const QRectF& rect, const QString& name, double presence) {
     if (presence <= 0)
         return;

@@ -28,6 +28,7 @@ public:
 
 protected:
     void paintContent(QPainter& painter, const QRectF& rect) override;
+    bool layerKey(LayerKey& key) const override;
 
 private:
     void paintGlyph(QPainter& painter, const QRectF& rect, const QString& name, double presence);

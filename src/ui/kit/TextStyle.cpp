@@ -1,11 +1,14 @@
 #include "ui/kit/TextStyle.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QRawFont>
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 
 namespace Type {
 
@@ -39,42 +42,75 @@ QFont font(TextStyle style, QFont::Weight weight) {
     return system(pixelSize(style), weight);
 }
 
-double digitCell(const QFont& font) {
-    static QHash<QString, double> cells;
-    const QString key = font.key();
-    auto it = cells.constFind(key);
-    if (it != cells.constEnd())
-        return *it;
+namespace {
+// A font's characters as tabular numbers draw them (one at a time), each looked up once: its
+// advance and its glyph, which drawing then only blits from the glyph cache. The time labels
+// are repainted with the waves behind them on every frame.
+struct Character {
+    QGlyphRun glyph;
+    double advance = 0;
+};
+struct Characters {
+    QFont font;
+    QRawFont raw;
+    double cell = 0;
+    QHash<char16_t, Character> byCode;
+};
+
+Characters& characters(const QFont& font) {
+    // A few fonts only: compared directly, which is cheaper than building their keys.
+    static std::deque<Characters> fonts;
+    for (Characters& set : fonts)
+        if (set.font == font)
+            return set;
+    Characters& fresh = fonts.emplace_back();
+    fresh.font = font;
+    fresh.raw = QRawFont::fromFont(font);
     const QFontMetricsF metrics(font);
-    double widest = 0;
     for (char16_t d = u'0'; d <= u'9'; ++d)
-        widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
-    cells.insert(key, widest);
-    return widest;
+        fresh.cell = std::max(fresh.cell, metrics.horizontalAdvance(QChar(d)));
+    return fresh;
+}
+
+const Character& character(Characters& set, QChar c) {
+    auto it = set.byCode.find(c.unicode());
+    if (it == set.byCode.end()) {
+        Character fresh;
+        fresh.glyph.setRawFont(set.raw);
+        fresh.glyph.setGlyphIndexes(set.raw.glyphIndexesForString(QString(c)));
+        fresh.glyph.setPositions(QList<QPointF>(fresh.glyph.glyphIndexes().size(), QPointF(0, 0)));
+        fresh.advance = QFontMetricsF(set.font).horizontalAdvance(c);
+        it = set.byCode.insert(c.unicode(), fresh);
+    }
+    return *it;
+}
+} // namespace
+
+double digitCell(const QFont& font) {
+    return characters(font).cell;
 }
 
 double tabularWidth(const QFont& font, const QString& text) {
-    const QFontMetricsF metrics(font);
-    const double cell = digitCell(font);
+    Characters& set = characters(font);
     double width = 0;
     for (const QChar c : text)
-        width += c.isDigit() ? cell : metrics.horizontalAdvance(c);
+        width += c.isDigit() ? set.cell : character(set, c).advance;
     return width;
 }
 
 void drawTabular(QPainter& painter, const QPointF& origin, const QFont& font, const QString& text) {
-    const QFontMetricsF metrics(font);
-    const double cell = digitCell(font);
+    Characters& set = characters(font);
+    const double cell = set.cell;
     painter.setFont(font);
     double x = origin.x();
     for (const QChar c : text) {
-        const double advance = metrics.horizontalAdvance(c);
+        const Character& glyph = character(set, c);
         if (c.isDigit()) {
-            painter.drawText(QPointF(x + (cell - advance) / 2, origin.y()), QString(c));
+            painter.drawGlyphRun(QPointF(x + (cell - glyph.advance) / 2, origin.y()), glyph.glyph);
             x += cell;
         } else {
-            painter.drawText(QPointF(x, origin.y()), QString(c));
-            x += advance;
+            painter.drawGlyphRun(QPointF(x, origin.y()), glyph.glyph);
+            x += glyph.advance;
         }
     }
 }

@@ -23,7 +23,10 @@ void Tile::setBackdrop(TileBackdrop* backdrop) {
         disconnect(backdrop_, nullptr, this, nullptr);
     backdrop_ = backdrop;
     if (backdrop_)
-        connect(backdrop_, &TileBackdrop::changed, this, qOverload<>(&QWidget::update));
+        connect(backdrop_, &TileBackdrop::changed, this, [this] {
+            if (backdrop_)
+                update(backdrop_->area(QRectF(rect())).toAlignedRect());
+        });
     update();
 }
 
@@ -83,7 +86,8 @@ void Tile::paintEvent(QPaintEvent*) {
         backdrop_->paint(painter, box);
         painter.restore();
     }
-    border_.draw(painter, box.size(), key, [&](QPainter& p) {
+    // The border lies in the outermost point and the corners: the rest of its layer is empty.
+    border_.drawFrame(painter, box.size(), key, 2, radius + 1, [&](QPainter& p) {
         p.setPen(QPen(Ink::primary(scheme, borderOpacity), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
         p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
     });

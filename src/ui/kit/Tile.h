@@ -20,9 +20,11 @@ public:
     // True when the backdrop keeps within the tile's rounded shape by itself, so that the tile
     // need not clip it (a clip path costs a rasterised mask on every paint).
     virtual bool clipsToTile() const { return false; }
+    // The part of a tile `rect` it paints into: a change repaints only that.
+    virtual QRectF area(const QRectF& rect) const { return rect; }
 
 signals:
-    void changed(); // the tile repaints
+    void changed(); // the tile repaints the backdrop's area
 };
 
 // The rounded card that frames a block of the panel: a 20-point rounded rectangle filled with

@@ -8,6 +8,7 @@
 #include "ui/kit/EditableName.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
+#include "ui/kit/LayerCache.h"
 #include "ui/kit/Motion.h"
 #include "ui/kit/OutsetItem.h"
 #include "ui/kit/SoundToggle.h"
@@ -62,12 +63,23 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        if (highlighted_)
-            Ink::fillRounded(this, 0.08, Ink::capsule);
+        if (!highlighted_)
+            return;
+        // Copied from a layer: the row lies over the waves and is repainted with every frame.
+        QPainter painter(this);
+        const QColor fill = Ink::primary(Ink::scheme(this), 0.08);
+        capsule_.draw(painter, QSizeF(size()), fill.rgba(), [&](QPainter& p) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(fill);
+            const QRectF box(rect());
+            const double r = std::min<double>(Ink::capsule, box.height() / 2);
+            p.drawRoundedRect(box, r, r);
+        });
     }
 
 private:
     bool highlighted_ = false;
+    LayerCache capsule_;
 };
 
 NowPlaying::NowPlaying(const SpeakerGroup& group, const PanelEnvironment& environment, QWidget* parent)

@@ -12,8 +12,10 @@
 #include <QVariantAnimation>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -37,14 +39,34 @@ QPolygonF PlayingWaves::wave(int i, const QSizeF& size, double t) {
     // The phase grows with the seconds since 2001 (about 1e9): reduced once here, so that every
     // sine below takes a small argument (large ones cost a slow reduction each).
     const double p = std::fmod(1.7 * i + (0.28 + 0.12 * i) * t, 2 * std::numbers::pi);
-    QPolygonF out;
-    out.append(QPointF(0, H));
-    for (int n = 0;; ++n) {
-        const double x = 2.0 * n;
-        if (!(x < W + 2 || x == W + 2))
-            break;
-        out.append(QPointF(x, b + a * std::sin(2 * std::numbers::pi * x / L + p)));
+    // The sines and cosines of 2πx/L at the points are the same in every frame of a size: kept,
+    // and only combined with the phase (sin(u + p) = sin u cos p + cos u sin p).
+    struct Angles {
+        double width = -1;
+        double length = 0;
+        std::vector<double> x, sin, cos;
+    };
+    thread_local std::array<Angles, 3> tables;
+    Angles& angles = tables.at(static_cast<size_t>(std::clamp(i, 0, 2)));
+    if (angles.width != W || angles.length != L) {
+        angles = Angles{W, L, {}, {}, {}};
+        for (int n = 0;; ++n) {
+            const double x = 2.0 * n;
+            if (!(x < W + 2 || x == W + 2))
+                break;
+            const double u = 2 * std::numbers::pi * x / L;
+            angles.x.push_back(x);
+            angles.sin.push_back(std::sin(u));
+            angles.cos.push_back(std::cos(u));
+        }
     }
+    const double sinP = std::sin(p);
+    const double cosP = std::cos(p);
+    QPolygonF out;
+    out.reserve(static_cast<qsizetype>(angles.x.size()) + 2);
+    out.append(QPointF(0, H));
+    for (size_t n = 0; n < angles.x.size(); ++n)
+        out.append(QPointF(angles.x[n], b + a * (angles.sin[n] * cosP + angles.cos[n] * sinP)));
     out.append(QPointF(W, H));
     return out;
 }
@@ -114,6 +136,18 @@ void PlayingWaves::step() {
     emit changed();
 }
 
+double PlayingWaves::bandTop(const QRectF& rect) {
+    // Only the band from the highest crest (0.41 H of the drawn area) down holds paint; the blur
+    // spreads it by three radii at most.
+    const double areaHeight = rect.height() + 2 * extend;
+    return rect.top() - extend + std::max(0.0, 0.41 * areaHeight - 3 * blurRadius);
+}
+
+QRectF PlayingWaves::area(const QRectF& rect) const {
+    const double top = std::clamp(std::floor(bandTop(rect)), rect.top(), rect.bottom());
+    return QRectF(rect.left(), top, rect.width(), rect.bottom() - top);
+}
+
 void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
     // About to fade in, still invisible: the frame is composed all the same, so that the
     // buffers are ready when the waves show (the panel paints itself once while hidden).
@@ -121,12 +155,8 @@ void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
         return;
     const double t = timeAt(RenderMode::now());
     const double ratio = Symbols::targetRatio(painter);
-    // Only the band from the highest crest (0.41 H of the drawn area) down holds paint; the blur
-    // spreads it by three radii at most. The picture covers that band inside the tile, from a
-    // whole device pixel on.
-    const double areaHeight = rect.height() + 2 * extend;
-    const double bandTop = rect.top() - extend + std::max(0.0, 0.41 * areaHeight - 3 * blurRadius);
-    const double top = std::max(rect.top(), std::floor(bandTop * ratio) / ratio);
+    // The picture covers the band inside the tile, from a whole device pixel on.
+    const double top = std::max(rect.top(), std::floor(bandTop(rect) * ratio) / ratio);
     const QRectF visible(rect.left(), top, rect.width(), rect.bottom() - top);
     if (visible.height() <= 0)
         return;
@@ -145,20 +175,23 @@ void PlayingWaves::compose(const QRectF& rect, const QRectF& visible, double rat
     const QRectF area = rect.adjusted(-extend, -extend, extend, extend);
     const double bandTop = std::max(0.0, 0.41 * area.height() - 3 * blurRadius);
     const QRectF band = area.adjusted(0, bandTop, 0, 0);
-    // Drawn and blurred at half the target resolution: the blur hides the lower detail and the
-    // frame costs a quarter of the pixels.
-    const double half = ratio / 2;
-    const QSize layerSize = (band.size() * half).toSize();
+    // The blur is wide: the bands are drawn and blurred at the low resolution it would work at
+    // anyway (half the target's, reduced once more as the blur reduces a wide radius), then
+    // scaled up once, straight into the frame.
+    const double sigma = blurRadius * ratio / 2;
+    const int reduction = Blur::reduction(sigma);
+    const double scale = ratio / 2 / reduction;
+    const QSize layerSize = (band.size() * scale).toSize();
     if (layer_.size() != layerSize)
         layer_ = QImage(layerSize, QImage::Format_ARGB32_Premultiplied);
     layer_.fill(Qt::transparent);
     {
         QPainter p(&layer_);
-        p.scale(half, half);
+        p.scale(scale, scale);
         p.translate(0, -bandTop);
         paintWaves(p, area.size(), t, colour_);
     }
-    const QImage blurred = Blur::gaussian(layer_, blurRadius * half);
+    Blur::boxes(layer_, sigma / reduction, blurred_);
 
     const QSize device(static_cast<int>(std::ceil(visible.width() * ratio)),
                        static_cast<int>(std::ceil(visible.height() * ratio)));
@@ -166,18 +199,34 @@ void PlayingWaves::compose(const QRectF& rect, const QRectF& visible, double rat
         picture_ = QImage(device, QImage::Format_ARGB32_Premultiplied);
         picture_.setDevicePixelRatio(ratio);
     }
-    picture_.fill(Qt::transparent);
-    {
-        QPainter p(&picture_);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.translate(-visible.topLeft());
-        p.drawImage(band, blurred);
-        // Cut to the tile's rounded shape.
-        p.resetTransform();
-        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        p.drawImage(QPointF(0, 0), tileMask(rect, visible, ratio));
+    // The band reaches beyond the frame left, right and below: it replaces every pixel but
+    // those of the rows above its top (the frame starts at a whole device pixel).
+    const int clear =
+        std::min(picture_.height(), static_cast<int>(std::ceil((band.top() - visible.top()) * ratio)) + 1);
+    for (int y = 0; y < clear; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(picture_.scanLine(y)), picture_.width(), QRgb(0));
+    QPainter p(&picture_);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.translate(-visible.topLeft());
+    p.drawImage(band, blurred_);
+    // Cut to the tile's rounded shape: only its corners lie outside it.
+    p.resetTransform();
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    const QImage& mask = tileMask(rect, visible, ratio);
+    const double r = Tile::radius;
+    for (const QPointF& corner :
+         {rect.topLeft(), QPointF(rect.right() - r, rect.top()), QPointF(rect.left(), rect.bottom() - r),
+          QPointF(rect.right() - r, rect.bottom() - r)}) {
+        const QRectF part = QRectF(corner, QSizeF(r, r)).intersected(visible).translated(-visible.topLeft());
+        const QRect pixels =
+            QRectF(part.topLeft() * ratio, part.size() * ratio).toAlignedRect() & picture_.rect();
+        if (pixels.isEmpty())
+            continue;
+        p.drawImage(QRectF(QPointF(pixels.topLeft()) / ratio, QSizeF(pixels.size()) / ratio), mask,
+                    QRectF(pixels));
     }
+    p.end();
     pictureTime_ = t;
     pictureSize_ = rect.size();
     pictureRatio_ = ratio;

@@ -13,7 +13,7 @@ class QVariantAnimation;
 // The now-playing tile's backdrop: three soft sine bands in its lower half that drift while the
 // group plays and fade in and out (0.8 s) when it starts and stops. Redrawn on the panel's frame
 // beat (at most 30 times a second), and only while playing, the panel is shown and reduce motion
-// is off; the bands are drawn and blurred at half resolution, 30 points beyond the tile on every
+// is off; the bands are drawn and blurred at low resolution, 30 points beyond the tile on every
 // side. Each frame is composed once, cut to the tile's rounded shape, and then only blitted
 // until the next one: repaints of the tile for other reasons cost a copy.
 class PlayingWaves : public TileBackdrop {
@@ -46,8 +46,11 @@ public:
 
     void paint(QPainter& painter, const QRectF& rect) override;
     bool clipsToTile() const override { return true; }
+    QRectF area(const QRectF& rect) const override;
 
 private:
+    // Where paint begins in a tile `rect`: the highest crest less three blur radii.
+    static double bandTop(const QRectF& rect);
     void schedule();
     void step();
     // Draws, blurs and cuts the frame for time `t` into picture_, covering `visible` of `rect`.
@@ -70,6 +73,7 @@ private:
     double pictureRatio_ = 0;
     QRgb pictureColour_ = 0;
     QImage layer_;
+    QImage blurred_;
     QImage mask_;
     QSizeF maskSize_;
     double maskTop_ = 0;

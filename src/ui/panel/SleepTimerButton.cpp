@@ -77,12 +77,28 @@ QSizeF SleepTimerButton::contentSize() const {
 }
 
 void SleepTimerButton::paintContent(QPainter& painter, const QRectF& rect) {
-    const QColor colour = ink();
+    paintLayerContent(painter, rect);
+    paintLabel(painter, rect);
+}
+
+bool SleepTimerButton::layerKey(LayerKey&) const {
+    return true; // the icon; the label is drawn over the layer
+}
+
+void SleepTimerButton::paintLayerContent(QPainter& painter, const QRectF& rect) {
     BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"),
-                      colour);
+                      ink());
+}
+
+void SleepTimerButton::paintOverLayer(QPainter& painter, const QRectF& rect) {
+    paintLabel(painter, rect);
+}
+
+void SleepTimerButton::paintLabel(QPainter& painter, const QRectF& rect) {
     const QString text = label();
     if (text.isEmpty())
         return;
+    const QColor colour = ink();
     painter.setPen(colour);
     const QRectF box(rect.left() + iconEdge + spacing, rect.top(), rect.width() - iconEdge - spacing,
                      rect.height());

@@ -107,8 +107,20 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     const double h = 3 + 2 * activeProgress_;
     const double y = (height - h) / 2;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Ink::primary(scheme, 0.12));
-    painter.drawRoundedRect(QRectF(bar.left(), y, bar.width(), h), h / 2, h / 2);
+    // The track stays while the fill moves: copied from a layer.
+    const QColor track = Ink::primary(scheme, 0.12);
+    if (trackHeight_ != h) {
+        track_.clear();
+        trackHeight_ = h;
+    }
+    painter.save();
+    painter.translate(bar.left(), 0);
+    track_.draw(painter, QSizeF(bar.width(), height), track.rgba(), [&](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(track);
+        p.drawRoundedRect(QRectF(0, y, bar.width(), h), h / 2, h / 2);
+    });
+    painter.restore();
     const double duration = group_.duration.value_or(0);
     const double fraction = clampFraction(shownPosition(group_, RenderMode::now(), dragging_) / duration);
     const double fill = std::max(h, bar.width() * fraction);

@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "household/SpeakerGroup.h"
+#include "ui/kit/LayerCache.h"
 
 #include <QWidget>
 
@@ -63,4 +64,6 @@ private:
     double activeProgress_ = 0;
     QVariantAnimation* activeAnimation_ = nullptr;
     Clock::Id tick_ = 0;
+    LayerCache track_;
+    double trackHeight_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "support/ManualTime.h"
 #include "ui/kit/BundleIcon.h"
 #include "ui/kit/Ink.h"
+#include "ui/kit/LayerCache.h"
 #include "ui/kit/Motion.h"
 #include "ui/kit/OutsetItem.h"
 #include "ui/kit/ScaleEffect.h"
@@ -14,6 +15,7 @@
 
 #include <QFile>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -185,6 +187,75 @@ TEST(TextStyles, InterAtPixelSizesWithTabularDigits) {
                      Type::tabularWidth(caption, QStringLiteral("48:48")));
 }
 
+TEST(TextStyles, TabularDigitsLookLikeTextDrawnOneCharacterAtATime) {
+    // The glyphs are looked up once per font; the picture must be the one of shaped text.
+    const QFont font = Type::system(10, QFont::Medium);
+    const auto draw = [&](bool shaped, double ratio) {
+        QImage image(QSize(80, 20) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        painter.setPen(QColor(200, 200, 200));
+        const QString text = QStringLiteral("1:07:38 min");
+        if (!shaped) {
+            Type::drawTabular(painter, QPointF(3.25, 14), font, text);
+            return image;
+        }
+        painter.setFont(font);
+        const QFontMetricsF metrics(font);
+        double x = 3.25;
+        for (const QChar c : text) {
+            const double advance = metrics.horizontalAdvance(c);
+            const double cell = c.isDigit() ? Type::digitCell(font) : advance;
+            painter.drawText(QPointF(x + (cell - advance) / 2, 14), QString(c));
+            x += cell;
+        }
+        return image;
+    };
+    for (const double ratio : {1.0, 2.0}) {
+        const QImage expected = draw(true, ratio);
+        EXPECT_EQ(draw(false, ratio), expected) << ratio;
+        EXPECT_EQ(draw(false, ratio), expected) << ratio; // again, from the table
+    }
+}
+
+TEST(LayerCache, RedrawsOnlyWhenTheKeyChangesAndNeverUnderAScale) {
+    LayerCache cache;
+    int paints = 0;
+    QImage target(QSize(20, 20), QImage::Format_ARGB32_Premultiplied);
+    const auto draw = [&](const LayerKey& key, const QColor& colour) {
+        target.fill(Qt::transparent);
+        QPainter painter(&target);
+        cache.draw(painter, QSizeF(10, 10), key, [&](QPainter& p) {
+            ++paints;
+            p.fillRect(QRectF(0, 0, 10, 10), colour);
+        });
+    };
+    draw(LayerKey() << QStringLiteral("a") << 1.0, Qt::red);
+    draw(LayerKey() << QStringLiteral("a") << 1.0, Qt::red);
+    EXPECT_EQ(paints, 1);
+    EXPECT_EQ(target.pixel(5, 5), qRgb(255, 0, 0));
+    // Any value that differs is a new picture, also where the bytes would run together.
+    draw(LayerKey() << QStringLiteral("a") << 2.0, Qt::green);
+    EXPECT_EQ(paints, 2);
+    EXPECT_EQ(target.pixel(5, 5), qRgb(0, 255, 0));
+    draw(LayerKey() << QStringLiteral("ab") << QStringLiteral(""), Qt::blue);
+    draw(LayerKey() << QStringLiteral("a") << QStringLiteral("b"), Qt::blue);
+    EXPECT_EQ(paints, 4);
+    // Under a scale the drawing goes straight to the painter, in the painter's coordinates.
+    target.fill(Qt::transparent);
+    QPainter painter(&target);
+    painter.scale(2, 2);
+    cache.draw(painter, QSizeF(10, 10), LayerKey() << QStringLiteral("a") << QStringLiteral("b"),
+               [&](QPainter& p) {
+                   ++paints;
+                   p.fillRect(QRectF(0, 0, 10, 10), Qt::yellow);
+               });
+    painter.end();
+    EXPECT_EQ(paints, 5);
+    EXPECT_EQ(target.pixel(19, 19), qRgb(255, 255, 0));
+}
+
 TEST(SymbolSet, HoldsEverySymbolTheViewsAndTheModelLookupName) {
     QStringList wanted;
     for (const char* name : {"play.fill",
@@ -237,6 +308,25 @@ TEST(SymbolSet, GlyphsTakeTheInkColour) {
     // The left bar of the pause glyph, fully inside: pure ink.
     EXPECT_EQ(image.pixel(10, 16), qRgb(255, 0, 0));
     EXPECT_EQ(qAlpha(image.pixel(16, 16)), 0); // gap between the bars
+}
+
+TEST(SymbolSet, ButtonsAtRestShowTheirCurrentSymbolAndInk) {
+    // A button at rest is copied from a layer: each change must show, never an old picture.
+    SymbolButton button(QStringLiteral("play.fill"), QSizeF(16, 16));
+    button.resize(button.sizeHint());
+    const QImage play = renderWidget(button, 2);
+    EXPECT_EQ(renderWidget(button, 2), play);
+    button.setSymbol(QStringLiteral("pause.fill"));
+    const QImage pause = renderWidget(button, 2);
+    EXPECT_NE(pause, play);
+    SymbolButton fresh(QStringLiteral("pause.fill"), QSizeF(16, 16));
+    fresh.resize(fresh.sizeHint());
+    EXPECT_EQ(renderWidget(fresh, 2), pause);
+    button.setRestLevel(InkLevel::Tertiary);
+    EXPECT_NE(renderWidget(button, 2), pause);
+    button.setSymbol(QStringLiteral("play.fill"));
+    button.setRestLevel(InkLevel::Primary);
+    EXPECT_EQ(renderWidget(button, 2), play);
 }
 
 TEST(BundleIcons, EveryNamedIconLoadsOnceAndAMissTakesNoSpace) {

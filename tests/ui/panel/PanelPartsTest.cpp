@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
+
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
@@ -275,6 +278,22 @@ TEST(Waves, OutlineFollowsTheTable) {
     EXPECT_DOUBLE_EQ(third[third.size() - 2].x(), 100); // 101 is odd: the last point is 100
     EXPECT_NEAR(third[1].y(), 0.76 * 60 + 0.05 * 60 * std::sin(3.4), 1e-9);
     EXPECT_DOUBLE_EQ(PlayingWaves::timeAt(QDateTime(QDate(2001, 1, 1), QTime(0, 1), Qt::UTC)), 60);
+    // Frame after frame and across sizes the crest follows the formula.
+    for (const double width : {344.0, 100.0, 344.0})
+        for (const double t : {0.0, 1.5, 8.1e8 + 0.034}) {
+            for (int i = 0; i < 3; ++i) {
+                const QPolygonF outline = PlayingWaves::wave(i, QSizeF(width, 60), t);
+                const double phase = std::fmod(1.7 * i + (0.28 + 0.12 * i) * t, 2 * std::numbers::pi);
+                for (qsizetype n = 1; n + 1 < outline.size(); ++n) {
+                    const double x = outline[n].x();
+                    const double y =
+                        (0.5 + 0.13 * i) * 60 +
+                        (0.09 - 0.02 * i) * 60 *
+                            std::sin(2 * std::numbers::pi * x / ((0.9 + 0.35 * i) * width) + phase);
+                    ASSERT_NEAR(outline[n].y(), y, 1e-9) << width << " " << t << " " << i << " " << n;
+                }
+            }
+        }
 }
 
 TEST(Waves, RedrawAtMostThirtyTimesASecondOnlyWhilePlayingAndShown) {
