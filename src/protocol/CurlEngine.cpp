@@ -188,16 +188,29 @@ bool CurlEngine::obey() {
         const std::lock_guard lock(mutex_);
         commands.swap(inbox_);
     }
-    for (Command& command : commands) {
-        if (auto* started = std::get_if<Start>(&command)) {
-            start(started->id, std::move(started->request));
-        } else if (auto* cancelled = std::get_if<Cancel>(&command)) {
-            cancel(cancelled->id);
-        } else {
+    std::vector<Id> cancelled;
+    for (const Command& command : commands) {
+        if (std::holds_alternative<Stop>(command)) {
             shutDown();
             return false;
         }
+        if (const auto* order = std::get_if<Cancel>(&command))
+            cancelled.push_back(order->id);
     }
+    // New requests go out first: ending a cancelled transfer that ran closes its connection,
+    // which takes longer than sending a request, and callers often cancel a whole batch just as
+    // they start the next one. A transfer cancelled in the same batch is never started.
+    bool started = false;
+    for (Command& command : commands)
+        if (auto* order = std::get_if<Start>(&command);
+            order && std::find(cancelled.begin(), cancelled.end(), order->id) == cancelled.end()) {
+            start(order->id, std::move(order->request));
+            started = true;
+        }
+    if (started && !cancelled.empty())
+        serveDue();
+    for (const Id id : cancelled)
+        cancel(id);
     return true;
 }
 

@@ -90,6 +90,18 @@ TEST_F(CurlEngineTest, ACancelledTransferIsNeverHandedOver) {
     EXPECT_EQ(outcomes[0].second.error, QNetworkReply::TimeoutError);
 }
 
+TEST_F(CurlEngineTest, ATransferCancelledInItsOwnBatchIsNeverSent) {
+    // Posted before the engine runs, the three commands reach it as one batch.
+    engine.post(CurlEngine::Start{1, get(prompt)});
+    engine.post(CurlEngine::Start{2, get(prompt)});
+    engine.post(CurlEngine::Cancel{1});
+    run();
+    const auto outcomes = next();
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].first, 2u);
+    EXPECT_EQ(sim->requests().size(), 1u);
+}
+
 TEST_F(CurlEngineTest, StoppingLetsRunningAndWaitingTransfersGoUnanswered) {
     run();
     // More than one host takes at once: some run, the rest wait for a free connection.
