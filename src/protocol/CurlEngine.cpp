@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <sched.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -169,6 +170,8 @@ int CurlEngine::wait(epoll_event* events, int capacity) {
             return noteActivity(count);
         if (waitMillis() == 0)
             return 0; // a time-out is due
+        // A thread that shares this processor (the caller's, most likely) runs meanwhile.
+        sched_yield();
     }
     return noteActivity(::epoll_wait(epoll_, events, capacity, waitMillis()));
 }
