@@ -97,7 +97,7 @@ QString zoneGroupState(const FakeHousehold& household) {
     // a household of 32 players asks for it 32 times at once.
     QString text;
     text.reserve(1024 + 512 * household.speakers.size());
-    const auto attribute = [&](QLatin1String name, const QString& value) {
+    const auto attribute = [&](QStringView name, const QString& value) {
         text += u' ';
         text += name;
         text += QLatin1String("=\"");
@@ -107,30 +107,23 @@ QString zoneGroupState(const FakeHousehold& household) {
     const auto member = [&](const FakeSpeaker& speaker, QLatin1String element) {
         text += u'<';
         text += element;
-        attribute(QLatin1String("UUID"), speaker.uuid);
-        attribute(QLatin1String("Location"), QLatin1String("http://") + speaker.host +
-                                                 QLatin1String(":1400/xml/device_description.xml"));
-        attribute(QLatin1String("ZoneName"), speaker.zoneName);
+        attribute(u"UUID", speaker.uuid);
+        attribute(u"Location", QLatin1String("http://") + speaker.host +
+                                   QLatin1String(":1400/xml/device_description.xml"));
+        attribute(u"ZoneName", speaker.zoneName);
         if (speaker.invisible || element == QLatin1String("Satellite"))
             text += QLatin1String(" Invisible=\"1\"");
         if (speaker.zoneBridge)
             text += QLatin1String(" IsZoneBridge=\"1\"");
-        text += QLatin1String(" BootSeq=\"");
-        text += QString::number(speaker.bootSeq);
-        text += u'"';
-        for (auto it = speaker.topologyAttributes.cbegin(); it != speaker.topologyAttributes.cend(); ++it) {
-            text += u' ';
-            text += it.key();
-            text += QLatin1String("=\"");
-            text += xmlEscape(it.value());
-            text += u'"';
-        }
+        attribute(u"BootSeq", QString::number(speaker.bootSeq));
+        for (auto it = speaker.topologyAttributes.cbegin(); it != speaker.topologyAttributes.cend(); ++it)
+            attribute(it.key(), it.value());
     };
     text += QLatin1String("<ZoneGroupState><ZoneGroups>");
     for (const FakeGroup& group : household.groups) {
         text += QLatin1String("<ZoneGroup");
-        attribute(QLatin1String("Coordinator"), group.coordinator);
-        attribute(QLatin1String("ID"), group.id);
+        attribute(u"Coordinator", group.coordinator);
+        attribute(u"ID", group.id);
         text += u'>';
         for (const QString& uuid : group.members) {
             const FakeSpeaker* speaker = household.speakerByUuid(uuid);
