@@ -8,7 +8,10 @@
 // Frames of the open panel: every repaint of its window from the moment it is shown, the first
 // one (all caches cold) included, timed around the event that carries it (Expose when shown,
 // UpdateRequest after a change), wall time and main-thread CPU time. Run with QT_SCALE_FACTOR=2
-// for the open panel at device pixel ratio 2; FRAMES_DEBUG=1 lists the first and the slow frames.
+// for the open panel at device pixel ratio 2; FRAMES_DEBUG=1 lists the first and the slow frames,
+// PAINTS_DEBUG=1 the main thread's time per view class and per other event. Counters: the main
+// thread's share of one core (main_cpu_percent) and the part of it spent in repaints
+// (frames_cpu_percent); first_frame_ms is the first repaint that painted anything.
 #include "core/Clock.h"
 #include "core/Tasks.h"
 #include "household/Household.h"
@@ -36,6 +39,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -58,32 +62,72 @@ double processCpuMillis() {
 }
 
 // Times every repaint of a window: the backing store paints and flushes while the Expose (shown)
-// or the UpdateRequest (something changed) is handled.
+// or the UpdateRequest (something changed) is handled. With PAINTS_DEBUG set it also sums the
+// main thread's time per view class (paint events) and per receiver and event type (the rest).
 class FrameTimingApp : public QApplication {
 public:
     struct Frame {
         double wallMs;
         double cpuMs;
+        bool painted; // a view was painted (an Expose may come before there is anything to paint)
+    };
+    struct Cost {
+        double cpuMs = 0;
+        int count = 0;
     };
     using QApplication::QApplication;
     std::vector<Frame> frames;
+    std::map<QString, Cost> paints;
+    std::map<QString, Cost> others;
 
     bool notify(QObject* receiver, QEvent* event) override {
         const QEvent::Type type = event->type();
-        if (depth_ > 0 || (type != QEvent::UpdateRequest && type != QEvent::Expose))
+        const bool frame = type == QEvent::UpdateRequest || type == QEvent::Expose;
+        if (type == QEvent::Paint)
+            ++paintsInFrame_;
+        if (debug_ && (type == QEvent::Paint || (!frame && depth_ == 0))) {
+            const QString key = QString::fromLatin1(receiver->metaObject()->className()) + u'/' +
+                                (type == QEvent::Paint ? receiver->objectName() : QString::number(type));
+            ++depth_;
+            const double before = mainThreadCpuMillis();
+            const bool result = QApplication::notify(receiver, event);
+            Cost& cost = (type == QEvent::Paint ? paints : others)[key];
+            cost.cpuMs += mainThreadCpuMillis() - before;
+            ++cost.count;
+            --depth_;
+            return result;
+        }
+        if (depth_ > 0 || !frame)
             return QApplication::notify(receiver, event);
         ++depth_;
+        paintsInFrame_ = 0;
         const double cpuBefore = mainThreadCpuMillis();
         QElapsedTimer wall;
         wall.start();
         const bool result = QApplication::notify(receiver, event);
-        frames.push_back({wall.nsecsElapsed() / 1e6, mainThreadCpuMillis() - cpuBefore});
+        frames.push_back({wall.nsecsElapsed() / 1e6, mainThreadCpuMillis() - cpuBefore, paintsInFrame_ > 0});
         --depth_;
         return result;
     }
 
+    void clearCosts() {
+        paints.clear();
+        others.clear();
+    }
+    void reportCosts(double seconds) const {
+        if (!debug_)
+            return;
+        for (const auto& [key, cost] : others)
+            if (cost.cpuMs >= 1)
+                qInfo("event %s: %.3f %% (%d)", qPrintable(key), cost.cpuMs / seconds / 10, cost.count);
+        for (const auto& [key, cost] : paints)
+            qInfo("paint %s: %.3f %% (%d)", qPrintable(key), cost.cpuMs / seconds / 10, cost.count);
+    }
+
 private:
     int depth_ = 0;
+    int paintsInFrame_ = 0;
+    bool debug_ = qEnvironmentVariableIsSet("PAINTS_DEBUG");
 };
 
 FrameTimingApp* frameTiming() {
@@ -185,6 +229,7 @@ void openPanelCpu(benchmark::State& state) {
     frameTiming()->frames.clear();
     Scene scene;
     for (auto _ : state) {
+        frameTiming()->clearCosts();
         const int framesBefore = scene.view->waves()->frames();
         const double before = processCpuMillis();
         const double mainBefore = mainThreadCpuMillis();
@@ -204,15 +249,22 @@ void openPanelCpu(benchmark::State& state) {
         const std::vector<FrameTimingApp::Frame>& frames = frameTiming()->frames;
         double worstWall = 0;
         double worstCpu = 0;
+        double framesCpu = 0;
         for (const FrameTimingApp::Frame& frame : frames) {
             worstWall = std::max(worstWall, frame.wallMs);
             worstCpu = std::max(worstCpu, frame.cpuMs);
+            framesCpu += frame.cpuMs;
         }
+        // The part of the main thread's time spent painting and flushing the window.
+        state.counters["frames_cpu_percent"] = framesCpu / (seconds * 1000) * 100;
         state.counters["repaints_per_s"] = static_cast<double>(frames.size()) / seconds;
-        state.counters["first_frame_ms"] = frames.empty() ? 0 : frames.front().wallMs;
+        const auto firstPainted =
+            std::find_if(frames.begin(), frames.end(), [](const auto& f) { return f.painted; });
+        state.counters["first_frame_ms"] = firstPainted == frames.end() ? 0 : firstPainted->wallMs;
         state.counters["worst_frame_ms"] = worstWall;
         state.counters["worst_frame_cpu_ms"] = worstCpu;
         state.counters["ratio"] = scene.view->devicePixelRatioF();
+        frameTiming()->reportCosts(seconds);
         if (qEnvironmentVariableIsSet("FRAMES_DEBUG"))
             for (size_t i = 0; i < frames.size(); ++i)
                 if (frames[i].cpuMs > 3 || i < 5)

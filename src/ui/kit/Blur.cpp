@@ -20,48 +20,45 @@ void boxSizes(double sigma, int out[3]) {
         out[i] = i < m ? lower : upper;
 }
 
-// One box pass over `count` lines of `length` pixels (`step` apart within a line, `lineStep`
-// between lines); pixels outside the image count as transparent.
-void boxPass(const std::uint32_t* in, std::uint32_t* out, int length, int count, int step, int lineStep,
-             int radius) {
-    const std::uint64_t scale = (std::uint64_t(1) << 32) / static_cast<std::uint64_t>(2 * radius + 1);
-    const auto pack = [scale](std::uint64_t a, std::uint64_t r, std::uint64_t g, std::uint64_t b) {
-        const std::uint64_t half = std::uint64_t(1) << 31;
-        return static_cast<std::uint32_t>(((a * scale + half) >> 32) << 24 |
-                                          ((r * scale + half) >> 32) << 16 | ((g * scale + half) >> 32) << 8 |
-                                          ((b * scale + half) >> 32));
+// One box pass down the columns of a `width` × `height` grid of 8-bit lanes (a row of
+// pixels is 4 × width lanes, one per channel), reading `in` and writing `out`; lanes outside the
+// grid count as transparent. Every lane of a row is independent: the inner loops run over whole
+// rows and vectorise.
+void columnPass(const std::uint8_t* in, std::uint8_t* out, int lanes, int height, int radius,
+                std::vector<std::uint32_t>& sums) {
+    const std::uint32_t scale = (std::uint32_t(1) << 16) / static_cast<std::uint32_t>(2 * radius + 1);
+    sums.assign(static_cast<size_t>(lanes), 0);
+    std::uint32_t* sum = sums.data();
+    const auto row = [lanes](const std::uint8_t* base, int y) {
+        return base + static_cast<std::ptrdiff_t>(y) * lanes;
     };
-    for (int line = 0; line < count; ++line) {
-        const std::uint32_t* src = in + static_cast<std::ptrdiff_t>(line) * lineStep;
-        std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(line) * lineStep;
-        std::uint64_t a = 0, r = 0, g = 0, b = 0;
-        for (int i = 0; i <= radius && i < length; ++i) {
-            const std::uint32_t p = src[static_cast<std::ptrdiff_t>(i) * step];
-            a += p >> 24;
-            r += (p >> 16) & 0xff;
-            g += (p >> 8) & 0xff;
-            b += p & 0xff;
+    for (int y = 0; y <= radius && y < height; ++y) {
+        const std::uint8_t* src = row(in, y);
+        for (int i = 0; i < lanes; ++i)
+            sum[i] += src[i];
+    }
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* dst = out + static_cast<std::ptrdiff_t>(y) * lanes;
+        for (int i = 0; i < lanes; ++i)
+            dst[i] = static_cast<std::uint8_t>((sum[i] * scale + 0x8000) >> 16);
+        if (y + radius + 1 < height) {
+            const std::uint8_t* enter = row(in, y + radius + 1);
+            for (int i = 0; i < lanes; ++i)
+                sum[i] += enter[i];
         }
-        for (int i = 0; i < length; ++i) {
-            dst[static_cast<std::ptrdiff_t>(i) * step] = pack(a, r, g, b);
-            const int enter = i + radius + 1;
-            if (enter < length) {
-                const std::uint32_t p = src[static_cast<std::ptrdiff_t>(enter) * step];
-                a += p >> 24;
-                r += (p >> 16) & 0xff;
-                g += (p >> 8) & 0xff;
-                b += p & 0xff;
-            }
-            const int leave = i - radius;
-            if (leave >= 0) {
-                const std::uint32_t p = src[static_cast<std::ptrdiff_t>(leave) * step];
-                a -= p >> 24;
-                r -= (p >> 16) & 0xff;
-                g -= (p >> 8) & 0xff;
-                b -= p & 0xff;
-            }
+        if (y - radius >= 0) {
+            const std::uint8_t* leave = row(in, y - radius);
+            for (int i = 0; i < lanes; ++i)
+                sum[i] -= leave[i];
         }
     }
+}
+
+// Pixels of a `width` × `height` image into the transposed `height` × `width` one.
+void transpose(const std::uint32_t* in, std::uint32_t* out, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            out[static_cast<std::ptrdiff_t>(x) * height + y] = in[static_cast<std::ptrdiff_t>(y) * width + x];
 }
 
 void blurInto(const QImage& image, double sigma, QImage& out) {
@@ -71,10 +68,7 @@ void blurInto(const QImage& image, double sigma, QImage& out) {
     // 32-bit lines are stored without padding: the passes read and write the images' own pixels.
     const auto* source = reinterpret_cast<const std::uint32_t*>(image.constBits());
     auto* target = reinterpret_cast<std::uint32_t*>(out.bits());
-    // Scratch lines, kept between calls (the waves blur a frame of the same size each time).
-    thread_local std::vector<std::uint32_t> a, b;
-    a.resize(static_cast<size_t>(w) * h);
-    b.resize(a.size());
+    const auto pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
     int boxes[3];
     boxSizes(sigma, boxes);
     int radii[3];
@@ -83,15 +77,35 @@ void blurInto(const QImage& image, double sigma, QImage& out) {
         if ((box - 1) / 2 > 0)
             radii[count++] = (box - 1) / 2;
     if (count == 0) {
-        std::copy(source, source + a.size(), target);
+        std::copy(source, source + pixels, target);
         return;
     }
-    const std::uint32_t* in = source;
+    // Scratch images, kept between calls (the waves blur a frame of the same size each time).
+    // The three passes down the columns, then the image turned on its side for the three
+    // along the rows, and turned back.
+    thread_local std::vector<std::uint32_t> a, b;
+    thread_local std::vector<std::uint32_t> sums;
+    a.resize(pixels);
+    b.resize(pixels);
+    const auto lanes = [](std::vector<std::uint32_t>& v) {
+        return reinterpret_cast<std::uint8_t*>(v.data());
+    };
+    const auto* in = reinterpret_cast<const std::uint8_t*>(source);
     for (int pass = 0; pass < count; ++pass) {
-        boxPass(in, b.data(), w, h, 1, w, radii[pass]);                                    // rows
-        boxPass(b.data(), pass + 1 == count ? target : a.data(), h, w, w, 1, radii[pass]); // columns
-        in = a.data();
+        std::uint8_t* next = lanes(pass % 2 == 0 ? a : b);
+        columnPass(in, next, 4 * w, h, radii[pass], sums);
+        in = next;
     }
+    std::vector<std::uint32_t>& columns = count % 2 == 1 ? a : b;
+    std::vector<std::uint32_t>& turned = count % 2 == 1 ? b : a;
+    transpose(columns.data(), turned.data(), w, h);
+    in = lanes(turned);
+    for (int pass = 0; pass < count; ++pass) {
+        std::uint8_t* next = lanes(pass % 2 == 0 ? columns : turned);
+        columnPass(in, next, 4 * h, w, radii[pass], sums);
+        in = next;
+    }
+    transpose(reinterpret_cast<const std::uint32_t*>(in), target, h, w);
 }
 
 QImage blurFull(const QImage& image, double sigma) {

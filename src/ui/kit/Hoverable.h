@@ -27,6 +27,8 @@ struct HoverOptions {
     bool chrome = true;                         // draw the hover circle / capsule
     bool enabled = true;                        // hovering raises the ink and lights the chrome
     bool above = false;                         // bubble above (true) or below the control
+
+    bool operator==(const HoverOptions&) const = default;
 };
 
 // Hover feedback for one control widget: the ink rising from its resting level to primary, the

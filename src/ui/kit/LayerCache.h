@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <concepts>
 #include <cstring>
@@ -30,10 +30,16 @@ public:
     }
     LayerKey& operator<<(const QColor& colour) { return *this << static_cast<quint64>(colour.rgba64()); }
     LayerKey& operator<<(const QSizeF& size) { return *this << size.width() << size.height(); }
-    bool operator==(const LayerKey& other) const = default;
+    bool operator==(const LayerKey& other) const {
+        return bytes_.size() == other.bytes_.size() &&
+               std::memcmp(bytes_.constData(), other.bytes_.constData(),
+                           static_cast<size_t>(bytes_.size())) == 0;
+    }
 
 private:
-    QByteArray bytes_;
+    // Keys are built on every repaint of a layered view: the usual ones fit without a heap
+    // allocation.
+    QVarLengthArray<char, 160> bytes_;
 };
 
 // One cached raster layer of a widget's static drawing (a tile's fill, a surface): drawn once

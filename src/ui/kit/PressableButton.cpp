@@ -55,6 +55,10 @@ void PressableButton::scaleChildren() {
 }
 
 void PressableButton::setHover(const HoverOptions& options) {
+    // Views restate their options on every model change: the same options change nothing, and
+    // must not cost the window a layout pass.
+    if (hover_ && hover_->options() == options)
+        return;
     const QSize before = sizeHint();
     if (!hover_) {
         hover_ = new Hoverable(this, options);

@@ -178,20 +178,24 @@ void VolumeSlider::drawLabel(QPainter& painter, const QRectF& box, const QFont& 
 
 void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const Scheme scheme = Ink::scheme(this);
+    LayerKey key;
+    key << scheme << value_ << previous_ << roll_ << rollUp_ << shown_ << h_ << focused_ << hover_.progress()
+        << Ink::textBackground(this);
+    face_.draw(painter, QSizeF(width(), h_), key, [&](QPainter& p) { paintFace(p, scheme); });
+}
+
+void VolumeSlider::paintFace(QPainter& painter, Scheme scheme) const {
+    painter.setRenderHint(QPainter::Antialiasing);
     const double w = width(), h = h_;
     const QRectF box(0, 0, w, h);
     const double radius = h / 2;
 
     // Track: 0.12, 0.16 while hovered or focused.
     const double trackAlpha = focused_ ? 0.16 : 0.12 + 0.04 * hover_.progress();
-    const QColor trackColour = Ink::primary(scheme, trackAlpha);
-    track_.draw(painter, box.size(), trackColour.rgba(), [&](QPainter& p) {
-        QPainterPath capsule;
-        capsule.addRoundedRect(box, radius, radius);
-        p.fillPath(capsule, trackColour);
-    });
+    QPainterPath capsule;
+    capsule.addRoundedRect(box, radius, radius);
+    painter.fillPath(capsule, Ink::primary(scheme, trackAlpha));
 
     const QString label = QString::number(static_cast<long long>(value_));
     const QFont font = Type::system(0.5 * h, QFont::DemiBold);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/kit/EasedFlag.h"
+#include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
 
 #include "ui/kit/LayerCache.h"
@@ -63,6 +64,7 @@ protected:
 private:
     void report(double x);
     void drawLabel(QPainter& painter, const QRectF& box, const QFont& font, const QColor& colour) const;
+    void paintFace(QPainter& painter, Scheme scheme) const;
     void setHovering(bool hovering);
 
     int value_ = 0;
@@ -76,5 +78,7 @@ private:
     int previous_ = 0;
     double roll_ = 1;
     bool rollUp_ = true;
-    LayerCache track_;
+    // The whole slider at rest: it sits on the now-playing tile, whose waves repaint everything
+    // above them up to 30 times a second, while the slider itself rarely changes.
+    LayerCache face_;
 };

@@ -180,6 +180,14 @@ void Marquee::paintEvent(QPaintEvent*) {
     const QSize device = (box.size() * ratio).toSize();
     if (device.isEmpty())
         return;
+    const auto at = [ratio](double x) { return std::round(x * ratio) / ratio - textMargin; };
+    if (!scrolls_) {
+        // At rest the title fits: its picture goes straight onto the target.
+        painter.drawImage(
+            QPointF(box.left() + at(offset_), box.top()),
+            textImage(ratio, color_.isValid() ? color_ : palette().color(QPalette::WindowText)));
+        return;
+    }
     if (layer_.size() != device || layer_.devicePixelRatio() != ratio) {
         layer_ = QImage(device, QImage::Format_ARGB32_Premultiplied);
         layer_.setDevicePixelRatio(ratio);
@@ -189,16 +197,13 @@ void Marquee::paintEvent(QPaintEvent*) {
         const QImage& text =
             textImage(ratio, color_.isValid() ? color_ : palette().color(QPalette::WindowText));
         // Whole device pixels: the text moves as it was rasterised.
-        const auto at = [ratio](double x) { return std::round(x * ratio) / ratio - textMargin; };
         QPainter p(&layer_);
         p.drawImage(QPointF(at(offset_), 0), text);
-        if (scrolls_) {
-            p.drawImage(QPointF(at(offset_ + textWidth_ + gap_), 0), text);
-            // The edge fades: out over the last 12 points always, in over the first 8 only while
-            // the text is away from rest.
-            p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-            p.drawImage(QPointF(0, 0), edgeMask(device, ratio, offset_ != 0));
-        }
+        p.drawImage(QPointF(at(offset_ + textWidth_ + gap_), 0), text);
+        // The edge fades: out over the last 12 points always, in over the first 8 only while
+        // the text is away from rest.
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        p.drawImage(QPointF(0, 0), edgeMask(device, ratio, offset_ != 0));
     }
     painter.drawImage(box.topLeft(), layer_);
 }

@@ -19,6 +19,36 @@
 
 using namespace std::chrono_literals;
 
+namespace {
+// The outline with only every `stride`-th point of its crest (the ends and the closing corners
+// kept).
+QPolygonF thinned(const QPolygonF& outline, int stride) {
+    if (stride <= 1 || outline.size() < 4)
+        return outline;
+    QPolygonF out;
+    out.reserve(outline.size() / stride + 4);
+    out.append(outline.first());
+    const qsizetype last = outline.size() - 2; // the crest's last point
+    for (qsizetype n = 1; n < last; n += stride)
+        out.append(outline.at(n));
+    out.append(outline.at(last));
+    out.append(outline.last());
+    return out;
+}
+
+// A premultiplied pixel times a coverage of 0…255, each channel rounded.
+QRgb scaled(QRgb pixel, int coverage) {
+    if (coverage == 255)
+        return pixel;
+    const auto times = [coverage](uint channel) {
+        const uint v = channel * static_cast<uint>(coverage) + 128;
+        return static_cast<int>((v + (v >> 8)) >> 8);
+    };
+    return qRgba(times(static_cast<uint>(qRed(pixel))), times(static_cast<uint>(qGreen(pixel))),
+                 times(static_cast<uint>(qBlue(pixel))), times(static_cast<uint>(qAlpha(pixel))));
+}
+} // namespace
+
 PlayingWaves::PlayingWaves(QObject* parent) : TileBackdrop(parent) {}
 
 PlayingWaves::~PlayingWaves() {
@@ -73,6 +103,10 @@ QPolygonF PlayingWaves::wave(int i, const QSizeF& size, double t) {
 
 void PlayingWaves::paintWaves(QPainter& painter, const QSizeF& size, double t, const QColor& colour) {
     painter.setRenderHint(QPainter::Antialiasing);
+    // The crest's points lie 2 points apart: drawn small (the blur's low resolution), several
+    // of them fall within one pixel, and only every stride-th one is kept.
+    const double pixelsApart = 2 * painter.transform().m11() * Symbols::targetRatio(painter);
+    const int stride = pixelsApart > 0 ? std::max(1, static_cast<int>(1 / pixelsApart)) : 1;
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < 3; ++i) {
         const double b = (0.5 + 0.13 * i) * size.height();
@@ -85,7 +119,7 @@ void PlayingWaves::paintWaves(QPainter& painter, const QSizeF& size, double t, c
         fill.setColorAt(0, top);
         fill.setColorAt(1, bottom);
         painter.setBrush(fill);
-        painter.drawPolygon(wave(i, size, t), Qt::WindingFill);
+        painter.drawPolygon(thinned(wave(i, size, t), stride), Qt::WindingFill);
     }
 }
 
@@ -123,15 +157,17 @@ void PlayingWaves::setReduceMotion(bool on) {
 
 void PlayingWaves::schedule() {
     const bool run = playing_ && shown_ && !reduceMotion_;
-    if (run && !frame_)
+    if (run && !frame_) {
+        frameTime_ = timeAt(RenderMode::now());
         frame_ = FrameBeat::listen(this, [this] { step(); });
-    else if (!run && frame_) {
+    } else if (!run && frame_) {
         FrameBeat::stop(frame_);
         frame_ = 0;
     }
 }
 
 void PlayingWaves::step() {
+    frameTime_ = timeAt(RenderMode::now());
     ++frames_;
     emit changed();
 }
@@ -153,7 +189,9 @@ void PlayingWaves::paint(QPainter& painter, const QRectF& rect) {
     // buffers are ready when the waves show (the panel paints itself once while hidden).
     if (opacity_ <= 0 && !playing_)
         return;
-    const double t = timeAt(RenderMode::now());
+    // While the waves run, a repaint between two beats (a ticking label under the band) shows
+    // the last beat's frame: it is composed once per beat, not once per repaint.
+    const double t = frame_ ? frameTime_ : timeAt(RenderMode::now());
     const double ratio = Symbols::targetRatio(painter);
     // The picture covers the band inside the tile, from a whole device pixel on.
     const double top = std::max(rect.top(), std::floor(bandTop(rect) * ratio) / ratio);
@@ -205,14 +243,16 @@ void PlayingWaves::compose(const QRectF& rect, const QRectF& visible, double rat
         std::min(picture_.height(), static_cast<int>(std::ceil((band.top() - visible.top()) * ratio)) + 1);
     for (int y = 0; y < clear; ++y)
         std::fill_n(reinterpret_cast<QRgb*>(picture_.scanLine(y)), picture_.width(), QRgb(0));
-    QPainter p(&picture_);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.translate(-visible.topLeft());
-    p.drawImage(band, blurred_);
-    // Cut to the tile's rounded shape: only its corners lie outside it.
-    p.resetTransform();
-    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    {
+        QPainter p(&picture_);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.translate(-visible.topLeft());
+        p.drawImage(band, blurred_);
+    }
+    // Cut to the tile's rounded shape: only its corners lie outside it. Their pixels are
+    // multiplied by the shape's coverage one by one (a painter would go through its slow
+    // path for this composition at a device pixel ratio).
     const QImage& mask = tileMask(rect, visible, ratio);
     const double r = Tile::radius;
     for (const QPointF& corner :
@@ -221,12 +261,13 @@ void PlayingWaves::compose(const QRectF& rect, const QRectF& visible, double rat
         const QRectF part = QRectF(corner, QSizeF(r, r)).intersected(visible).translated(-visible.topLeft());
         const QRect pixels =
             QRectF(part.topLeft() * ratio, part.size() * ratio).toAlignedRect() & picture_.rect();
-        if (pixels.isEmpty())
-            continue;
-        p.drawImage(QRectF(QPointF(pixels.topLeft()) / ratio, QSizeF(pixels.size()) / ratio), mask,
-                    QRectF(pixels));
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+            const auto* cover = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+            for (int x = pixels.left(); x <= pixels.right(); ++x)
+                line[x] = scaled(line[x], qAlpha(cover[x]));
+        }
     }
-    p.end();
     pictureTime_ = t;
     pictureSize_ = rect.size();
     pictureRatio_ = ratio;

@@ -64,6 +64,7 @@ private:
     double opacity_ = 0;
     int frames_ = 0;
     FrameBeat::Id frame_ = 0;
+    double frameTime_ = 0; // the waves' time at the last beat while they run
     QVariantAnimation* fade_ = nullptr;
     // The last composed frame, kept while nothing moves, and the buffers it is made in (reused
     // from frame to frame).

@@ -49,9 +49,12 @@ QString SleepTimerButton::label() const {
 }
 
 void SleepTimerButton::setGroup(const SpeakerGroup& group) {
+    const QSize before = sizeHint();
     group_ = group;
     restyle();
-    updateGeometry();
+    // Every poll of the group lands here: only a label of another width relays the window out.
+    if (sizeHint() != before)
+        updateGeometry();
     update();
 }
 
@@ -77,21 +80,15 @@ QSizeF SleepTimerButton::contentSize() const {
 }
 
 void SleepTimerButton::paintContent(QPainter& painter, const QRectF& rect) {
-    paintLayerContent(painter, rect);
-    paintLabel(painter, rect);
-}
-
-bool SleepTimerButton::layerKey(LayerKey&) const {
-    return true; // the icon; the label is drawn over the layer
-}
-
-void SleepTimerButton::paintLayerContent(QPainter& painter, const QRectF& rect) {
     BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"),
                       ink());
+    paintLabel(painter, rect);
 }
 
-void SleepTimerButton::paintOverLayer(QPainter& painter, const QRectF& rect) {
-    paintLabel(painter, rect);
+bool SleepTimerButton::layerKey(LayerKey& key) const {
+    // The icon and the label: the label changes once a minute, in the last minute once a second.
+    key << label();
+    return true;
 }
 
 void SleepTimerButton::paintLabel(QPainter& painter, const QRectF& rect) {

@@ -32,8 +32,6 @@ public:
 protected:
     void paintContent(QPainter& painter, const QRectF& rect) override;
     bool layerKey(LayerKey& key) const override;
-    void paintLayerContent(QPainter& painter, const QRectF& rect) override;
-    void paintOverLayer(QPainter& painter, const QRectF& rect) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

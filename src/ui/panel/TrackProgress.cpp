@@ -35,6 +35,7 @@ TrackProgress::TrackProgress(Household* household, QWidget* parent) : QWidget(pa
 
 void TrackProgress::setGroup(const SpeakerGroup& group) {
     group_ = group;
+    shownAt_ = RenderMode::now();
     setVisible(group.duration.has_value());
     update();
 }
@@ -62,8 +63,16 @@ QString TrackProgress::timeText(double seconds) {
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+QDateTime TrackProgress::shownNow() const {
+    // The position counts on in steps of the one-second timeline (the panel repaints far more
+    // often while the waves move behind the bar); a still is drawn for its own instant.
+    if (RenderMode::active() || !shownAt_.isValid())
+        return RenderMode::now();
+    return shownAt_;
+}
+
 QString TrackProgress::elapsedText() const {
-    return timeText(shownPosition(group_, RenderMode::now(), dragging_));
+    return timeText(shownPosition(group_, shownNow(), dragging_));
 }
 
 QString TrackProgress::lengthText() const {
@@ -92,40 +101,36 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Scheme scheme = Ink::scheme(this);
-    const QFont font = labelFont();
     const QString elapsed = elapsedText();
     const QString length = lengthText();
-    painter.setPen(Ink::color(InkLevel::Secondary, scheme));
-    const double leftWidth = labelWidth(elapsed);
-    const double rightWidth = labelWidth(length);
-    Type::drawTabular(painter, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
-                      elapsed);
-    Type::drawTabular(painter, QRectF(width() - rightWidth, 0, rightWidth, height),
-                      Qt::AlignRight | Qt::AlignVCenter, font, length);
-
     const QRectF bar = barRect();
     const double h = 3 + 2 * activeProgress_;
     const double y = (height - h) / 2;
-    painter.setPen(Qt::NoPen);
-    // The track stays while the fill moves: copied from a layer.
+    // Labels, track and fill change once a second (or as the bar is dragged), while the waves
+    // behind repaint them up to 30 times a second: one layer, drawn anew when any changes.
     const QColor track = Ink::primary(scheme, 0.12);
-    if (trackHeight_ != h) {
-        track_.clear();
-        trackHeight_ = h;
-    }
-    painter.save();
-    painter.translate(bar.left(), 0);
-    track_.draw(painter, QSizeF(bar.width(), height), track.rgba(), [&](QPainter& p) {
+    const QColor labels = Ink::color(InkLevel::Secondary, scheme);
+    const QColor filled = Ink::primary(scheme, 0.55 + 0.35 * activeProgress_);
+    const double duration = group_.duration.value_or(0);
+    const double fraction = clampFraction(shownPosition(group_, shownNow(), dragging_) / duration);
+    const double fill = std::max(h, bar.width() * fraction);
+    LayerKey key;
+    key << elapsed << length << h << bar.left() << bar.width() << fill << track << labels << filled;
+    face_.draw(painter, QSizeF(width(), height), key, [&](QPainter& p) {
+        const QFont font = labelFont();
+        p.setPen(labels);
+        const double leftWidth = labelWidth(elapsed);
+        const double rightWidth = labelWidth(length);
+        Type::drawTabular(p, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
+                          elapsed);
+        Type::drawTabular(p, QRectF(width() - rightWidth, 0, rightWidth, height),
+                          Qt::AlignRight | Qt::AlignVCenter, font, length);
         p.setPen(Qt::NoPen);
         p.setBrush(track);
-        p.drawRoundedRect(QRectF(0, y, bar.width(), h), h / 2, h / 2);
+        p.drawRoundedRect(QRectF(bar.left(), y, bar.width(), h), h / 2, h / 2);
+        p.setBrush(filled);
+        p.drawRoundedRect(QRectF(bar.left(), y, fill, h), h / 2, h / 2);
     });
-    painter.restore();
-    const double duration = group_.duration.value_or(0);
-    const double fraction = clampFraction(shownPosition(group_, RenderMode::now(), dragging_) / duration);
-    const double fill = std::max(h, bar.width() * fraction);
-    painter.setBrush(Ink::primary(scheme, 0.55 + 0.35 * activeProgress_));
-    painter.drawRoundedRect(QRectF(bar.left(), y, fill, h), h / 2, h / 2);
 }
 
 void TrackProgress::drag(double x) {
@@ -185,10 +190,12 @@ void TrackProgress::setActiveLook() {
 
 void TrackProgress::tick() {
     tick_ = Clock::schedule(1s, this, [this] { tick(); });
+    shownAt_ = RenderMode::now();
     update();
 }
 
 void TrackProgress::showEvent(QShowEvent*) {
+    shownAt_ = RenderMode::now();
     Clock::cancel(tick_);
     tick_ = Clock::schedule(1s, this, [this] { tick(); });
 }

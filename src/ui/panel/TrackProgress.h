@@ -33,6 +33,8 @@ public:
     static QString timeText(double seconds);
 
     QString elapsedText() const;
+    // The instant the bar shows: the last step of its one-second timeline.
+    QDateTime shownNow() const;
     QString lengthText() const;
     std::optional<double> dragging() const { return dragging_; }
     bool active() const { return hovering_ || dragging_.has_value(); }
@@ -64,6 +66,6 @@ private:
     double activeProgress_ = 0;
     QVariantAnimation* activeAnimation_ = nullptr;
     Clock::Id tick_ = 0;
-    LayerCache track_;
-    double trackHeight_ = 0;
+    QDateTime shownAt_;
+    LayerCache face_;
 };

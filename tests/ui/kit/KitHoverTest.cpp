@@ -211,3 +211,30 @@ TEST_F(Hover, BubbleAboveSitsThirtyOneHigher) {
 }
 
 } // namespace
+
+// Layout requests that reach one widget.
+struct LayoutRequests : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::LayoutRequest;
+        return false;
+    }
+};
+
+TEST_F(Hover, RestatingTheSameOptionsCostsNoLayoutPass) {
+    // Views restate their hover options on every poll of the model; only a change of padding may
+    // relay the window out.
+    LayoutRequests requests;
+    root.installEventFilter(&requests);
+    QCoreApplication::sendPostedEvents();
+    requests.count = 0;
+    buttons[0]->setHover(options());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(requests.count, 0);
+    HoverOptions wider = options();
+    wider.padding = 10;
+    buttons[0]->setHover(wider);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(requests.count, 1);
+    EXPECT_EQ(hover(0).options().padding, 10);
+}

@@ -2,6 +2,7 @@
 // curves and the hand-stepped driver, the symbol set and bundle icons, the press motion.
 #include "protocol/SpeakerModel.h"
 #include "support/ManualTime.h"
+#include "ui/kit/Blur.h"
 #include "ui/kit/BundleIcon.h"
 #include "ui/kit/Ink.h"
 #include "ui/kit/LayerCache.h"
@@ -254,6 +255,38 @@ TEST(LayerCache, RedrawsOnlyWhenTheKeyChangesAndNeverUnderAScale) {
     painter.end();
     EXPECT_EQ(paints, 5);
     EXPECT_EQ(target.pixel(19, 19), qRgb(255, 255, 0));
+}
+
+TEST(Blur, SpotSpreadsAlikeAlongRowsAndColumnsAndKeepsItsWeight) {
+    // Wider than high, the spot off the middle: the passes down the columns and along the rows
+    // work on the image turned on its side, so any mix-up of the two shows.
+    QImage dot(41, 23, QImage::Format_ARGB32_Premultiplied);
+    dot.fill(Qt::transparent);
+    const int cx = 17, cy = 11;
+    for (int y = cy - 1; y <= cy + 1; ++y)
+        for (int x = cx - 1; x <= cx + 1; ++x)
+            reinterpret_cast<QRgb*>(dot.scanLine(y))[x] = qRgba(200, 100, 40, 255);
+    QImage out;
+    Blur::boxes(dot, 2.5, out);
+    ASSERT_EQ(out.size(), dot.size());
+    const auto at = [&out](int x, int y) { return reinterpret_cast<const QRgb*>(out.constScanLine(y))[x]; };
+    double weight = 0;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = at(x, y);
+            weight += qAlpha(p);
+            ASSERT_LE(qRed(p), qAlpha(p)) << x << "," << y; // still premultiplied
+            ASSERT_LE(qGreen(p), qRed(p)) << x << "," << y;
+        }
+    EXPECT_NEAR(weight, 9 * 255, 9 * 255 * 0.05);
+    for (int d = 1; d <= 8; ++d) {
+        EXPECT_EQ(qAlpha(at(cx + d, cy)), qAlpha(at(cx - d, cy))) << d;
+        EXPECT_EQ(qAlpha(at(cx, cy + d)), qAlpha(at(cx, cy - d))) << d;
+        EXPECT_NEAR(qAlpha(at(cx + d, cy)), qAlpha(at(cx, cy + d)), 2) << d;
+        EXPECT_LE(qAlpha(at(cx + d, cy)), qAlpha(at(cx + d - 1, cy))) << d;
+    }
+    EXPECT_GT(qAlpha(at(cx, cy)), qAlpha(at(cx + 3, cy)));
+    EXPECT_EQ(qAlpha(at(cx + 12, cy)), 0); // three boxes of at most 2 on each side reach 7 away
 }
 
 TEST(SymbolSet, HoldsEverySymbolTheViewsAndTheModelLookupName) {

@@ -6,6 +6,7 @@
 #include "support/QtPrinters.h"
 #include "ui/kit/FrameBeat.h"
 #include "ui/kit/Ink.h"
+#include "ui/kit/Tile.h"
 #include "ui/panel/LinkOpener.h"
 #include "ui/panel/Marquee.h"
 #include "ui/panel/NowPlaying.h"
@@ -182,6 +183,31 @@ TEST(Progress, HiddenWithoutLengthAndTicksOnceASecond) {
     EXPECT_EQ(progress.lengthText(), u"1:40"_s);
 }
 
+TEST(Progress, CountsOnInStepsOfItsOneSecondTimeline) {
+    test::ManualTime time;
+    QWidget root;
+    TrackProgress progress(nullptr, &root);
+    root.show();
+    SpeakerGroup group = track(u"Song"_s, u"Band"_s);
+    group.duration = 100;
+    group.position = 30;
+    group.positionAt = Clock::now();
+    progress.setGroup(group);
+    const QDateTime start = Clock::now();
+    EXPECT_EQ(progress.shownNow(), start);
+    // The waves behind repaint the bar up to 30 times a second: what it shows moves on the tick.
+    time.advance(900ms);
+    EXPECT_EQ(progress.shownNow(), start);
+    time.advance(100ms);
+    EXPECT_EQ(progress.shownNow(), start.addSecs(1));
+    group.position = 50;
+    group.positionAt = Clock::now().addMSecs(-300);
+    time.advance(300ms);
+    progress.setGroup(group); // a new position shows at once
+    EXPECT_EQ(progress.elapsedText(), u"0:50"_s);
+    EXPECT_EQ(progress.shownNow(), Clock::now());
+}
+
 TEST(MarqueePlan, ScrollsOnlyWhenMoreThanAPointTooWide) {
     const Marquee::Plan wide = Marquee::plan(200, 150, 32, 28, false);
     EXPECT_TRUE(wide.scrolls);
@@ -235,6 +261,35 @@ TEST(SleepTimer, FormatsAndCountsDown) {
     group.sleepRemaining = 100;
     group.sleepAt = now.addSecs(-300); // stale: never below zero
     EXPECT_EQ(SleepTimerButton::remaining(group, now), 0.0);
+}
+
+TEST(SleepTimer, NewGroupStateRelaysTheWindowOutOnlyWhenTheLabelChangesWidth) {
+    test::ManualTime time;
+    QWidget root;
+    auto* button = new SleepTimerButton(nullptr, &root);
+    root.show();
+    SpeakerGroup group = track(u"Song"_s, u"Band"_s);
+    group.sleepRemaining = 1500;
+    group.sleepAt = Clock::now();
+    button->setGroup(group);
+    QCoreApplication::sendPostedEvents();
+    struct : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::LayoutRequest;
+            return false;
+        }
+    } requests;
+    root.installEventFilter(&requests);
+    // Every poll of the household hands the group over again, its position moved on.
+    group.position = 12;
+    button->setGroup(group);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(requests.count, 0);
+    group.sleepRemaining = 5;
+    button->setGroup(group); // "25 min" to "5 s"
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(requests.count, 1);
 }
 
 TEST(SleepTimer, MenuListsOffAndThreeDurationsCheckingOnlyOff) {
@@ -321,6 +376,30 @@ TEST(Waves, RedrawAtMostThirtyTimesASecondOnlyWhilePlayingAndShown) {
     time.advance(2s);
     EXPECT_EQ(waves.frames(), hidden);
     EXPECT_EQ(waves.opacity(), 0);
+}
+
+TEST(Waves, RepaintBetweenTwoBeatsShowsTheLastBeatsFrame) {
+    test::ManualTime time;
+    Tile tile;
+    tile.setPalette(Ink::palette(Scheme::Dark));
+    tile.resize(200, 120);
+    PlayingWaves waves;
+    waves.setColor(Qt::white);
+    tile.setBackdrop(&waves);
+    waves.setPlaying(true);
+    time.advance(30 * FrameBeat::interval); // faded in, on a beat
+    const auto picture = [&tile] {
+        QImage image(tile.size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(Qt::transparent);
+        tile.render(&image);
+        return image;
+    };
+    const QImage first = picture();
+    time.advance(FrameBeat::interval / 2); // a label ticks: no beat yet
+    EXPECT_EQ(picture(), first);
+    time.advance(FrameBeat::interval / 2); // the next beat
+    EXPECT_NE(picture(), first);
 }
 
 TEST(FrameBeat, StepsEveryListenerOnOneBeatAndRestartsAfterTheClockDroppedIt) {
