@@ -24,6 +24,7 @@
 #include "ui/kit/Ink.h"
 #include "ui/kit/KeyboardFocus.h"
 #include "ui/kit/PanelPresence.h"
+#include "ui/kit/WindowWarmUp.h"
 #include "ui/panel/PanelView.h"
 #include "ui/panel/PlayingWaves.h"
 
@@ -187,8 +188,9 @@ struct Scene {
         view->setPalette(Ink::palette(Scheme::Dark));
         view->layout()->activate();
         view->resize(view->sizeHint());
-        // The program builds the panel at launch, fits its window and opens it later: the
-        // launch's idle work runs first.
+        // The program builds the panel at launch, fits and readies its window and opens it
+        // later: the launch's idle work runs first.
+        WindowWarmUp::prepare(view.get());
         QCoreApplication::processEvents();
         presence.setShown(true, false);
         household->setVisible(true);

@@ -17,6 +17,7 @@
 #include "platform/DesktopEntries.h"
 #include "platform/SettingsStore.h"
 #include "platform/X11KeyGrabber.h"
+#include "ui/kit/WindowWarmUp.h"
 #include "ui/panel/PanelView.h"
 
 #include <QApplication>
@@ -174,6 +175,7 @@ void AppDelegate::createPanel() {
     panel_ = std::make_unique<Panel>();
     panel_->setContent(root_);
     panel_->resize(contentSize_);
+    WindowWarmUp::prepare(panel_.get());
     connect(panel_.get(), &Panel::deactivated, this, &AppDelegate::panelDeactivated);
     root_->report();
 }
@@ -536,6 +538,7 @@ void AppDelegate::fit(QSize size) {
         return;
     }
     panel_->setGeometry(frame);
+    WindowWarmUp::prepare(panel_.get());
 }
 
 QRect AppDelegate::anchor() {

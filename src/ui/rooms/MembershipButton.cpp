@@ -50,6 +50,13 @@ QColor MembershipButton::markInk() const {
     return Ink::mix(outside, Ink::color(InkLevel::Primary, scheme), progress_);
 }
 
+bool MembershipButton::layerKey(LayerKey& key) const {
+    // The mark is drawn from its icon: kept while membership and row hover stay (the button
+    // repaints with its row).
+    key << progress_ << rowHover_;
+    return true;
+}
+
 void MembershipButton::paintContent(QPainter& painter, const QRectF& rect) {
     const QColor ink = markInk();
     const QPointF centre = rect.center();

@@ -31,6 +31,7 @@ public:
 
 protected:
     void paintContent(QPainter& painter, const QRectF& rect) override;
+    bool layerKey(LayerKey& key) const override;
 
 private:
     bool member_ = false;

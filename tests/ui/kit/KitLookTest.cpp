@@ -13,7 +13,9 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/kit/Tile.h"
+#include "ui/kit/WindowWarmUp.h"
 
+#include <QBackingStore>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -287,6 +289,28 @@ TEST(Blur, SpotSpreadsAlikeAlongRowsAndColumnsAndKeepsItsWeight) {
     }
     EXPECT_GT(qAlpha(at(cx, cy)), qAlpha(at(cx + 3, cy)));
     EXPECT_EQ(qAlpha(at(cx + 12, cy)), 0); // three boxes of at most 2 on each side reach 7 away
+}
+
+TEST(WindowWarmUp, HiddenWindowOpensOnTheStoreItWasGivenAndChildrenStayPlain) {
+    QWidget window;
+    window.setAttribute(Qt::WA_TranslucentBackground);
+    window.resize(120, 80);
+    auto* child = new QWidget(&window);
+    WindowWarmUp::prepare(child); // not a window: nothing happens to it
+    EXPECT_FALSE(child->testAttribute(Qt::WA_NativeWindow));
+    WindowWarmUp::prepare(&window);
+    ASSERT_NE(window.backingStore(), nullptr);
+    EXPECT_EQ(window.backingStore()->size(), QSize(120, 80));
+    EXPECT_FALSE(window.isVisible());
+    const auto* image = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
+    ASSERT_NE(image, nullptr);
+    const uchar* prepared = image->constBits();
+    window.show();
+    QCoreApplication::processEvents();
+    window.repaint();
+    // The first frame paints into the prepared store: it was not allocated anew.
+    EXPECT_EQ(dynamic_cast<QImage*>(window.backingStore()->paintDevice())->constBits(), prepared);
+    EXPECT_FALSE(child->testAttribute(Qt::WA_NativeWindow));
 }
 
 TEST(SymbolSet, HoldsEverySymbolTheViewsAndTheModelLookupName) {
