@@ -1,5 +1,6 @@
 // Hover feedback and tooltips: ink and chrome, padding rules, the delay, warmth and click rules
 // of the bubble, its placement, on the manual clock and the hand-stepped driver.
+#include "support/EventCount.h"
 #include "support/ManualTime.h"
 #include "support/PointerEvents.h"
 #include "ui/kit/Hoverable.h"
@@ -212,19 +213,10 @@ TEST_F(Hover, BubbleAboveSitsThirtyOneHigher) {
 
 } // namespace
 
-// Layout requests that reach one widget.
-struct LayoutRequests : QObject {
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        count += event->type() == QEvent::LayoutRequest;
-        return false;
-    }
-};
-
 TEST_F(Hover, RestatingTheSameOptionsCostsNoLayoutPass) {
     // Views restate their hover options on every poll of the model; only a change of padding may
     // relay the window out.
-    LayoutRequests requests;
+    test::EventCount requests(QEvent::LayoutRequest);
     root.installEventFilter(&requests);
     QCoreApplication::sendPostedEvents();
     requests.count = 0;

@@ -2,6 +2,7 @@
 // badge, the progress row's arithmetic, the marquee's plan and cycle, the sleep timer's texts
 // and menu, the waves' outline and frame pacing, and the frame beat that the moving parts share.
 #include "core/Texts.h"
+#include "support/EventCount.h"
 #include "support/ManualTime.h"
 #include "support/QtPrinters.h"
 #include "ui/kit/FrameBeat.h"
@@ -273,13 +274,7 @@ TEST(SleepTimer, NewGroupStateRelaysTheWindowOutOnlyWhenTheLabelChangesWidth) {
     group.sleepAt = Clock::now();
     button->setGroup(group);
     QCoreApplication::sendPostedEvents();
-    struct : QObject {
-        int count = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            count += event->type() == QEvent::LayoutRequest;
-            return false;
-        }
-    } requests;
+    test::EventCount requests(QEvent::LayoutRequest);
     root.installEventFilter(&requests);
     // Every poll of the household hands the group over again, its position moved on.
     group.position = 12;
@@ -432,15 +427,6 @@ TEST(FrameBeat, StepsEveryListenerOnOneBeatAndRestartsAfterTheClockDroppedIt) {
     EXPECT_EQ(FrameBeat::listeners(), 0);
 }
 
-// Paint events that reach one widget.
-struct PaintCount : QObject {
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
 TEST(FrameBeat, ScrollingTitleAndWavesRepaintTogetherAtMostThirtyTimesASecond) {
     test::ManualTime time;
     Tile tile;
@@ -452,7 +438,7 @@ TEST(FrameBeat, ScrollingTitleAndWavesRepaintTogetherAtMostThirtyTimesASecond) {
     tile.show();
     waves.setPlaying(true);
     time.advance(Marquee::rest + 100ms); // the slide has begun
-    PaintCount paints;
+    test::EventCount paints(QEvent::Paint);
     marquee->installEventFilter(&paints);
     const double before = marquee->offset();
     time.advance(1s);
