@@ -185,6 +185,8 @@ struct Scene {
         environment.presence = &presence;
         environment.store = &*settings;
         view = std::make_unique<PanelView>(environment);
+        // Its window is translucent, as the program's panel window is.
+        view->setAttribute(Qt::WA_TranslucentBackground);
         view->setPalette(Ink::palette(Scheme::Dark));
         view->layout()->activate();
         view->resize(view->sizeHint());

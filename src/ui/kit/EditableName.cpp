@@ -260,9 +260,7 @@ void EditableName::paintEvent(QPaintEvent*) {
         p.restore();
     };
     if (hint_ <= 0) {
-        LayerKey key;
-        key << name_ << text.topLeft().x() << text.topLeft().y() << text.size() << ink << font().key();
-        face_.draw(painter, QSizeF(size()), key, drawName);
+        drawName(painter);
         return;
     }
     blurredLayer(painter, text, hintBlur * hint_, 1 - (1 - hintOpacity) * hint_, drawName);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/Clock.h"
-#include "ui/kit/LayerCache.h"
 
 #include <QFont>
 #include <QWidget>
@@ -84,6 +83,4 @@ private:
     QString layoutName_;
     double layoutWidth_ = -1;
     QFont layoutFont_;
-    // The name at rest, blitted while what moves behind it repaints it.
-    LayerCache face_;
 };

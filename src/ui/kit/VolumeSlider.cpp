@@ -178,24 +178,20 @@ void VolumeSlider::drawLabel(QPainter& painter, const QRectF& box, const QFont& 
 
 void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const Scheme scheme = Ink::scheme(this);
-    LayerKey key;
-    key << scheme << value_ << previous_ << roll_ << rollUp_ << shown_ << h_ << focused_ << hover_.progress()
-        << Ink::textBackground(this);
-    face_.draw(painter, QSizeF(width(), h_), key, [&](QPainter& p) { paintFace(p, scheme); });
-}
-
-void VolumeSlider::paintFace(QPainter& painter, Scheme scheme) const {
     painter.setRenderHint(QPainter::Antialiasing);
+    const Scheme scheme = Ink::scheme(this);
     const double w = width(), h = h_;
     const QRectF box(0, 0, w, h);
     const double radius = h / 2;
 
     // Track: 0.12, 0.16 while hovered or focused.
     const double trackAlpha = focused_ ? 0.16 : 0.12 + 0.04 * hover_.progress();
-    QPainterPath capsule;
-    capsule.addRoundedRect(box, radius, radius);
-    painter.fillPath(capsule, Ink::primary(scheme, trackAlpha));
+    const QColor trackColour = Ink::primary(scheme, trackAlpha);
+    track_.draw(painter, box.size(), trackColour.rgba(), [&](QPainter& p) {
+        QPainterPath capsule;
+        capsule.addRoundedRect(box, radius, radius);
+        p.fillPath(capsule, trackColour);
+    });
 
     const QString label = QString::number(static_cast<long long>(value_));
     const QFont font = Type::system(0.5 * h, QFont::DemiBold);
@@ -209,7 +205,13 @@ void VolumeSlider::paintFace(QPainter& painter, Scheme scheme) const {
     const QRectF fillBox(0, 0, std::min(f, w), h);
     QPainterPath fill;
     fill.addRoundedRect(fillBox, radius, radius);
-    painter.fillPath(fill, Ink::primary(scheme, 0.92));
+    // The fill moves only with the value, while what lies behind the slider may repaint it up to
+    // 30 times a second (the playing waves): a layer too. The labels are drawn straight onto the
+    // target, where glyphs blend as everywhere else.
+    const QColor fillColour = Ink::primary(scheme, 0.92);
+    LayerKey fillKey;
+    fillKey << fillBox.width() << h << fillColour;
+    fill_.draw(painter, box.size(), fillKey, [&](QPainter& p) { p.fillPath(fill, fillColour); });
     double labelWidth = Type::tabularWidth(font, label);
     if (roll_ < 1)
         labelWidth = std::max(labelWidth,

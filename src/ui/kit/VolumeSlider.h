@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ui/kit/EasedFlag.h"
-#include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
 
 #include "ui/kit/LayerCache.h"
@@ -64,7 +63,6 @@ protected:
 private:
     void report(double x);
     void drawLabel(QPainter& painter, const QRectF& box, const QFont& font, const QColor& colour) const;
-    void paintFace(QPainter& painter, Scheme scheme) const;
     void setHovering(bool hovering);
 
     int value_ = 0;
@@ -78,7 +76,6 @@ private:
     int previous_ = 0;
     double roll_ = 1;
     bool rollUp_ = true;
-    // The whole slider at rest: it sits on the now-playing tile, whose waves repaint everything
-    // above them up to 30 times a second, while the slider itself rarely changes.
-    LayerCache face_;
+    LayerCache track_;
+    LayerCache fill_;
 };

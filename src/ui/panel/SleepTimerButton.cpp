@@ -80,15 +80,21 @@ QSizeF SleepTimerButton::contentSize() const {
 }
 
 void SleepTimerButton::paintContent(QPainter& painter, const QRectF& rect) {
-    BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"),
-                      ink());
+    paintLayerContent(painter, rect);
     paintLabel(painter, rect);
 }
 
-bool SleepTimerButton::layerKey(LayerKey& key) const {
-    // The icon and the label: the label changes once a minute, in the last minute once a second.
-    key << label();
-    return true;
+bool SleepTimerButton::layerKey(LayerKey&) const {
+    return true; // the icon; the label is drawn over the layer
+}
+
+void SleepTimerButton::paintLayerContent(QPainter& painter, const QRectF& rect) {
+    BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"),
+                      ink());
+}
+
+void SleepTimerButton::paintOverLayer(QPainter& painter, const QRectF& rect) {
+    paintLabel(painter, rect);
 }
 
 void SleepTimerButton::paintLabel(QPainter& painter, const QRectF& rect) {

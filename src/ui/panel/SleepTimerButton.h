@@ -32,6 +32,8 @@ public:
 protected:
     void paintContent(QPainter& painter, const QRectF& rect) override;
     bool layerKey(LayerKey& key) const override;
+    void paintLayerContent(QPainter& painter, const QRectF& rect) override;
+    void paintOverLayer(QPainter& painter, const QRectF& rect) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

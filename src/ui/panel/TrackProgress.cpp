@@ -101,35 +101,36 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Scheme scheme = Ink::scheme(this);
+    const QFont font = labelFont();
     const QString elapsed = elapsedText();
     const QString length = lengthText();
+    painter.setPen(Ink::color(InkLevel::Secondary, scheme));
+    const double leftWidth = labelWidth(elapsed);
+    const double rightWidth = labelWidth(length);
+    Type::drawTabular(painter, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
+                      elapsed);
+    Type::drawTabular(painter, QRectF(width() - rightWidth, 0, rightWidth, height),
+                      Qt::AlignRight | Qt::AlignVCenter, font, length);
+
+    // Track and fill change once a second (or as the bar is dragged), while what lies behind
+    // them may repaint the row up to 30 times a second (the playing waves): one layer.
     const QRectF bar = barRect();
     const double h = 3 + 2 * activeProgress_;
     const double y = (height - h) / 2;
-    // Labels, track and fill change once a second (or as the bar is dragged), while the waves
-    // behind repaint them up to 30 times a second: one layer, drawn anew when any changes.
     const QColor track = Ink::primary(scheme, 0.12);
-    const QColor labels = Ink::color(InkLevel::Secondary, scheme);
     const QColor filled = Ink::primary(scheme, 0.55 + 0.35 * activeProgress_);
     const double duration = group_.duration.value_or(0);
     const double fraction = clampFraction(shownPosition(group_, shownNow(), dragging_) / duration);
     const double fill = std::max(h, bar.width() * fraction);
     LayerKey key;
-    key << elapsed << length << h << bar.left() << bar.width() << fill << track << labels << filled;
-    face_.draw(painter, QSizeF(width(), height), key, [&](QPainter& p) {
-        const QFont font = labelFont();
-        p.setPen(labels);
-        const double leftWidth = labelWidth(elapsed);
-        const double rightWidth = labelWidth(length);
-        Type::drawTabular(p, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
-                          elapsed);
-        Type::drawTabular(p, QRectF(width() - rightWidth, 0, rightWidth, height),
-                          Qt::AlignRight | Qt::AlignVCenter, font, length);
+    key << h << bar.width() << fill << track << filled;
+    painter.translate(bar.left(), 0);
+    bar_.draw(painter, QSizeF(bar.width(), height), key, [&](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(track);
-        p.drawRoundedRect(QRectF(bar.left(), y, bar.width(), h), h / 2, h / 2);
+        p.drawRoundedRect(QRectF(0, y, bar.width(), h), h / 2, h / 2);
         p.setBrush(filled);
-        p.drawRoundedRect(QRectF(bar.left(), y, fill, h), h / 2, h / 2);
+        p.drawRoundedRect(QRectF(0, y, fill, h), h / 2, h / 2);
     });
 }
 
