@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <coroutine>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Probe {
@@ -35,6 +36,10 @@ struct Usable {
 struct Race {
     ProbeCancel cancel;
     std::optional<Usable> winner;
+    // The first usable document, read in full while the household ids are still on their way:
+    // the speakers of one household all give the same document, so the winner's is most often
+    // this one already.
+    std::optional<std::pair<QString, HealthTopologyParser>> firstRead;
     int running = 0;
     bool decided = false;
     std::coroutine_handle<> waiter;
@@ -59,7 +64,8 @@ struct Decided {
     void await_resume() const noexcept {}
 };
 
-QCoro::Task<std::optional<Usable>> askOne(QString host, ProbeCancel* cancel) {
+QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
+    ProbeCancel* cancel = &race->cancel;
     const QString stateAction = QStringLiteral("GetZoneGroupState");
     const QString idAction = QStringLiteral("GetHouseholdID");
     const std::optional<Fields> state =
@@ -73,8 +79,15 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, ProbeCancel* cancel) {
     // usable; the document is read in full only for the one that wins.
     if (!HealthTopologyParser::hasDevice(*text))
         co_return std::nullopt;
-    const std::optional<Fields> id =
-        co_await ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel);
+    // Only one of these requests wins; the others are aborted, and their connections with them.
+    // On a connection of its own, the aborted request leaves the kept one free for the speaker
+    // probes that follow at once.
+    QCoro::Task<std::optional<Fields>> asking = ProbeHttp::soap(
+        host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel, ProbeHttp::Connection::own);
+    // The request is out (a task runs up to its first wait): the wait for it is free time.
+    if (!race->firstRead)
+        race->firstRead.emplace(*text, HealthTopologyParser::parse(*text));
+    const std::optional<Fields> id = co_await std::move(asking);
     if (cancel->cancelled())
         co_return std::nullopt;
     Usable usable{host, std::nullopt, *text};
@@ -86,12 +99,13 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, ProbeCancel* cancel) {
 }
 
 QCoro::Task<void> child(QString host, std::shared_ptr<Race> race) {
-    std::optional<Usable> result = co_await askOne(host, &race->cancel);
+    std::optional<Usable> result = co_await askOne(host, race.get());
     --race->running;
     if (result && !race->winner && !race->cancel.cancelled()) {
         race->winner = std::move(result);
-        race->cancel.cancel();
+        // The caller goes on first; the aborted children end after it, from the event loop.
         race->settle();
+        race->cancel.cancel();
     } else if (race->running == 0) {
         race->settle();
     }
@@ -109,14 +123,16 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
     for (const QString& host : hosts)
         children.push_back(child(host, race));
     co_await Decided{*race};
-    // The group ends only when every child has: the aborted ones finish at once.
-    for (auto& task : children)
-        co_await std::move(task);
+    // The children still running are aborted by now: they end on their own, holding the race
+    // while they do, and nothing waits for them.
+    children.clear();
     if (!race->winner)
         co_return std::nullopt;
     Usable& winner = race->winner.value();
-    co_return System{std::move(winner.host), std::move(winner.household),
-                     HealthTopologyParser::parse(winner.state)};
+    HealthTopologyParser topology = race->firstRead && race->firstRead->first == winner.state
+                                        ? std::move(race->firstRead->second)
+                                        : HealthTopologyParser::parse(winner.state);
+    co_return System{std::move(winner.host), std::move(winner.household), std::move(topology)};
 }
 
 QCoro::Task<std::optional<Answer>> speaker(QString host) {
@@ -127,16 +143,18 @@ QCoro::Task<std::optional<Answer>> speaker(QString host) {
     if (!url || !Http::isSpeakerUrl(*url, path))
         co_return std::nullopt;
     const Environment& env = environment();
+    // Made once for the three requests.
+    const std::optional<CurlSession::Request> request = Http::transfer(
+        QNetworkRequest(*url), QByteArrayLiteral("GET"), QByteArray(), env.speakerIdle, env.speakerTotal);
+    if (!request)
+        co_return std::nullopt;
     Fields fields;
     std::vector<double> samples;
     for (int count = 0; count < 3; ++count) {
         // A monotonic clock: a step of the wall clock must not make a sample negative or huge.
         QElapsedTimer timer;
         timer.start();
-        const QNetworkRequest request(*url);
-        const QByteArray verb("GET");
-        const std::optional<HttpResponse> response =
-            co_await ProbeHttp::send(request, verb, QByteArray(), env.speakerIdle, env.speakerTotal);
+        const std::optional<HttpResponse> response = co_await ProbeHttp::send(*request);
         const bool answered = response && response->status == 200;
         if (!answered) {
             if (count == 0)

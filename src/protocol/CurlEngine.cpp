@@ -63,6 +63,7 @@ struct CurlEngine::Transfer {
     Steady::time_point lastProgress;
     int sends = 0;
     bool tooLarge = false;
+    bool cancelled = false; // ended by its caller, not yet taken out of libcurl
     char error[CURL_ERROR_SIZE] = {};
 
     Steady::time_point deadline() const {
@@ -108,6 +109,8 @@ void CurlEngine::shutDown() {
     closing_ = true;
     while (!transfers_.isEmpty())
         release(*transfers_.begin());
+    while (!retiring_.empty())
+        release(retiring_.back());
     for (CURL* easy : spareHandles_)
         curl_easy_cleanup(easy);
     spareHandles_.clear();
@@ -164,6 +167,15 @@ void CurlEngine::run() {
 // most often comes within that time, and a sleeping thread takes far longer than that to
 // wake on another processor.
 int CurlEngine::wait(epoll_event* events, int capacity) {
+    // Cancelled transfers are taken out one at a time, only while nothing else waits.
+    while (!retiring_.empty()) {
+        const int count = ::epoll_wait(epoll_, events, capacity, 0);
+        if (count != 0)
+            return noteActivity(count);
+        if (waitMillis() == 0)
+            return 0;
+        release(retiring_.front());
+    }
     while (Steady::now() < busyUntil_) {
         const int count = ::epoll_wait(epoll_, events, capacity, 0);
         if (count != 0)
@@ -297,6 +309,8 @@ void CurlEngine::launch(Transfer* transfer) {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size()));
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, r.body.constData());
     }
+    if (r.freshConnection)
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     if (r.verb != "GET" && r.verb != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, r.verb.constData());
 
@@ -308,6 +322,8 @@ void CurlEngine::launch(Transfer* transfer) {
 // Forgets a transfer, running or waiting, and lets the next one waiting for its host start.
 void CurlEngine::release(Transfer* transfer) {
     transfers_.remove(transfer->id);
+    if (transfer->cancelled)
+        retiring_.erase(std::remove(retiring_.begin(), retiring_.end(), transfer), retiring_.end());
     const QByteArray origin = transfer->request.origin;
     bool ran = false;
     if (transfer->easy) {
@@ -337,6 +353,16 @@ void CurlEngine::release(Transfer* transfer) {
 
 void CurlEngine::cancel(Id id) {
     if (Transfer* transfer = transfers_.value(id)) {
+        // A running transfer is taken out of libcurl later, when nothing else waits (see
+        // wait()): that closes its connection, which takes longer than sending a request, and
+        // whoever cancels often starts other requests just then. It is never handed over. One
+        // that has not started, or whose host has others waiting for a connection, ends now.
+        if (transfer->easy && !waiting_.contains(transfer->request.origin)) {
+            transfers_.remove(id);
+            transfer->cancelled = true;
+            retiring_.push_back(transfer);
+            return;
+        }
         release(transfer);
         return;
     }
@@ -493,6 +519,11 @@ void CurlEngine::collect() {
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
         if (!transfer)
             continue;
+        if (transfer->cancelled) {
+            // Ended while it waited to be taken out: nobody wants its outcome.
+            release(transfer);
+            continue;
+        }
         const CURLcode result = message->data.result;
         long status = 0;
         curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);

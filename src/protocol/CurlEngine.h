@@ -118,6 +118,7 @@ private:
     QHash<QByteArray, std::deque<Transfer*>> waiting_;
     std::vector<std::pair<Id, Outcome>> finished_; // found in this turn, not yet handed over
     std::vector<CURL*> spareHandles_;
+    std::vector<Transfer*> retiring_; // owned: cancelled while running, still in libcurl
     bool closing_ = false;
 
     std::mutex mutex_; // guards the two boxes below
