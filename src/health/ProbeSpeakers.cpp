@@ -77,7 +77,7 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
         co_return std::nullopt;
     // Every answering host is asked for the household id as soon as its topology proves
     // usable; the document is read in full only for the one that wins.
-    if (!HealthTopologyParser::hasDevice(*text))
+    if (race->winner || !HealthTopologyParser::hasDevice(*text))
         co_return std::nullopt;
     // Only one of these requests wins; the others are aborted, and their connections with them.
     // On a connection of its own, the aborted request leaves the kept one free for the speaker
@@ -103,9 +103,11 @@ QCoro::Task<void> child(QString host, std::shared_ptr<Race> race) {
     --race->running;
     if (result && !race->winner && !race->cancel.cancelled()) {
         race->winner = std::move(result);
-        // The caller goes on first; the aborted children end after it, from the event loop.
+        // The caller goes on first, and sends its next requests before the others are aborted
+        // (from the event loop, after it); they end after that.
         race->settle();
-        race->cancel.cancel();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [race] { race->cancel.cancel(); }, Qt::QueuedConnection);
     } else if (race->running == 0) {
         race->settle();
     }

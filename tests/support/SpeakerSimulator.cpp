@@ -100,13 +100,24 @@ QList<QPair<QString, QString>> withReplyText(QList<QPair<QString, QString>> fiel
 
 QByteArray responseBody(Service service, const QString& action,
                         const QList<QPair<QString, QString>>& fields) {
+    // The last answer written on this thread is kept: a household asks all its speakers for the
+    // same large topology document at once.
+    thread_local struct {
+        Service service;
+        QString action;
+        QList<QPair<QString, QString>> fields;
+        QByteArray body;
+    } last{Service::avTransport, {}, {}, {}};
+    if (!last.body.isEmpty() && last.service == service && last.action == action && last.fields == fields)
+        return last.body;
     QString text =
         envelopeStart + QStringLiteral("<u:%1Response xmlns:u=\"%2\">").arg(action, serviceType(service));
     for (const auto& [name, value] : fields)
         text += QLatin1Char('<') + name + QLatin1Char('>') + xmlEscape(value) + QLatin1String("</") + name +
                 QLatin1Char('>');
     text += QStringLiteral("</u:%1Response>").arg(action) + envelopeEnd;
-    return text.toUtf8();
+    last = {service, action, fields, text.toUtf8()};
+    return last.body;
 }
 
 QByteArray deviceDescription(const FakeSpeaker& speaker) {
