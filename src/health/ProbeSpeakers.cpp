@@ -79,13 +79,15 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
     // usable; the document is read in full only for the one that wins.
     if (race->winner || !HealthTopologyParser::hasDevice(*text))
         co_return std::nullopt;
-    // Only one of these requests wins; the others are aborted, and their connections with them.
-    // On a connection of its own, the aborted request leaves the kept one free for the speaker
-    // probes that follow at once.
-    QCoro::Task<std::optional<Fields>> asking = ProbeHttp::soap(
-        host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel, ProbeHttp::Connection::own);
+    // Only one of these requests wins, most often the first to go out; the others are aborted,
+    // and their connections with them. They go on connections of their own, so that the kept
+    // ones stay free for the speaker probes that follow at once.
+    const bool first = !race->firstRead;
+    QCoro::Task<std::optional<Fields>> asking =
+        ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel,
+                        first ? ProbeHttp::Connection::kept : ProbeHttp::Connection::own);
     // The request is out (a task runs up to its first wait): the wait for it is free time.
-    if (!race->firstRead)
+    if (first)
         race->firstRead.emplace(*text, HealthTopologyParser::parse(*text));
     const std::optional<Fields> id = co_await std::move(asking);
     if (cancel->cancelled())
