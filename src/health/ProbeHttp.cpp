@@ -34,8 +34,9 @@ QCoro::Task<std::optional<HttpResponse>> send(CurlSession::Request request, Prob
     co_return HttpResponse{*outcome.status, std::move(outcome.body), std::move(outcome.headers)};
 }
 
-QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
-                                        ProbeCancel* cancel, Connection connection) {
+QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, QString action,
+                                                SOAP::Arguments args, ProbeCancel* cancel,
+                                                Connection connection) {
     const auto url =
         Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + controlPath(service));
     if (!url || !Http::isSpeakerUrl(*url, controlPath(service)))
@@ -49,7 +50,16 @@ QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString a
     // An answer that came in after the cancel is not read: nobody wants it any more.
     if (!response || response->status != 200 || (cancel && cancel->cancelled()))
         co_return std::nullopt;
-    co_return LeafParser::parse(response->body);
+    co_return response->body;
+}
+
+QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
+                                        ProbeCancel* cancel, Connection connection) {
+    const std::optional<QByteArray> body =
+        co_await soapBody(std::move(host), service, std::move(action), std::move(args), cancel, connection);
+    if (!body)
+        co_return std::nullopt;
+    co_return LeafParser::parse(*body);
 }
 
 } // namespace ProbeHttp

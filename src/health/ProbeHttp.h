@@ -52,8 +52,13 @@ QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArra
 // request several times makes it once.
 QCoro::Task<std::optional<HttpResponse>> send(CurlSession::Request request, ProbeCancel* cancel = nullptr);
 
-// One SOAP action with the envelope of the control calls; the reply's fields when it came
-// with status 200, else nothing.
+// One SOAP action with the envelope of the control calls; the reply's body when it came with
+// status 200, else nothing.
+QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, QString action,
+                                                SOAP::Arguments args, ProbeCancel* cancel,
+                                                Connection connection = Connection::kept);
+
+// The same, with the reply's fields.
 QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
                                         ProbeCancel* cancel, Connection connection = Connection::kept);
 

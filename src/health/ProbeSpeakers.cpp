@@ -33,8 +33,18 @@ struct Usable {
     QString state; // the ZoneGroupState document
 };
 
+// What one topology reply says: its "ZoneGroupState" field, and whether that lists a device.
+struct Reading {
+    std::optional<QString> state;
+    bool usable = false;
+};
+
 struct Race {
     ProbeCancel cancel;
+    // The last reply read, with what it says: the speakers of a household mostly send the very
+    // same reply, which is then read once.
+    QByteArray lastReply;
+    Reading lastReading;
     std::optional<Usable> winner;
     // The first usable document, read in full while the household ids are still on their way:
     // the speakers of one household all give the same document, so the winner's is most often
@@ -43,6 +53,17 @@ struct Race {
     int running = 0;
     bool decided = false;
     std::coroutine_handle<> waiter;
+
+    const Reading& read(const QByteArray& reply) {
+        if (reply.isEmpty() || reply != lastReply) {
+            const Fields fields = LeafParser::parse(reply);
+            const auto text = fields.constFind(QStringLiteral("ZoneGroupState"));
+            lastReading =
+                text == fields.cend() ? Reading{} : Reading{*text, HealthTopologyParser::hasDevice(*text)};
+            lastReply = reply;
+        }
+        return lastReading;
+    }
 
     void settle() {
         if (decided)
@@ -68,17 +89,16 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
     ProbeCancel* cancel = &race->cancel;
     const QString stateAction = QStringLiteral("GetZoneGroupState");
     const QString idAction = QStringLiteral("GetHouseholdID");
-    const std::optional<Fields> state =
-        co_await ProbeHttp::soap(host, Service::zoneGroupTopology, stateAction, SOAP::Arguments(), cancel);
-    if (!state)
-        co_return std::nullopt;
-    const auto text = state->constFind(QStringLiteral("ZoneGroupState"));
-    if (text == state->cend())
+    const std::optional<QByteArray> reply = co_await ProbeHttp::soapBody(
+        host, Service::zoneGroupTopology, stateAction, SOAP::Arguments(), cancel);
+    if (!reply)
         co_return std::nullopt;
     // Every answering host is asked for the household id as soon as its topology proves
     // usable; the document is read in full only for the one that wins.
-    if (race->winner || !HealthTopologyParser::hasDevice(*text))
+    const Reading reading = race->read(*reply);
+    if (race->winner || !reading.usable)
         co_return std::nullopt;
+    const QString text = *reading.state;
     // Only one of these requests wins, most often the first to go out; the others are aborted,
     // and their connections with them. They go on connections of their own, so that the kept
     // ones stay free for the speaker probes that follow at once.
@@ -88,11 +108,11 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
                         first ? ProbeHttp::Connection::kept : ProbeHttp::Connection::own);
     // The request is out (a task runs up to its first wait): the wait for it is free time.
     if (first)
-        race->firstRead.emplace(*text, HealthTopologyParser::parse(*text));
+        race->firstRead.emplace(text, HealthTopologyParser::parse(text));
     const std::optional<Fields> id = co_await std::move(asking);
     if (cancel->cancelled())
         co_return std::nullopt;
-    Usable usable{host, std::nullopt, *text};
+    Usable usable{host, std::nullopt, text};
     if (id)
         if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID"));
             household != id->cend())
