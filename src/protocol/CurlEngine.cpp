@@ -64,6 +64,7 @@ struct CurlEngine::Transfer {
     int sends = 0;
     bool tooLarge = false;
     bool cancelled = false; // ended by its caller, not yet taken out of libcurl
+    Steady::time_point cancelledAt;
     char error[CURL_ERROR_SIZE] = {};
 
     Steady::time_point deadline() const {
@@ -147,18 +148,19 @@ void CurlEngine::run() {
         serveDue();
         publish();
         const int count = wait(ready.data(), int(ready.size()));
-        bool commands = false;
-        // Sockets first, commands after: a cancelled transfer may close a socket, and a started
-        // one may open another under the same number, which an entry of this batch speaks of.
-        for (int i = 0; i < count; ++i) {
-            const int fd = ready[size_t(i)].data.fd;
-            if (fd == wake_)
-                commands = true;
-            else
-                handle(fd, ready[size_t(i)].events);
-        }
-        if (commands && !obey())
+        // Commands first: a request waiting to go out is not held up behind a batch of answers,
+        // each of which takes a while to read. A socket that a command closes is no longer
+        // watched, and its entry in this batch is passed over (see handle()). Should a socket
+        // opened meanwhile have taken its number, the entry only makes libcurl look at the new
+        // socket once for nothing: it checks for itself whether a socket can be read or written.
+        const auto end = ready.begin() + std::max(count, 0);
+        if (std::any_of(ready.begin(), end,
+                        [this](const epoll_event& event) { return event.data.fd == wake_; }) &&
+            !obey())
             return;
+        for (auto event = ready.begin(); event != end; ++event)
+            if (event->data.fd != wake_)
+                handle(event->data.fd, event->events);
     }
 }
 
@@ -168,7 +170,7 @@ void CurlEngine::run() {
 // wake on another processor.
 int CurlEngine::wait(epoll_event* events, int capacity) {
     // Cancelled transfers are taken out one at a time, only while nothing else waits.
-    while (!retiring_.empty()) {
+    while (retireDue()) {
         const int count = ::epoll_wait(epoll_, events, capacity, 0);
         if (count != 0)
             return noteActivity(count);
@@ -189,9 +191,25 @@ int CurlEngine::wait(epoll_event* events, int capacity) {
 }
 
 int CurlEngine::noteActivity(int count) {
-    if (count > 0)
-        busyUntil_ = Steady::now() + busyWindow;
+    if (count > 0) {
+        lastActivity_ = Steady::now();
+        busyUntil_ = lastActivity_ + busyWindow;
+    }
     return count;
+}
+
+// When the cancelled transfers are to be taken out of libcurl: once the thread has had nothing
+// to do for a while, so that closing their connections (here and at the far end) does not hold
+// up the requests and answers of the moment; at the latest a while after the cancel.
+std::optional<CurlEngine::Steady::time_point> CurlEngine::retireAt() const {
+    if (retiring_.empty())
+        return std::nullopt;
+    return std::min(lastActivity_ + quietBeforeRetiring, retiring_.front()->cancelledAt + longestRetiring);
+}
+
+bool CurlEngine::retireDue() const {
+    const auto at = retireAt();
+    return at && *at <= Steady::now();
 }
 
 // Carries out the commands that wait; false once told to stop.
@@ -241,8 +259,9 @@ void CurlEngine::serveDue() {
 
 int CurlEngine::waitMillis() const {
     std::optional<Steady::time_point> due = curlDue_;
-    if (watchdogAt_ && (!due || *watchdogAt_ < *due))
-        due = watchdogAt_;
+    for (const auto& other : {watchdogAt_, retireAt()})
+        if (other && (!due || *other < *due))
+            due = other;
     if (!due)
         return -1;
     // Rounded up: the wait never ends before a limit has passed; should it end early after all,
@@ -360,6 +379,7 @@ void CurlEngine::cancel(Id id) {
         if (transfer->easy && !waiting_.contains(transfer->request.origin)) {
             transfers_.remove(id);
             transfer->cancelled = true;
+            transfer->cancelledAt = Steady::now();
             retiring_.push_back(transfer);
             return;
         }
