@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -159,17 +160,39 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
     co_return System{std::move(winner.host), std::move(winner.household), std::move(topology)};
 }
 
-QCoro::Task<std::optional<Answer>> speaker(QString host) {
+namespace {
+
+// The description request to `host` as the HTTP layer takes it; nothing when the host forms no
+// speaker URL. The requests for hosts that passed are remembered (main thread only, as every
+// probe runs there): a check asks the same speakers every time, and reading the URL costs more
+// than the lookup.
+std::optional<CurlSession::Request> descriptionRequest(const QString& host) {
+    static QHash<QString, CurlSession::Request> made;
+    const Environment& env = environment();
+    if (const auto found = made.constFind(host);
+        found != made.cend() && found->idleLimit == env.speakerIdle && found->callLimit == env.speakerTotal)
+        return *found;
     // A host text that would turn the URL into another one (a path, a query, a user part,
     // another port) is no host: nothing is sent.
     const QString path = QStringLiteral("/xml/device_description.xml");
     const auto url = Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
     if (!url || !Http::isSpeakerUrl(*url, path))
-        co_return std::nullopt;
-    const Environment& env = environment();
-    // Made once for the three requests.
-    const std::optional<CurlSession::Request> request = Http::transfer(
+        return std::nullopt;
+    std::optional<CurlSession::Request> request = Http::transfer(
         QNetworkRequest(*url), QByteArrayLiteral("GET"), QByteArray(), env.speakerIdle, env.speakerTotal);
+    if (!request)
+        return std::nullopt;
+    if (made.size() >= 1024) // many hosts come and go: start afresh rather than grow
+        made.clear();
+    made.insert(host, *request);
+    return request;
+}
+
+} // namespace
+
+QCoro::Task<std::optional<Answer>> speaker(QString host) {
+    // Made once for the three requests.
+    const std::optional<CurlSession::Request> request = descriptionRequest(host);
     if (!request)
         co_return std::nullopt;
     Fields fields;
