@@ -230,9 +230,10 @@ bool CurlEngine::obey() {
         if (const auto* order = std::get_if<Cancel>(&command))
             cancelled.push_back(order->id);
     }
-    // New requests go out first: ending a cancelled transfer that ran closes its connection,
-    // which takes longer than sending a request, and callers often cancel a whole batch just as
-    // they start the next one. A transfer cancelled in the same batch is never started.
+    // New requests go out at once, before the cancelled transfers end and before the answers
+    // of this batch are read: ending a transfer that ran closes its connection, reading an
+    // answer takes a while, and callers often cancel a whole batch just as they start the next
+    // one. A transfer cancelled in the same batch is never started.
     bool started = false;
     for (Command& command : commands)
         if (auto* order = std::get_if<Start>(&command);
@@ -240,7 +241,7 @@ bool CurlEngine::obey() {
             start(order->id, std::move(order->request));
             started = true;
         }
-    if (started && !cancelled.empty())
+    if (started)
         serveDue();
     for (const Id id : cancelled)
         cancel(id);
