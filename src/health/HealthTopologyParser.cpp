@@ -2,6 +2,7 @@
 
 #include "core/DecimalInteger.h"
 
+#include <QHash>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -67,6 +68,24 @@ bool HealthTopologyParser::hasDevice(const QString& text) {
     return false;
 }
 
+namespace {
+
+// The host of a "Location" URL, or "" when it is no valid URL. Remembered per thread: a household
+// lists the same locations in every topology.
+QString hostOf(const QString& location) {
+    thread_local QHash<QString, QString> known;
+    if (const auto found = known.constFind(location); found != known.cend())
+        return *found;
+    const QUrl url(location, QUrl::StrictMode);
+    const QString host = url.isValid() ? url.host() : QString();
+    if (known.size() >= 1024)
+        known.clear();
+    known.insert(location, host);
+    return host;
+}
+
+} // namespace
+
 namespace Health {
 
 HealthSpeaker speakerFromTopology(const QHash<QString, QString>& attributes, const QString& uuid) {
@@ -77,11 +96,8 @@ HealthSpeaker speakerFromTopology(const QHash<QString, QString>& attributes, con
     HealthSpeaker speaker;
     speaker.id = uuid;
     speaker.name = value("ZoneName").value_or(uuid);
-    if (const auto location = value("Location")) {
-        const QUrl url(*location, QUrl::StrictMode);
-        if (url.isValid())
-            speaker.host = url.host();
-    }
+    if (const auto location = value("Location"))
+        speaker.host = hostOf(*location);
     speaker.version = value("SoftwareVersion");
     const auto mode = value("WirelessMode");
     if (value("EthLink") == QStringLiteral("1"))

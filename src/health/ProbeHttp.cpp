@@ -10,14 +10,21 @@ namespace ProbeHttp {
 
 QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                                               std::chrono::milliseconds idle, std::chrono::milliseconds total,
-                                              ProbeCancel* cancel) {
+                                              ProbeCancel* cancel, Connection connection) {
     if (cancel && cancel->cancelled())
         co_return std::nullopt;
     std::optional<CurlSession::Request> transferRequest =
         Http::transfer(request, std::move(verb), std::move(body), idle, total);
     if (!transferRequest)
         co_return std::nullopt;
-    CurlTransfer transfer(std::move(*transferRequest));
+    transferRequest->freshConnection = connection == Connection::own;
+    co_return co_await send(std::move(*transferRequest), cancel);
+}
+
+QCoro::Task<std::optional<HttpResponse>> send(CurlSession::Request request, ProbeCancel* cancel) {
+    if (cancel && cancel->cancelled())
+        co_return std::nullopt;
+    CurlTransfer transfer(std::move(request));
     if (cancel)
         QObject::connect(cancel, &ProbeCancel::triggered, transfer.context(),
                          [&transfer] { transfer.stop(); });
@@ -27,8 +34,9 @@ QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArra
     co_return HttpResponse{*outcome.status, std::move(outcome.body), std::move(outcome.headers)};
 }
 
-QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
-                                        ProbeCancel* cancel) {
+QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, QString action,
+                                                SOAP::Arguments args, ProbeCancel* cancel,
+                                                Connection connection) {
     const auto url =
         Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + controlPath(service));
     if (!url || !Http::isSpeakerUrl(*url, controlPath(service)))
@@ -38,11 +46,20 @@ QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString a
     request.setRawHeader("SOAPACTION", SOAP::soapAction(service, action));
     const std::optional<HttpResponse> response =
         co_await send(request, "POST", SOAP::envelope(service, action, args), Delays::requestTimeout,
-                      std::chrono::hours(1), cancel);
+                      std::chrono::hours(1), cancel, connection);
     // An answer that came in after the cancel is not read: nobody wants it any more.
     if (!response || response->status != 200 || (cancel && cancel->cancelled()))
         co_return std::nullopt;
-    co_return LeafParser::parse(response->body);
+    co_return response->body;
+}
+
+QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
+                                        ProbeCancel* cancel, Connection connection) {
+    const std::optional<QByteArray> body =
+        co_await soapBody(std::move(host), service, std::move(action), std::move(args), cancel, connection);
+    if (!body)
+        co_return std::nullopt;
+    co_return LeafParser::parse(*body);
 }
 
 } // namespace ProbeHttp

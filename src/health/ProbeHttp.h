@@ -36,16 +36,30 @@ private:
 // followed), which keeps the connections to the speakers alive between requests.
 namespace ProbeHttp {
 
+// Which connection a request goes on: one kept from earlier requests to the host when there is
+// one free, or one of its own (for a request that is likely to be aborted).
+enum class Connection { kept, own };
+
 // One request, ended after `idle` without progress or `total` in all, or when `cancel` is
 // triggered (the waiting coroutine then resumes from the event loop). Nothing when no whole
 // HTTP answer came.
 QCoro::Task<std::optional<HttpResponse>> send(QNetworkRequest request, QByteArray verb, QByteArray body,
                                               std::chrono::milliseconds idle, std::chrono::milliseconds total,
-                                              ProbeCancel* cancel = nullptr);
+                                              ProbeCancel* cancel = nullptr,
+                                              Connection connection = Connection::kept);
 
-// One SOAP action with the envelope of the control calls; the reply's fields when it came
-// with status 200, else nothing.
+// The same for a request in the HTTP layer's form (Http::transfer): a caller that sends one
+// request several times makes it once.
+QCoro::Task<std::optional<HttpResponse>> send(CurlSession::Request request, ProbeCancel* cancel = nullptr);
+
+// One SOAP action with the envelope of the control calls; the reply's body when it came with
+// status 200, else nothing.
+QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, QString action,
+                                                SOAP::Arguments args, ProbeCancel* cancel,
+                                                Connection connection = Connection::kept);
+
+// The same, with the reply's fields.
 QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
-                                        ProbeCancel* cancel);
+                                        ProbeCancel* cancel, Connection connection = Connection::kept);
 
 } // namespace ProbeHttp

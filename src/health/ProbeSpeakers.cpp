@@ -7,11 +7,13 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QMetaObject>
 
 #include <algorithm>
 #include <coroutine>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Probe {
@@ -32,12 +34,37 @@ struct Usable {
     QString state; // the ZoneGroupState document
 };
 
+// What one topology reply says: its "ZoneGroupState" field, and whether that lists a device.
+struct Reading {
+    std::optional<QString> state;
+    bool usable = false;
+};
+
 struct Race {
     ProbeCancel cancel;
+    // The last reply read, with what it says: the speakers of a household mostly send the very
+    // same reply, which is then read once.
+    QByteArray lastReply;
+    Reading lastReading;
     std::optional<Usable> winner;
+    // The first usable document, read in full while the household ids are still on their way:
+    // the speakers of one household all give the same document, so the winner's is most often
+    // this one already.
+    std::optional<std::pair<QString, HealthTopologyParser>> firstRead;
     int running = 0;
     bool decided = false;
     std::coroutine_handle<> waiter;
+
+    const Reading& read(const QByteArray& reply) {
+        if (reply.isEmpty() || reply != lastReply) {
+            const Fields fields = LeafParser::parse(reply);
+            const auto text = fields.constFind(QStringLiteral("ZoneGroupState"));
+            lastReading =
+                text == fields.cend() ? Reading{} : Reading{*text, HealthTopologyParser::hasDevice(*text)};
+            lastReply = reply;
+        }
+        return lastReading;
+    }
 
     void settle() {
         if (decided)
@@ -59,25 +86,34 @@ struct Decided {
     void await_resume() const noexcept {}
 };
 
-QCoro::Task<std::optional<Usable>> askOne(QString host, ProbeCancel* cancel) {
+QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
+    ProbeCancel* cancel = &race->cancel;
     const QString stateAction = QStringLiteral("GetZoneGroupState");
     const QString idAction = QStringLiteral("GetHouseholdID");
-    const std::optional<Fields> state =
-        co_await ProbeHttp::soap(host, Service::zoneGroupTopology, stateAction, SOAP::Arguments(), cancel);
-    if (!state)
-        co_return std::nullopt;
-    const auto text = state->constFind(QStringLiteral("ZoneGroupState"));
-    if (text == state->cend())
+    const std::optional<QByteArray> reply = co_await ProbeHttp::soapBody(
+        host, Service::zoneGroupTopology, stateAction, SOAP::Arguments(), cancel);
+    if (!reply)
         co_return std::nullopt;
     // Every answering host is asked for the household id as soon as its topology proves
     // usable; the document is read in full only for the one that wins.
-    if (!HealthTopologyParser::hasDevice(*text))
+    const Reading reading = race->read(*reply);
+    if (race->winner || !reading.usable)
         co_return std::nullopt;
-    const std::optional<Fields> id =
-        co_await ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel);
+    const QString text = *reading.state;
+    // Only one of these requests wins, most often the first to go out; the others are aborted,
+    // and their connections with them. They go on connections of their own, so that the kept
+    // ones stay free for the speaker probes that follow at once.
+    const bool first = !race->firstRead;
+    QCoro::Task<std::optional<Fields>> asking =
+        ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel,
+                        first ? ProbeHttp::Connection::kept : ProbeHttp::Connection::own);
+    // The request is out (a task runs up to its first wait): the wait for it is free time.
+    if (first)
+        race->firstRead.emplace(text, HealthTopologyParser::parse(text));
+    const std::optional<Fields> id = co_await std::move(asking);
     if (cancel->cancelled())
         co_return std::nullopt;
-    Usable usable{host, std::nullopt, *text};
+    Usable usable{host, std::nullopt, text};
     if (id)
         if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID"));
             household != id->cend())
@@ -86,12 +122,15 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, ProbeCancel* cancel) {
 }
 
 QCoro::Task<void> child(QString host, std::shared_ptr<Race> race) {
-    std::optional<Usable> result = co_await askOne(host, &race->cancel);
+    std::optional<Usable> result = co_await askOne(host, race.get());
     --race->running;
     if (result && !race->winner && !race->cancel.cancelled()) {
         race->winner = std::move(result);
-        race->cancel.cancel();
+        // The caller goes on first, and sends its next requests before the others are aborted
+        // (from the event loop, after it); they end after that.
         race->settle();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [race] { race->cancel.cancel(); }, Qt::QueuedConnection);
     } else if (race->running == 0) {
         race->settle();
     }
@@ -109,41 +148,74 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
     for (const QString& host : hosts)
         children.push_back(child(host, race));
     co_await Decided{*race};
-    // The group ends only when every child has: the aborted ones finish at once.
-    for (auto& task : children)
-        co_await std::move(task);
+    // The children still running are aborted by now: they end on their own, holding the race
+    // while they do, and nothing waits for them.
+    children.clear();
     if (!race->winner)
         co_return std::nullopt;
     Usable& winner = race->winner.value();
-    co_return System{std::move(winner.host), std::move(winner.household),
-                     HealthTopologyParser::parse(winner.state)};
+    HealthTopologyParser topology = race->firstRead && race->firstRead->first == winner.state
+                                        ? std::move(race->firstRead->second)
+                                        : HealthTopologyParser::parse(winner.state);
+    co_return System{std::move(winner.host), std::move(winner.household), std::move(topology)};
 }
 
-QCoro::Task<std::optional<Answer>> speaker(QString host) {
+namespace {
+
+// The description request to `host` as the HTTP layer takes it; nothing when the host forms no
+// speaker URL. The requests for hosts that passed are remembered (main thread only, as every
+// probe runs there): a check asks the same speakers every time, and reading the URL costs more
+// than the lookup.
+std::optional<CurlSession::Request> descriptionRequest(const QString& host) {
+    static QHash<QString, CurlSession::Request> made;
+    const Environment& env = environment();
+    if (const auto found = made.constFind(host);
+        found != made.cend() && found->idleLimit == env.speakerIdle && found->callLimit == env.speakerTotal)
+        return *found;
     // A host text that would turn the URL into another one (a path, a query, a user part,
     // another port) is no host: nothing is sent.
     const QString path = QStringLiteral("/xml/device_description.xml");
     const auto url = Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
     if (!url || !Http::isSpeakerUrl(*url, path))
+        return std::nullopt;
+    std::optional<CurlSession::Request> request = Http::transfer(
+        QNetworkRequest(*url), QByteArrayLiteral("GET"), QByteArray(), env.speakerIdle, env.speakerTotal);
+    if (!request)
+        return std::nullopt;
+    if (made.size() >= 1024) // many hosts come and go: start afresh rather than grow
+        made.clear();
+    made.insert(host, *request);
+    return request;
+}
+
+} // namespace
+
+QCoro::Task<std::optional<Answer>> speaker(QString host) {
+    // Made once for the three requests.
+    const std::optional<CurlSession::Request> request = descriptionRequest(host);
+    if (!request)
         co_return std::nullopt;
-    const Environment& env = environment();
     Fields fields;
     std::vector<double> samples;
+    // A monotonic clock: a step of the wall clock must not make a sample negative or huge.
+    QElapsedTimer timer;
+    timer.start();
+    QCoro::Task<std::optional<HttpResponse>> sending = ProbeHttp::send(*request);
     for (int count = 0; count < 3; ++count) {
-        // A monotonic clock: a step of the wall clock must not make a sample negative or huge.
-        QElapsedTimer timer;
-        timer.start();
-        const QNetworkRequest request(*url);
-        const QByteArray verb("GET");
-        const std::optional<HttpResponse> response =
-            co_await ProbeHttp::send(request, verb, QByteArray(), env.speakerIdle, env.speakerTotal);
+        const std::optional<HttpResponse> response = co_await std::move(sending);
+        const auto sample = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         const bool answered = response && response->status == 200;
-        if (!answered) {
-            if (count == 0)
-                co_return std::nullopt;
-            continue;
+        if (!answered && count == 0)
+            co_return std::nullopt;
+        // The next request goes out (a task runs up to its first wait) before this answer is
+        // read: the requests still follow one another, and reading costs them nothing.
+        if (count < 2) {
+            timer.start();
+            sending = ProbeHttp::send(*request);
         }
-        samples.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        if (!answered)
+            continue;
+        samples.push_back(sample);
         if (count == 0)
             fields = LeafParser::parse(response->body);
     }

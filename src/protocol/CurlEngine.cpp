@@ -63,6 +63,8 @@ struct CurlEngine::Transfer {
     Steady::time_point lastProgress;
     int sends = 0;
     bool tooLarge = false;
+    bool cancelled = false; // ended by its caller, not yet taken out of libcurl
+    Steady::time_point cancelledAt;
     char error[CURL_ERROR_SIZE] = {};
 
     Steady::time_point deadline() const {
@@ -108,6 +110,8 @@ void CurlEngine::shutDown() {
     closing_ = true;
     while (!transfers_.isEmpty())
         release(*transfers_.begin());
+    while (!retiring_.empty())
+        release(retiring_.back());
     for (CURL* easy : spareHandles_)
         curl_easy_cleanup(easy);
     spareHandles_.clear();
@@ -144,18 +148,19 @@ void CurlEngine::run() {
         serveDue();
         publish();
         const int count = wait(ready.data(), int(ready.size()));
-        bool commands = false;
-        // Sockets first, commands after: a cancelled transfer may close a socket, and a started
-        // one may open another under the same number, which an entry of this batch speaks of.
-        for (int i = 0; i < count; ++i) {
-            const int fd = ready[size_t(i)].data.fd;
-            if (fd == wake_)
-                commands = true;
-            else
-                handle(fd, ready[size_t(i)].events);
-        }
-        if (commands && !obey())
+        // Commands first: a request waiting to go out is not held up behind a batch of answers,
+        // each of which takes a while to read. A socket that a command closes is no longer
+        // watched, and its entry in this batch is passed over (see handle()). Should a socket
+        // opened meanwhile have taken its number, the entry only makes libcurl look at the new
+        // socket once for nothing: it checks for itself whether a socket can be read or written.
+        const auto end = ready.begin() + std::max(count, 0);
+        if (std::any_of(ready.begin(), end,
+                        [this](const epoll_event& event) { return event.data.fd == wake_; }) &&
+            !obey())
             return;
+        for (auto event = ready.begin(); event != end; ++event)
+            if (event->data.fd != wake_)
+                handle(event->data.fd, event->events);
     }
 }
 
@@ -164,6 +169,15 @@ void CurlEngine::run() {
 // most often comes within that time, and a sleeping thread takes far longer than that to
 // wake on another processor.
 int CurlEngine::wait(epoll_event* events, int capacity) {
+    // Cancelled transfers are taken out one at a time, only while nothing else waits.
+    while (retireDue()) {
+        const int count = ::epoll_wait(epoll_, events, capacity, 0);
+        if (count != 0)
+            return noteActivity(count);
+        if (waitMillis() == 0)
+            return 0;
+        release(retiring_.front());
+    }
     while (Steady::now() < busyUntil_) {
         const int count = ::epoll_wait(epoll_, events, capacity, 0);
         if (count != 0)
@@ -177,9 +191,25 @@ int CurlEngine::wait(epoll_event* events, int capacity) {
 }
 
 int CurlEngine::noteActivity(int count) {
-    if (count > 0)
-        busyUntil_ = Steady::now() + busyWindow;
+    if (count > 0) {
+        lastActivity_ = Steady::now();
+        busyUntil_ = lastActivity_ + busyWindow;
+    }
     return count;
+}
+
+// When the cancelled transfers are to be taken out of libcurl: once the thread has had nothing
+// to do for a while, so that closing their connections (here and at the far end) does not hold
+// up the requests and answers of the moment; at the latest a while after the cancel.
+std::optional<CurlEngine::Steady::time_point> CurlEngine::retireAt() const {
+    if (retiring_.empty())
+        return std::nullopt;
+    return std::min(lastActivity_ + quietBeforeRetiring, retiring_.front()->cancelledAt + longestRetiring);
+}
+
+bool CurlEngine::retireDue() const {
+    const auto at = retireAt();
+    return at && *at <= Steady::now();
 }
 
 // Carries out the commands that wait; false once told to stop.
@@ -200,9 +230,10 @@ bool CurlEngine::obey() {
         if (const auto* order = std::get_if<Cancel>(&command))
             cancelled.push_back(order->id);
     }
-    // New requests go out first: ending a cancelled transfer that ran closes its connection,
-    // which takes longer than sending a request, and callers often cancel a whole batch just as
-    // they start the next one. A transfer cancelled in the same batch is never started.
+    // New requests go out at once, before the cancelled transfers end and before the answers
+    // of this batch are read: ending a transfer that ran closes its connection, reading an
+    // answer takes a while, and callers often cancel a whole batch just as they start the next
+    // one. A transfer cancelled in the same batch is never started.
     bool started = false;
     for (Command& command : commands)
         if (auto* order = std::get_if<Start>(&command);
@@ -210,7 +241,7 @@ bool CurlEngine::obey() {
             start(order->id, std::move(order->request));
             started = true;
         }
-    if (started && !cancelled.empty())
+    if (started)
         serveDue();
     for (const Id id : cancelled)
         cancel(id);
@@ -229,8 +260,9 @@ void CurlEngine::serveDue() {
 
 int CurlEngine::waitMillis() const {
     std::optional<Steady::time_point> due = curlDue_;
-    if (watchdogAt_ && (!due || *watchdogAt_ < *due))
-        due = watchdogAt_;
+    for (const auto& other : {watchdogAt_, retireAt()})
+        if (other && (!due || *other < *due))
+            due = other;
     if (!due)
         return -1;
     // Rounded up: the wait never ends before a limit has passed; should it end early after all,
@@ -297,6 +329,8 @@ void CurlEngine::launch(Transfer* transfer) {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size()));
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, r.body.constData());
     }
+    if (r.freshConnection)
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     if (r.verb != "GET" && r.verb != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, r.verb.constData());
 
@@ -308,6 +342,8 @@ void CurlEngine::launch(Transfer* transfer) {
 // Forgets a transfer, running or waiting, and lets the next one waiting for its host start.
 void CurlEngine::release(Transfer* transfer) {
     transfers_.remove(transfer->id);
+    if (transfer->cancelled)
+        retiring_.erase(std::remove(retiring_.begin(), retiring_.end(), transfer), retiring_.end());
     const QByteArray origin = transfer->request.origin;
     bool ran = false;
     if (transfer->easy) {
@@ -337,6 +373,17 @@ void CurlEngine::release(Transfer* transfer) {
 
 void CurlEngine::cancel(Id id) {
     if (Transfer* transfer = transfers_.value(id)) {
+        // A running transfer is taken out of libcurl later, when nothing else waits (see
+        // wait()): that closes its connection, which takes longer than sending a request, and
+        // whoever cancels often starts other requests just then. It is never handed over. One
+        // that has not started, or whose host has others waiting for a connection, ends now.
+        if (transfer->easy && !waiting_.contains(transfer->request.origin)) {
+            transfers_.remove(id);
+            transfer->cancelled = true;
+            transfer->cancelledAt = Steady::now();
+            retiring_.push_back(transfer);
+            return;
+        }
         release(transfer);
         return;
     }
@@ -493,6 +540,11 @@ void CurlEngine::collect() {
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
         if (!transfer)
             continue;
+        if (transfer->cancelled) {
+            // Ended while it waited to be taken out: nobody wants its outcome.
+            release(transfer);
+            continue;
+        }
         const CURLcode result = message->data.result;
         long status = 0;
         curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);

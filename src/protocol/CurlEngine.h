@@ -86,6 +86,8 @@ private:
 
     int wait(epoll_event* events, int capacity);
     int noteActivity(int count);
+    std::optional<Steady::time_point> retireAt() const;
+    bool retireDue() const;
     bool obey();
     void start(Id id, Request request);
     void cancel(Id id);
@@ -109,7 +111,10 @@ private:
     int epoll_ = -1;
     int wake_ = -1; // eventfd: commands wait
     static constexpr std::chrono::microseconds busyWindow{50};
+    static constexpr std::chrono::milliseconds quietBeforeRetiring{1};
+    static constexpr std::chrono::milliseconds longestRetiring{100};
     Steady::time_point busyUntil_;
+    Steady::time_point lastActivity_;
     std::optional<Steady::time_point> curlDue_;
     std::optional<Steady::time_point> watchdogAt_;
     std::unordered_map<int, Watch> watches_;
@@ -118,6 +123,7 @@ private:
     QHash<QByteArray, std::deque<Transfer*>> waiting_;
     std::vector<std::pair<Id, Outcome>> finished_; // found in this turn, not yet handed over
     std::vector<CURL*> spareHandles_;
+    std::vector<Transfer*> retiring_; // owned: cancelled while running, still in libcurl
     bool closing_ = false;
 
     std::mutex mutex_; // guards the two boxes below

@@ -40,6 +40,9 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
         std::chrono::milliseconds idleLimit{3000};
         std::chrono::milliseconds callLimit{10000};
+        // On a new connection, never on one kept from earlier requests (which stays free for
+        // others); kept afterwards like any other.
+        bool freshConnection = false;
     };
 
     struct Outcome {

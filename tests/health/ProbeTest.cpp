@@ -62,6 +62,28 @@ TEST_F(Probes, TopologyAbortsTheSlowerRequestAtOnce) {
     EXPECT_LT(timer.elapsed(), 2500);
 }
 
+TEST_F(Probes, AnAbortedHouseholdIdRequestLeavesTheSpeakersConnectionForItsProbe) {
+    // a answers first and wins, but only after b's household-id request is out; that request is
+    // aborted. The speaker probe of b that follows still finds the connection of b's topology
+    // request free, and a's household id went over a's.
+    sim->setFault(a, QStringLiteral("GetHouseholdID"), sim::Fault::delayed(200ms));
+    sim->setFault(b, QStringLiteral("GetZoneGroupState"), sim::Fault::delayed(50ms));
+    sim->setFault(b, QStringLiteral("GetHouseholdID"), sim::Fault::silence());
+    const auto system = test::run(Probe::system({a, b}));
+    ASSERT_TRUE(system);
+    EXPECT_EQ(system->host, a);
+    ASSERT_TRUE(test::run(Probe::speaker(b)));
+
+    const auto port = [&](const QString& host, const QString& action) {
+        const QList<sim::SimRequest> requests = sim->requests(host, action);
+        return requests.isEmpty() ? quint16(0) : requests.front().peerPort;
+    };
+    ASSERT_EQ(sim->requests(b, QStringLiteral("GetHouseholdID")).size(), 1);
+    EXPECT_NE(port(b, QStringLiteral("GetHouseholdID")), port(b, QStringLiteral("GetZoneGroupState")));
+    EXPECT_EQ(port(b, description), port(b, QStringLiteral("GetZoneGroupState")));
+    EXPECT_EQ(port(a, QStringLiteral("GetHouseholdID")), port(a, QStringLiteral("GetZoneGroupState")));
+}
+
 TEST_F(Probes, TopologyFailuresAndTheHouseholdId) {
     sim->setFault(a, QStringLiteral("GetZoneGroupState"), sim::Fault::upnp(QStringLiteral("501")));
     sim->setFault(b, QStringLiteral("GetZoneGroupState"), sim::Fault::emptyOk());

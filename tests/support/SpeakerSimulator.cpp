@@ -7,13 +7,18 @@
 #include <QHostAddress>
 #include <QMetaObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <map>
 #include <stdexcept>
+#include <sys/timerfd.h>
+#include <unistd.h>
 
 namespace sim {
 
@@ -95,13 +100,24 @@ QList<QPair<QString, QString>> withReplyText(QList<QPair<QString, QString>> fiel
 
 QByteArray responseBody(Service service, const QString& action,
                         const QList<QPair<QString, QString>>& fields) {
+    // The last answer written on this thread is kept: a household asks all its speakers for the
+    // same large topology document at once.
+    thread_local struct {
+        Service service;
+        QString action;
+        QList<QPair<QString, QString>> fields;
+        QByteArray body;
+    } last{Service::avTransport, {}, {}, {}};
+    if (!last.body.isEmpty() && last.service == service && last.action == action && last.fields == fields)
+        return last.body;
     QString text =
         envelopeStart + QStringLiteral("<u:%1Response xmlns:u=\"%2\">").arg(action, serviceType(service));
     for (const auto& [name, value] : fields)
         text += QLatin1Char('<') + name + QLatin1Char('>') + xmlEscape(value) + QLatin1String("</") + name +
                 QLatin1Char('>');
     text += QStringLiteral("</u:%1Response>").arg(action) + envelopeEnd;
-    return text.toUtf8();
+    last = {service, action, fields, text.toUtf8()};
+    return last.body;
 }
 
 QByteArray deviceDescription(const FakeSpeaker& speaker) {
@@ -218,6 +234,13 @@ std::optional<Fault> SimCore::takeFault(const QString& host, const QString& acti
 class SimServer : public QObject {
 public:
     explicit SimServer(std::shared_ptr<SimCore> core) : core_(std::move(core)) {}
+    ~SimServer() override {
+        delete notifier_; // before its descriptor closes
+        if (timer_ >= 0)
+            ::close(timer_);
+    }
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
 
     bool listen(const QString& host) {
         if (listeners_.contains(host))
@@ -252,6 +275,50 @@ public:
     QString error() const { return error_; }
 
 private:
+    using Steady = std::chrono::steady_clock;
+
+    // Runs `work` on this thread once `delay` has passed, to the microsecond. The event loop's
+    // own timers wait in whole milliseconds, which would hold a delayed answer back by up to a
+    // millisecond more, differently for every answer.
+    void later(std::chrono::milliseconds delay, std::function<void()> work) {
+        if (timer_ < 0) {
+            timer_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+            if (timer_ < 0)
+                throw std::runtime_error("speaker simulator: no timer for delayed answers");
+            notifier_ = new QSocketNotifier(timer_, QSocketNotifier::Read, this);
+            connect(notifier_, &QSocketNotifier::activated, this, [this] { runDue(); });
+        }
+        const Steady::time_point at = Steady::now() + delay;
+        const bool first = due_.empty() || at < due_.begin()->first;
+        due_.emplace(at, std::move(work));
+        if (first)
+            arm(at);
+    }
+
+    void runDue() {
+        uint64_t expirations = 0;
+        [[maybe_unused]] const auto read = ::read(timer_, &expirations, sizeof expirations);
+        while (!due_.empty() && due_.begin()->first <= Steady::now()) {
+            const std::function<void()> work = std::move(due_.begin()->second);
+            due_.erase(due_.begin());
+            work();
+        }
+        if (!due_.empty())
+            arm(due_.begin()->first);
+    }
+
+    // The steady clock is CLOCK_MONOTONIC: its time since the epoch is the timer's own.
+    void arm(Steady::time_point at) {
+        const auto since = at.time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+        itimerspec spec{};
+        spec.it_value.tv_sec = seconds.count();
+        spec.it_value.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count();
+        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0)
+            spec.it_value.tv_nsec = 1; // zero would disarm the timer
+        ::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    }
+
     struct Connection {
         QByteArray buffer;
         bool busy = false; // an answer is pending (delayed or withheld)
@@ -395,7 +462,7 @@ private:
         if (fault && fault->delay.count() > 0) {
             state_[socket].busy = true;
             QPointer<QTcpSocket> guard(socket);
-            QTimer::singleShot(fault->delay, this, [this, host, guard, reply, close] {
+            later(fault->delay, [this, host, guard, reply, close] {
                 if (!guard || !state_.contains(guard.data()))
                     return;
                 state_[guard.data()].busy = false;
@@ -467,6 +534,9 @@ private:
     QMultiHash<QString, QTcpSocket*> connections_;
     QHash<QTcpSocket*, Connection> state_;
     QString error_;
+    int timer_ = -1; // timerfd of the delayed answers
+    QSocketNotifier* notifier_ = nullptr;
+    std::multimap<Steady::time_point, std::function<void()>> due_; // in order of their time
 };
 
 SpeakerSimulator::SpeakerSimulator(FakeHousehold household, int threads)
@@ -489,6 +559,9 @@ SpeakerSimulator::SpeakerSimulator(FakeHousehold household, int threads)
         servers_.push_back(server);
         threads_.push_back(std::move(thread));
     }
+    // The speakers take turns over the threads, so that each thread serves as many.
+    for (qsizetype i = 0; i < core_->household.speakers.size(); ++i)
+        placed_.insert(core_->household.speakers[i].host, servers_[size_t(i) % servers_.size()]);
     QString error;
     for (const FakeSpeaker& speaker : core_->household.speakers) {
         SimServer* server = serverOf(speaker.host);
@@ -524,6 +597,8 @@ void SpeakerSimulator::stop() {
 }
 
 SimServer* SpeakerSimulator::serverOf(const QString& host) const {
+    if (SimServer* server = placed_.value(host))
+        return server;
     return servers_[qHash(host, 0) % servers_.size()];
 }
 

@@ -65,8 +65,8 @@ class SpeakerSimulator {
 public:
     // Starts a server for every speaker of `household`; throws std::runtime_error when an
     // address cannot be bound. The servers share one thread, or are spread over `threads`
-    // threads (by host), so that many speakers answer at once as real ones do; requests to
-    // different speakers then reach the log in no fixed order.
+    // threads (the household's speakers in turn), so that many speakers answer at once as real
+    // ones do; requests to different speakers then reach the log in no fixed order.
     explicit SpeakerSimulator(FakeHousehold household, int threads = 1);
     ~SpeakerSimulator();
     SpeakerSimulator(const SpeakerSimulator&) = delete;
@@ -116,7 +116,8 @@ private:
     void stop();
 
     std::vector<std::unique_ptr<QThread>> threads_;
-    std::vector<SimServer*> servers_; // one per thread, each on its own
+    std::vector<SimServer*> servers_;   // one per thread, each on its own
+    QHash<QString, SimServer*> placed_; // the household's speakers, spread evenly
 };
 
 // Text escaped for XML content and attributes.
