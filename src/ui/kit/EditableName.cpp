@@ -259,6 +259,13 @@ void EditableName::paintEvent(QPaintEvent*) {
         shown.draw(&p, text.topLeft() + QPointF(0, top));
         p.restore();
     };
+    if (hint_ <= 0 && LayerCache::keepsText(this)) {
+        // The name at rest, copied while what moves behind it repaints it.
+        LayerKey key;
+        key << name_ << text.left() << text.top() << text.size() << ink << font().key();
+        face_.draw(painter, QSizeF(size()), key, drawName);
+        return;
+    }
     if (hint_ <= 0) {
         drawName(painter);
         return;

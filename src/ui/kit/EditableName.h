@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "ui/kit/LayerCache.h"
 
 #include <QFont>
 #include <QWidget>
@@ -83,4 +84,5 @@ private:
     QString layoutName_;
     double layoutWidth_ = -1;
     QFont layoutFont_;
+    LayerCache face_;
 };

@@ -1,11 +1,34 @@
 #include "ui/kit/LayerCache.h"
 
+#include "core/RenderMode.h"
 #include "ui/kit/Symbols.h"
 
 #include <QPainter>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+constexpr char translucentGround[] = "translucentGround";
+} // namespace
+
+void LayerCache::setTranslucentGround(QWidget* root, bool translucent) {
+    root->setProperty(translucentGround, translucent);
+}
+
+bool LayerCache::keepsText(const QWidget* widget) {
+    // A still is drawn on an opaque surface.
+    if (RenderMode::active())
+        return false;
+    for (; widget; widget = widget->parentWidget()) {
+        if (widget->property(translucentGround).toBool())
+            return true;
+        if (widget->isWindow())
+            break;
+    }
+    return false;
+}
 
 void LayerCache::draw(QPainter& painter, const QSizeF& size, QRgb key,
                       const std::function<void(QPainter&)>& paint) {

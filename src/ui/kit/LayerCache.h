@@ -12,6 +12,7 @@
 #include <type_traits>
 
 class QPainter;
+class QWidget;
 
 // Everything a cached drawing depends on, appended value by value in a fixed order: two keys
 // are equal exactly when every value was, so a layer is only reused for the same picture.
@@ -59,6 +60,13 @@ public:
     void drawFrame(QPainter& painter, const QSizeF& size, QRgb key, double edge, double corner,
                    const std::function<void(QPainter&)>& paint);
     void clear() { image_ = QImage(); }
+
+    // Text may be kept in a layer only where it comes out as drawn straight onto the window.
+    // Glyphs blended onto an opaque ground are gamma-corrected, onto a transparent layer they
+    // are not; onto a translucent ground both blend alike, to the level. A view whose whole
+    // ground is translucent (the live panel's surface) says so once for everything it holds.
+    static void setTranslucentGround(QWidget* root, bool translucent);
+    static bool keepsText(const QWidget* widget);
 
 private:
     void render(double ratio, const QSizeF& size, const std::function<void(QPainter&)>& paint);

@@ -178,8 +178,21 @@ void VolumeSlider::drawLabel(QPainter& painter, const QRectF& box, const QFont& 
 
 void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     const Scheme scheme = Ink::scheme(this);
+    if (!LayerCache::keepsText(this)) {
+        paintSlider(painter, scheme);
+        return;
+    }
+    // On a translucent ground the whole slider, labels and all, is one layer: it sits on the
+    // now-playing tile, whose waves repaint it up to 30 times a second while it rarely changes.
+    LayerKey key;
+    key << scheme << value_ << previous_ << roll_ << rollUp_ << shown_ << h_ << focused_ << hover_.progress()
+        << Ink::textBackground(this);
+    face_.draw(painter, QSizeF(width(), h_), key, [&](QPainter& p) { paintSlider(p, scheme); });
+}
+
+void VolumeSlider::paintSlider(QPainter& painter, Scheme scheme) {
+    painter.setRenderHint(QPainter::Antialiasing);
     const double w = width(), h = h_;
     const QRectF box(0, 0, w, h);
     const double radius = h / 2;
@@ -206,8 +219,7 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
     QPainterPath fill;
     fill.addRoundedRect(fillBox, radius, radius);
     // The fill moves only with the value, while what lies behind the slider may repaint it up to
-    // 30 times a second (the playing waves): a layer too. The labels are drawn straight onto the
-    // target, where glyphs blend as everywhere else.
+    // 30 times a second (the playing waves): a layer too.
     const QColor fillColour = Ink::primary(scheme, 0.92);
     LayerKey fillKey;
     fillKey << fillBox.width() << h << fillColour;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/kit/EasedFlag.h"
+#include "ui/kit/Ink.h"
 #include "ui/kit/Motion.h"
 
 #include "ui/kit/LayerCache.h"
@@ -63,6 +64,7 @@ protected:
 private:
     void report(double x);
     void drawLabel(QPainter& painter, const QRectF& box, const QFont& font, const QColor& colour) const;
+    void paintSlider(QPainter& painter, Scheme scheme);
     void setHovering(bool hovering);
 
     int value_ = 0;
@@ -78,4 +80,5 @@ private:
     bool rollUp_ = true;
     LayerCache track_;
     LayerCache fill_;
+    LayerCache face_;
 };

@@ -102,6 +102,8 @@ private:
 
 PanelView::PanelView(const PanelEnvironment& environment, QWidget* parent)
     : QWidget(parent), environment_(environment) {
+    // Live, the whole panel lies on its translucent surface: its views may keep text in layers.
+    LayerCache::setTranslucentGround(this, true);
     setFixedWidth(width);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     column_ = new QVBoxLayout(this);

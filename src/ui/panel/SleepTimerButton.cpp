@@ -84,17 +84,24 @@ void SleepTimerButton::paintContent(QPainter& painter, const QRectF& rect) {
     paintLabel(painter, rect);
 }
 
-bool SleepTimerButton::layerKey(LayerKey&) const {
-    return true; // the icon; the label is drawn over the layer
+bool SleepTimerButton::layerKey(LayerKey& key) const {
+    // The icon, and on a translucent ground the label too (it changes once a minute, in the
+    // last minute once a second); elsewhere the label is drawn over the layer.
+    if (LayerCache::keepsText(this))
+        key << true << label();
+    return true;
 }
 
 void SleepTimerButton::paintLayerContent(QPainter& painter, const QRectF& rect) {
     BundleIcon::paint(painter, QRectF(rect.left(), rect.top(), iconEdge, iconEdge), QStringLiteral("sleep"),
                       ink());
+    if (LayerCache::keepsText(this))
+        paintLabel(painter, rect);
 }
 
 void SleepTimerButton::paintOverLayer(QPainter& painter, const QRectF& rect) {
-    paintLabel(painter, rect);
+    if (!LayerCache::keepsText(this))
+        paintLabel(painter, rect);
 }
 
 void SleepTimerButton::paintLabel(QPainter& painter, const QRectF& rect) {

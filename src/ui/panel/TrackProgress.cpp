@@ -101,19 +101,22 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Scheme scheme = Ink::scheme(this);
-    const QFont font = labelFont();
     const QString elapsed = elapsedText();
     const QString length = lengthText();
-    painter.setPen(Ink::color(InkLevel::Secondary, scheme));
-    const double leftWidth = labelWidth(elapsed);
-    const double rightWidth = labelWidth(length);
-    Type::drawTabular(painter, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
-                      elapsed);
-    Type::drawTabular(painter, QRectF(width() - rightWidth, 0, rightWidth, height),
-                      Qt::AlignRight | Qt::AlignVCenter, font, length);
-
-    // Track and fill change once a second (or as the bar is dragged), while what lies behind
-    // them may repaint the row up to 30 times a second (the playing waves): one layer.
+    const QColor labels = Ink::color(InkLevel::Secondary, scheme);
+    const auto paintLabels = [&](QPainter& p) {
+        const QFont font = labelFont();
+        p.setPen(labels);
+        const double leftWidth = labelWidth(elapsed);
+        const double rightWidth = labelWidth(length);
+        Type::drawTabular(p, QRectF(0, 0, leftWidth, height), Qt::AlignLeft | Qt::AlignVCenter, font,
+                          elapsed);
+        Type::drawTabular(p, QRectF(width() - rightWidth, 0, rightWidth, height),
+                          Qt::AlignRight | Qt::AlignVCenter, font, length);
+    };
+    // Labels, track and fill change once a second (or as the bar is dragged), while what lies
+    // behind them may repaint the row up to 30 times a second (the playing waves): the bar is
+    // one layer, and on a translucent ground the labels go into one with it.
     const QRectF bar = barRect();
     const double h = 3 + 2 * activeProgress_;
     const double y = (height - h) / 2;
@@ -122,16 +125,25 @@ void TrackProgress::paintEvent(QPaintEvent*) {
     const double duration = group_.duration.value_or(0);
     const double fraction = clampFraction(shownPosition(group_, shownNow(), dragging_) / duration);
     const double fill = std::max(h, bar.width() * fraction);
-    LayerKey key;
-    key << h << bar.width() << fill << track << filled;
-    painter.translate(bar.left(), 0);
-    bar_.draw(painter, QSizeF(bar.width(), height), key, [&](QPainter& p) {
+    const auto paintBar = [&](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(track);
-        p.drawRoundedRect(QRectF(0, y, bar.width(), h), h / 2, h / 2);
+        p.drawRoundedRect(QRectF(bar.left(), y, bar.width(), h), h / 2, h / 2);
         p.setBrush(filled);
-        p.drawRoundedRect(QRectF(0, y, fill, h), h / 2, h / 2);
-    });
+        p.drawRoundedRect(QRectF(bar.left(), y, fill, h), h / 2, h / 2);
+    };
+    LayerKey key;
+    key << h << bar.left() << bar.width() << fill << track << filled;
+    if (LayerCache::keepsText(this)) {
+        key << elapsed << length << labels;
+        layer_.draw(painter, QSizeF(width(), height), key, [&](QPainter& p) {
+            paintLabels(p);
+            paintBar(p);
+        });
+        return;
+    }
+    paintLabels(painter);
+    layer_.draw(painter, QSizeF(width(), height), key, paintBar);
 }
 
 void TrackProgress::drag(double x) {

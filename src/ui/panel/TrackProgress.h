@@ -67,5 +67,5 @@ private:
     QVariantAnimation* activeAnimation_ = nullptr;
     Clock::Id tick_ = 0;
     QDateTime shownAt_;
-    LayerCache bar_;
+    LayerCache layer_;
 };

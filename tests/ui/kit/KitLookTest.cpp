@@ -13,6 +13,7 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/TextStyle.h"
 #include "ui/kit/Tile.h"
+#include "ui/kit/VolumeSlider.h"
 #include "ui/kit/WindowWarmUp.h"
 
 #include <QBackingStore>
@@ -26,6 +27,9 @@
 #include <QVariantAnimation>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 using namespace std::chrono_literals;
 
@@ -311,6 +315,47 @@ TEST(WindowWarmUp, HiddenWindowOpensOnTheStoreItWasGivenAndChildrenStayPlain) {
     // The first frame paints into the prepared store: it was not allocated anew.
     EXPECT_EQ(dynamic_cast<QImage*>(window.backingStore()->paintDevice())->constBits(), prepared);
     EXPECT_FALSE(child->testAttribute(Qt::WA_NativeWindow));
+}
+
+// The largest difference of two pictures of one size in any channel of any pixel.
+int largestDifference(const QImage& a, const QImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            largest =
+                std::max({largest, std::abs(qRed(p[x]) - qRed(q[x])), std::abs(qGreen(p[x]) - qGreen(q[x])),
+                          std::abs(qBlue(p[x]) - qBlue(q[x])), std::abs(qAlpha(p[x]) - qAlpha(q[x]))});
+    }
+    return largest;
+}
+
+TEST(LayerCache, KeepsTextOnlyOnATranslucentGroundAndThenLooksTheSame) {
+    QWidget root;
+    root.setPalette(Ink::palette(Scheme::Light));
+    auto* slider = new VolumeSlider(30, &root);
+    slider->setValue(37);
+    slider->resize(160, 30);
+    QWidget elsewhere;
+    EXPECT_FALSE(LayerCache::keepsText(slider));
+    const auto picture = [slider](QColor ground) {
+        QImage image(QSize(160, 30) * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(ground);
+        slider->render(&image);
+        return image;
+    };
+    const QColor translucent(255, 255, 255, 102); // the light surface of the panel
+    const QImage direct = picture(translucent);
+    LayerCache::setTranslucentGround(&root, true);
+    EXPECT_TRUE(LayerCache::keepsText(slider));
+    EXPECT_FALSE(LayerCache::keepsText(&elsewhere));
+    // Copied from its layer, the slider and its digits come out as drawn straight, to the level
+    // (on an opaque ground the digits would differ by up to 40 levels).
+    EXPECT_LE(largestDifference(picture(translucent), direct), 1);
+    LayerCache::setTranslucentGround(&root, false);
+    EXPECT_FALSE(LayerCache::keepsText(slider));
 }
 
 TEST(SymbolSet, HoldsEverySymbolTheViewsAndTheModelLookupName) {

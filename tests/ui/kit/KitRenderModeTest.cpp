@@ -1,10 +1,11 @@
 // Artwork in render mode (its own executable: render mode is set once and never cleared): any
 // URL shows the drawn demo picture without loading it; no URL shows the placeholder after the
-// grace period.
+// grace period. Text is never kept in layers for a still.
 #include "core/RenderMode.h"
 #include "support/ManualTime.h"
 #include "ui/kit/Artwork.h"
 #include "ui/kit/CoverImage.h"
+#include "ui/kit/LayerCache.h"
 
 #include <QTcpServer>
 #include <QTest>
@@ -44,6 +45,14 @@ TEST(RenderModeArtwork, AnyUrlShowsTheDemoPictureAndNothingIsFetched) {
     art.setUrl(std::nullopt);
     time.advance(1600ms);
     EXPECT_TRUE(art.cover().missing());
+}
+
+TEST(RenderModeLayers, StillsNeverKeepTextInLayers) {
+    RenderMode::setActive();
+    QWidget root;
+    auto* part = new QWidget(&root);
+    LayerCache::setTranslucentGround(&root, true);
+    EXPECT_FALSE(LayerCache::keepsText(part)); // a still's surface is opaque
 }
 
 } // namespace
