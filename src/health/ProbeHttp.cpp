@@ -37,9 +37,8 @@ QCoro::Task<std::optional<HttpResponse>> send(CurlSession::Request request, Prob
 QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, QString action,
                                                 SOAP::Arguments args, ProbeCancel* cancel,
                                                 Connection connection) {
-    const auto url =
-        Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + controlPath(service));
-    if (!url || !Http::isSpeakerUrl(*url, controlPath(service)))
+    const auto url = Http::speakerUrl(host, controlPath(service));
+    if (!url)
         co_return std::nullopt;
     QNetworkRequest request(*url);
     request.setRawHeader("Content-Type", "text/xml; charset=\"utf-8\"");

@@ -174,9 +174,8 @@ std::optional<CurlSession::Request> descriptionRequest(const QString& host) {
         return *found;
     // A host text that would turn the URL into another one (a path, a query, a user part,
     // another port) is no host: nothing is sent.
-    const QString path = QStringLiteral("/xml/device_description.xml");
-    const auto url = Http::url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
-    if (!url || !Http::isSpeakerUrl(*url, path))
+    const auto url = Http::speakerUrl(host, QStringLiteral("/xml/device_description.xml"));
+    if (!url)
         return std::nullopt;
     std::optional<CurlSession::Request> request = Http::transfer(
         QNetworkRequest(*url), QByteArrayLiteral("GET"), QByteArray(), env.speakerIdle, env.speakerTotal);

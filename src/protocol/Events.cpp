@@ -203,9 +203,8 @@ double Events::grantedSeconds(const std::optional<QByteArray>& timeout) {
 
 QCoro::Task<Events::Grant> Events::send(QByteArray method, Target target,
                                         QList<QPair<QByteArray, QByteArray>> headers) {
-    const auto url = Http::url(QStringLiteral("http://") + target.host + QStringLiteral(":1400") +
-                               eventPath(target.service));
-    if (!url || !Http::isSpeakerUrl(*url, eventPath(target.service)))
+    const auto url = Http::speakerUrl(target.host, eventPath(target.service));
+    if (!url)
         throw TransportError(QNetworkReply::ProtocolInvalidOperationError,
                              QStringLiteral("no URL can be formed for host \"%1\"").arg(target.host));
     QNetworkRequest request(*url);

@@ -32,6 +32,13 @@ bool Http::isSpeakerUrl(const QUrl& url, const QString& path) {
            !url.hasQuery() && !url.hasFragment();
 }
 
+std::optional<QUrl> Http::speakerUrl(const QString& host, const QString& path) {
+    const auto target = url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
+    if (!target || !isSpeakerUrl(*target, path))
+        return std::nullopt;
+    return target;
+}
+
 std::optional<CurlSession::Request> Http::transfer(const QNetworkRequest& request, QByteArray verb,
                                                    QByteArray body, std::chrono::milliseconds idle,
                                                    std::chrono::milliseconds limit) {

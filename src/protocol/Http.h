@@ -47,6 +47,10 @@ public:
     // no fragment. Guards against a host text that smuggles in another target.
     static bool isSpeakerUrl(const QUrl& url, const QString& path);
 
+    // The URL of `path` on port 1400 of the speaker at `host`, or nothing when the host text
+    // forms no URL or would turn it into another target (both checks above).
+    static std::optional<QUrl> speakerUrl(const QString& host, const QString& path);
+
     // Sends `verb` to the request's URL with its raw headers and `body` (may be empty) and waits
     // for the whole answer, whatever its status. Main thread only.
     // Throws TransportError when there is no complete HTTP answer: bad URL (nothing sent),

@@ -95,9 +95,8 @@ std::optional<QUrl> controlUrl(const QString& host, Service service) {
     const std::pair<QString, int> key{host, int(service)};
     if (const auto found = checked.constFind(key); found != checked.cend())
         return *found;
-    const QString path = controlPath(service);
-    const auto url = Http::url(QLatin1String("http://") + host + QLatin1String(":1400") + path);
-    if (!url || !Http::isSpeakerUrl(*url, path))
+    const auto url = Http::speakerUrl(host, controlPath(service));
+    if (!url)
         return std::nullopt;
     if (checked.size() >= 1024) // many hosts come and go: start afresh rather than grow
         checked.clear();

@@ -10,9 +10,8 @@
 namespace SpeakerModel {
 
 QCoro::Task<std::optional<QString>> fetch(QString host) {
-    const auto url =
-        Http::url(QLatin1String("http://") + host + QLatin1String(":1400/xml/device_description.xml"));
-    if (!url || !Http::isSpeakerUrl(*url, QStringLiteral("/xml/device_description.xml")))
+    const auto url = Http::speakerUrl(host, QStringLiteral("/xml/device_description.xml"));
+    if (!url)
         co_return std::nullopt;
     HttpResponse response;
     try {
