@@ -13,20 +13,11 @@
 
 namespace SOAP {
 
-QString escape(QString value) {
-    // The ampersand goes first, so that the entities written by the later steps stay intact.
-    value.replace(QLatin1Char('&'), QLatin1String("&amp;"));
-    value.replace(QLatin1Char('<'), QLatin1String("&lt;"));
-    value.replace(QLatin1Char('>'), QLatin1String("&gt;"));
-    value.replace(QLatin1Char('"'), QLatin1String("&quot;"));
-    return value;
-}
-
 namespace {
 
-// Appends `value` in UTF-8 with "&", "<", ">" and the double quote written as entities, as
-// escape() does. The four are ASCII, and no byte of a multi-byte UTF-8 sequence is, so the bytes
-// can be looked at one by one.
+// Appends `value` in UTF-8 with "&", "<", ">" and the double quote written as entities;
+// apostrophes stay as they are. The four are ASCII, and no byte of a multi-byte UTF-8 sequence
+// is, so the bytes can be looked at one by one.
 void appendEscaped(QByteArray& out, const QString& value) {
     const QByteArray utf8 = value.toUtf8();
     qsizetype plain = 0; // start of the bytes not yet copied

@@ -15,11 +15,8 @@ namespace SOAP {
 
 using Arguments = QList<QPair<QString, QString>>;
 
-// Escapes an argument value for the envelope: "&" first, then "<", ">" and the double quote.
-// Apostrophes stay as they are.
-QString escape(QString value);
-
-// The one-line envelope of an action, as sent.
+// The one-line envelope of an action, as sent: argument values with "&", "<", ">" and the
+// double quote written as entities, apostrophes as they are.
 QByteArray envelope(Service service, const QString& action, const Arguments& args);
 
 // The SOAPACTION header value: "\"<service type URN>#<action>\"".
