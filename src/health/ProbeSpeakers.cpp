@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -163,28 +162,15 @@ QCoro::Task<std::optional<System>> system(QStringList hosts) {
 namespace {
 
 // The description request to `host` as the HTTP layer takes it; nothing when the host forms no
-// speaker URL. The requests for hosts that passed are remembered (main thread only, as every
-// probe runs there): a check asks the same speakers every time, and reading the URL costs more
-// than the lookup.
+// speaker URL: a host text that would turn the URL into another one (a path, a query, a user
+// part, another port) is no host, and nothing is sent.
 std::optional<CurlSession::Request> descriptionRequest(const QString& host) {
-    static QHash<QString, CurlSession::Request> made;
-    const Environment& env = environment();
-    if (const auto found = made.constFind(host);
-        found != made.cend() && found->idleLimit == env.speakerIdle && found->callLimit == env.speakerTotal)
-        return *found;
-    // A host text that would turn the URL into another one (a path, a query, a user part,
-    // another port) is no host: nothing is sent.
     const auto url = Http::speakerUrl(host, QStringLiteral("/xml/device_description.xml"));
     if (!url)
         return std::nullopt;
-    std::optional<CurlSession::Request> request = Http::transfer(
-        QNetworkRequest(*url), QByteArrayLiteral("GET"), QByteArray(), env.speakerIdle, env.speakerTotal);
-    if (!request)
-        return std::nullopt;
-    if (made.size() >= 1024) // many hosts come and go: start afresh rather than grow
-        made.clear();
-    made.insert(host, *request);
-    return request;
+    const Environment& env = environment();
+    return Http::transfer(QNetworkRequest(*url), QByteArrayLiteral("GET"), QByteArray(), env.speakerIdle,
+                          env.speakerTotal);
 }
 
 } // namespace

@@ -4,7 +4,10 @@
 #include "protocol/CurlTransfer.h"
 #include "protocol/TransportError.h"
 
+#include <QHash>
+
 #include <coroutine>
+#include <utility>
 
 QByteArray HttpResponse::header(const QByteArray& name) const {
     for (const auto& [key, value] : headers)
@@ -33,9 +36,18 @@ bool Http::isSpeakerUrl(const QUrl& url, const QString& path) {
 }
 
 std::optional<QUrl> Http::speakerUrl(const QString& host, const QString& path) {
+    // URLs that passed are remembered (per thread): the program speaks to the same few speakers
+    // over and over, and reading the URL again each time costs more than the lookup.
+    thread_local QHash<std::pair<QString, QString>, QUrl> checked;
+    const std::pair<QString, QString> key{host, path};
+    if (const auto found = checked.constFind(key); found != checked.cend())
+        return *found;
     const auto target = url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
     if (!target || !isSpeakerUrl(*target, path))
         return std::nullopt;
+    if (checked.size() >= 1024) // many hosts come and go: start afresh rather than grow
+        checked.clear();
+    checked.insert(key, *target);
     return target;
 }
 

@@ -5,7 +5,6 @@
 #include "protocol/SonosError.h"
 #include "protocol/TransportError.h"
 
-#include <QHash>
 #include <QNetworkRequest>
 
 #include <optional>
@@ -76,31 +75,10 @@ QByteArray soapAction(Service service, const QString& action) {
     return '"' + serviceType(service).toUtf8() + '#' + action.toUtf8() + '"';
 }
 
-namespace {
-
-// The control URL of `service` at `host`, or nothing when the host text is no host. Hosts that
-// passed are remembered (main thread only, as every call is): a household speaks to the same few
-// speakers over and over, and parsing the URL again each time costs more than the lookup.
-std::optional<QUrl> controlUrl(const QString& host, Service service) {
-    static QHash<std::pair<QString, int>, QUrl> checked;
-    const std::pair<QString, int> key{host, int(service)};
-    if (const auto found = checked.constFind(key); found != checked.cend())
-        return *found;
-    const auto url = Http::speakerUrl(host, controlPath(service));
-    if (!url)
-        return std::nullopt;
-    if (checked.size() >= 1024) // many hosts come and go: start afresh rather than grow
-        checked.clear();
-    checked.insert(key, *url);
-    return url;
-}
-
-} // namespace
-
 QCoro::Task<Fields> call(QString host, Service service, QString action, Arguments args) {
     // The host goes in as given; a text that would turn the URL into another one (a path,
     // query, fragment or user part, another port) is no host and is refused like no URL.
-    const auto url = controlUrl(host, service);
+    const auto url = Http::speakerUrl(host, controlPath(service));
     if (!url)
         throw TransportError(QNetworkReply::ProtocolInvalidOperationError,
                              QStringLiteral("no URL can be formed for the speaker \"%1\"").arg(host));
