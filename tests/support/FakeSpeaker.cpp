@@ -2,6 +2,9 @@
 
 #include "SpeakerSimulator.h"
 
+#include <optional>
+#include <utility>
+
 namespace sim {
 
 void TransportState::select(int number) {
@@ -92,9 +95,39 @@ QString streamMetaData(const QString& station, const QString& streamContent, con
                .arg(xmlEscape(streamContent), art, xmlEscape(station));
 }
 
-QString zoneGroupState(const FakeHousehold& household) {
-    // Written by appending into one buffer: every topology answer writes the whole document, and
-    // a household of 32 players asks for it 32 times at once.
+namespace {
+
+// What a speaker's element in the topology document is made of.
+struct TopologyEntry {
+    QString uuid;
+    QString host;
+    QString zoneName;
+    bool invisible = false;
+    bool zoneBridge = false;
+    int bootSeq = 0;
+    QStringList satellites;
+    QMap<QString, QString> attributes;
+
+    bool operator==(const TopologyEntry&) const = default;
+};
+
+// Everything the topology document is made of: the same makings give the same document.
+struct TopologyMakings {
+    QList<FakeGroup> groups;
+    QList<TopologyEntry> speakers;
+    QString vanished;
+
+    explicit TopologyMakings(const FakeHousehold& household)
+        : groups(household.groups), vanished(household.vanishedDevices) {
+        speakers.reserve(household.speakers.size());
+        for (const FakeSpeaker& s : household.speakers)
+            speakers.append({s.uuid, s.host, s.zoneName, s.invisible, s.zoneBridge, s.bootSeq, s.satellites,
+                             s.topologyAttributes});
+    }
+    bool operator==(const TopologyMakings&) const = default;
+};
+
+QString writeZoneGroupState(const FakeHousehold& household) {
     QString text;
     text.reserve(1024 + 512 * household.speakers.size());
     const auto attribute = [&](QStringView name, const QString& value) {
@@ -148,6 +181,19 @@ QString zoneGroupState(const FakeHousehold& household) {
     text += household.vanishedDevices;
     text += QLatin1String("</VanishedDevices></ZoneGroupState>");
     return text;
+}
+
+} // namespace
+
+QString zoneGroupState(const FakeHousehold& household) {
+    // Every speaker of a household gives the same document, and a household of 32 players is
+    // asked for it 32 times at once, with the household locked: each thread keeps the last one
+    // it wrote, and writes it anew only when what it is made of has changed.
+    thread_local std::optional<std::pair<TopologyMakings, QString>> last;
+    TopologyMakings makings(household);
+    if (!last || last->first != makings)
+        last.emplace(std::move(makings), writeZoneGroupState(household));
+    return last->second;
 }
 
 QString favoritesDidl(const QList<FakeFavorite>& favorites) {

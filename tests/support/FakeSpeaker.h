@@ -78,6 +78,8 @@ struct FakeGroup {
     QString id;
     QString coordinator; // uuid
     QStringList members; // uuids, coordinator included
+
+    bool operator==(const FakeGroup&) const = default;
 };
 
 struct FakeFavorite {

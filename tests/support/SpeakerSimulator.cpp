@@ -502,6 +502,9 @@ private:
 
     void write(QTcpSocket* socket, const HttpReply& reply, bool close) {
         socket->write(wire(reply, close));
+        // Out at once, as a speaker sends an answer when it is ready, not after whatever else
+        // this thread has to do in the same turn.
+        socket->flush();
         if (close)
             socket->disconnectFromHost();
     }
