@@ -184,7 +184,11 @@ int HealthCheck::compareNames(const QString& a, const QString& b) {
         const qsizetype endB = runEnd(b, j, digitsB);
         const QStringView runA = QStringView(a).sliced(i, endA - i);
         const QStringView runB = QStringView(b).sliced(j, endB - j);
-        const int order = digitsA && digitsB ? compareNumbers(runA, runB) : collator.compare(runA, runB);
+        // The same text is the same in every order: the collator, which takes far longer, is
+        // asked only about runs that differ.
+        const int order = digitsA && digitsB ? compareNumbers(runA, runB)
+                          : runA == runB     ? 0
+                                             : collator.compare(runA, runB);
         if (order != 0)
             return order < 0 ? -1 : 1;
         i = endA;
@@ -290,6 +294,7 @@ QCoro::Task<void> HealthCheck::check(bool deep) {
 }
 
 void HealthCheck::remember(const QList<HealthSpeaker>& speakers, const std::optional<QString>& household) {
+    bool changed = false;
     for (const HealthSpeaker& speaker : speakers) {
         if (!speaker.inSystem || forgottenDuringCheck_.contains(speaker.id))
             continue;
@@ -302,9 +307,15 @@ void HealthCheck::remember(const QList<HealthSpeaker>& speakers, const std::opti
         put(QStringLiteral("host"), speaker.host);
         put(QStringLiteral("model"), speaker.model.value_or(QString()));
         put(QStringLiteral("household"), household.value_or(QString()));
-        known_.insert(speaker.id, fields); // whole: a field now empty is gone
+        // Whole: a field now empty is gone.
+        if (const auto kept = known_.constFind(speaker.id); kept == known_.cend() || *kept != fields) {
+            known_.insert(speaker.id, fields);
+            changed = true;
+        }
     }
-    storeMemory();
+    // Most checks find the speakers as they were: the memory is written out only when it changed.
+    if (changed)
+        storeMemory();
 }
 
 void HealthCheck::forget(const QString& id) {

@@ -52,13 +52,4 @@ QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, Q
     co_return response->body;
 }
 
-QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
-                                        ProbeCancel* cancel, Connection connection) {
-    const std::optional<QByteArray> body =
-        co_await soapBody(std::move(host), service, std::move(action), std::move(args), cancel, connection);
-    if (!body)
-        co_return std::nullopt;
-    co_return LeafParser::parse(*body);
-}
-
 } // namespace ProbeHttp

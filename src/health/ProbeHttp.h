@@ -1,7 +1,6 @@
 #pragma once
 
 #include "protocol/Http.h"
-#include "protocol/LeafParser.h"
 #include "protocol/Soap.h"
 
 #include <QCoro/QCoroTask>
@@ -57,9 +56,5 @@ QCoro::Task<std::optional<HttpResponse>> send(CurlSession::Request request, Prob
 QCoro::Task<std::optional<QByteArray>> soapBody(QString host, Service service, QString action,
                                                 SOAP::Arguments args, ProbeCancel* cancel,
                                                 Connection connection = Connection::kept);
-
-// The same, with the reply's fields.
-QCoro::Task<std::optional<Fields>> soap(QString host, Service service, QString action, SOAP::Arguments args,
-                                        ProbeCancel* cancel, Connection connection = Connection::kept);
 
 } // namespace ProbeHttp

@@ -103,20 +103,22 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
     // and their connections with them. They go on connections of their own, so that the kept
     // ones stay free for the speaker probes that follow at once.
     const bool first = !race->firstRead;
-    QCoro::Task<std::optional<Fields>> asking =
-        ProbeHttp::soap(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel,
-                        first ? ProbeHttp::Connection::kept : ProbeHttp::Connection::own);
+    QCoro::Task<std::optional<QByteArray>> asking =
+        ProbeHttp::soapBody(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel,
+                            first ? ProbeHttp::Connection::kept : ProbeHttp::Connection::own);
     // The request is out (a task runs up to its first wait): the wait for it is free time.
     if (first)
         race->firstRead.emplace(text, HealthTopologyParser::parse(text));
-    const std::optional<Fields> id = co_await std::move(asking);
-    if (cancel->cancelled())
+    const std::optional<QByteArray> idReply = co_await std::move(asking);
+    // An answer that comes after the race is decided is not read: nobody wants it any more.
+    if (cancel->cancelled() || race->winner)
         co_return std::nullopt;
     Usable usable{host, std::nullopt, text};
-    if (id)
-        if (const auto household = id->constFind(QStringLiteral("CurrentHouseholdID"));
-            household != id->cend())
+    if (idReply) {
+        const Fields id = LeafParser::parse(*idReply);
+        if (const auto household = id.constFind(QStringLiteral("CurrentHouseholdID")); household != id.cend())
             usable.household = *household;
+    }
     co_return usable;
 }
 
