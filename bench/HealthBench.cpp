@@ -7,9 +7,12 @@
 //     answering meanwhile), as a real speaker takes milliseconds to answer. Counters: requests
 //     per check, the longest chain of requests one after the other (the topology and household
 //     id questions of the first answering speaker, then one speaker's three description
-//     requests), the median round trip of one description request at the same latency,
-//     measured just before, "chain x round trip" as the floor the check cannot beat, and the
-//     check's time over that floor in percent.
+//     requests), the median round trip of one description request at the same latency, "chain
+//     x round trip" as the floor the check cannot beat, and the check's time over that floor in
+//     percent. The same chain measured link by link: the topology probe of one speaker and one
+//     speaker probe, each alone ("chain_ms"), and the check's time over that in percent. The
+//     links are measured between the checks, one of each after every check, so that both see
+//     the machine in the same state.
 //   topology32/<ms>, speakers32/<ms>: the two phases of a check alone: the topology question to
 //     all 32 hosts (first answer wins), and the 32 speaker probes at once.
 //   refresh32: the household's own full refresh of the same speakers, for comparison.
@@ -37,6 +40,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -109,15 +113,14 @@ std::chrono::milliseconds latencyOf(const benchmark::State& state) {
     return std::chrono::milliseconds(state.range(0));
 }
 
-double descriptionRoundTripMicros(int calls) {
-    std::vector<double> times;
-    for (int i = 0; i < calls; ++i) {
-        const auto start = Steady::now();
-        benchmark::DoNotOptimize(test::run(Probe::speaker(host(1))));
-        // One probe is three requests in a row.
-        times.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count() / 3);
-    }
-    return median(times);
+// How long the task takes to its end, in microseconds.
+template <typename Task> double microsOf(Task task) {
+    const auto start = Steady::now();
+    if constexpr (std::is_void_v<decltype(test::run(std::move(task)))>)
+        test::run(std::move(task));
+    else
+        benchmark::DoNotOptimize(test::run(std::move(task)));
+    return std::chrono::duration<double, std::micro>(Steady::now() - start).count();
 }
 
 void quickCheck32(benchmark::State& state) {
@@ -130,26 +133,33 @@ void quickCheck32(benchmark::State& state) {
     };
     HealthCheck check(bench.household.get(), *bench.settings, probes);
     const Latency latency(latencyOf(state));
-    const double roundTrip = descriptionRoundTripMicros(state.range(0) > 0 ? 15 : 100);
     int requests = 0;
     std::vector<double> checks;
+    std::vector<double> topologyLinks; // the topology and household id questions to one speaker
+    std::vector<double> speakerLinks;  // one speaker probe: three description requests
     for (auto _ : state) {
         simulator->clearRequests();
-        const auto start = Steady::now();
-        test::run(check.check(false));
-        checks.push_back(std::chrono::duration<double, std::micro>(Steady::now() - start).count());
+        checks.push_back(microsOf(check.check(false)));
         requests = static_cast<int>(simulator->requests().size());
+        state.PauseTiming();
+        topologyLinks.push_back(microsOf(Probe::system(QStringList{host(1)})));
+        speakerLinks.push_back(microsOf(Probe::speaker(host(1))));
+        state.ResumeTiming();
     }
     if (!check.report() || check.report()->speakers.size() != players)
         state.SkipWithError("the check did not report 32 speakers");
     const int chain = 2 + 3;
+    const double roundTrip = median(speakerLinks) / 3;
     const double floor = chain * roundTrip;
+    const double links = median(topologyLinks) + median(speakerLinks);
     state.counters["requests"] = requests;
     state.counters["chain"] = chain;
     state.counters["rtt_us"] = roundTrip;
     state.counters["chain_x_rtt_ms"] = floor / 1000;
+    state.counters["chain_ms"] = links / 1000;
     state.counters["median_ms"] = median(checks) / 1000;
     state.counters["over_floor_pct"] = (median(checks) / floor - 1) * 100;
+    state.counters["over_chain_pct"] = (median(checks) / links - 1) * 100;
 }
 
 // The two phases of a check on their own: the topology question to every host, and the 32
