@@ -6,6 +6,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <algorithm>
+
 #include <curl/curl.h>
 
 namespace {
@@ -28,32 +30,60 @@ CurlSession& CurlSession::instance() {
 }
 
 CurlSession::CurlSession() {
-    // Called on the engine's thread: one posted call hands over every outcome waiting by then.
-    // The engine's thread ends before this object does (see the destructor).
-    engine_ = std::make_unique<CurlEngine>(
-        [this] { QMetaObject::invokeMethod(this, &CurlSession::receive, Qt::QueuedConnection); });
-    if (!engine_->usable())
-        return;
-    CurlEngine* engine = engine_.get();
-    thread_ = QThread::create([engine] { engine->run(); });
-    thread_->setObjectName(QStringLiteral("tamber-http"));
-    thread_->start();
+    // At least two, so that every run spreads its hosts; more on a machine with cores to spare.
+    const int count = std::clamp(QThread::idealThreadCount() / 2, 2, 4);
+    lanes_.resize(std::size_t(count));
+    for (int index = 0; index < count; ++index) {
+        Lane& lane = lanes_[std::size_t(index)];
+        // Called on the engine's thread: one posted call hands over every outcome waiting by
+        // then. The engine's thread ends before this object does (see the destructor).
+        lane.engine = std::make_unique<CurlEngine>([this, index] {
+            QMetaObject::invokeMethod(
+                this, [this, index] { receive(index); }, Qt::QueuedConnection);
+        });
+        if (!lane.engine->usable())
+            continue;
+        CurlEngine* engine = lane.engine.get();
+        lane.thread = QThread::create([engine] { engine->run(); });
+        lane.thread->setObjectName(QStringLiteral("tamber-http"));
+        lane.thread->start();
+    }
 }
 
 CurlSession::~CurlSession() {
     current = nullptr;
-    if (thread_) {
-        engine_->post(CurlEngine::Stop{});
-        thread_->wait();
-        delete thread_;
+    for (Lane& lane : lanes_)
+        if (lane.thread)
+            lane.engine->post(CurlEngine::Stop{});
+    for (Lane& lane : lanes_)
+        if (lane.thread) {
+            lane.thread->wait();
+            delete lane.thread;
+        }
+}
+
+// A host seen for the first time goes to the lane with the fewest hosts.
+CurlSession::Lane& CurlSession::laneFor(const QByteArray& origin, int& index) {
+    const auto known = laneOf_.constFind(origin);
+    if (known != laneOf_.cend()) {
+        index = *known;
+    } else {
+        const auto fewest = std::min_element(
+            lanes_.begin(), lanes_.end(), [](const Lane& a, const Lane& b) { return a.origins < b.origins; });
+        index = int(fewest - lanes_.begin());
+        ++fewest->origins;
+        laneOf_.insert(origin, index);
     }
+    return lanes_[std::size_t(index)];
 }
 
 CurlSession::Id CurlSession::start(Request request, Finished finished) {
     const Id id = nextId_++;
-    waiting_.insert(id, std::move(finished));
-    if (thread_) {
-        engine_->post(CurlEngine::Start{id, std::move(request)});
+    int index = 0;
+    Lane& lane = laneFor(request.origin, index);
+    waiting_.insert(id, Waiting{std::move(finished), index});
+    if (lane.thread) {
+        lane.engine->post(CurlEngine::Start{id, std::move(request)});
         return id;
     }
     Outcome outcome;
@@ -69,15 +99,20 @@ CurlSession::Id CurlSession::start(Request request, Finished finished) {
 
 void CurlSession::cancel(Id id) {
     CurlSession* self = current;
-    if (!self || !self->waiting_.remove(id))
+    if (!self)
         return;
+    const auto found = self->waiting_.constFind(id);
+    if (found == self->waiting_.cend())
+        return;
+    Lane& lane = self->lanes_[std::size_t(found->lane)];
+    self->waiting_.erase(found);
     // An outcome already on its way is dropped when it arrives (nobody waits for it any more).
-    if (self->thread_)
-        self->engine_->post(CurlEngine::Cancel{id});
+    if (lane.thread)
+        lane.engine->post(CurlEngine::Cancel{id});
 }
 
-void CurlSession::receive() {
-    for (auto& entry : engine_->takeOutcomes())
+void CurlSession::receive(int lane) {
+    for (auto& entry : lanes_[std::size_t(lane)].engine->takeOutcomes())
         ready_.push_back(std::move(entry));
     deliver();
 }
@@ -89,7 +124,7 @@ void CurlSession::deliver() {
     while (!ready_.empty()) {
         auto [id, outcome] = std::move(ready_.front());
         ready_.pop_front();
-        if (Finished finished = waiting_.take(id))
+        if (Finished finished = waiting_.take(id).finished)
             finished(std::move(outcome));
     }
 }

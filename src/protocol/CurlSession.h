@@ -14,12 +14,16 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class CurlEngine;
 class QThread;
 
-// The program's HTTP client: libcurl driven on a thread of its own (see CurlEngine), so that
+// The program's HTTP client: libcurl driven on threads of its own (see CurlEngine), so that
 // connecting, sending, reading and the limits of each transfer cost the main thread nothing.
+// Each host is served by one of a few such threads, the hosts spread evenly over them: a
+// household asks all its speakers at once, and libcurl's work for each request (sending,
+// reading, taking the connection back) then runs side by side rather than in one queue.
 // Requests are started and outcomes delivered on the main thread, from its event loop.
 //
 // Every transfer sends its request exactly once: should libcurl want to send it again (it does
@@ -70,13 +74,27 @@ public:
     ~CurlSession() override;
 
 private:
+    // One engine on its thread; `thread` is null when the engine cannot run.
+    struct Lane {
+        std::unique_ptr<CurlEngine> engine;
+        QThread* thread = nullptr;
+        int origins = 0; // hosts given to it
+    };
+    struct Waiting {
+        Finished finished;
+        int lane = 0;
+    };
+
     CurlSession();
-    void receive();
+    Lane& laneFor(const QByteArray& origin, int& index);
+    void receive(int lane);
     void deliver();
 
-    std::unique_ptr<CurlEngine> engine_;
-    QThread* thread_ = nullptr;
-    QHash<Id, Finished> waiting_; // started, outcome not delivered
+    std::vector<Lane> lanes_;
+    // Which lane serves a host: kept for the whole run, so that a host's connections, and the
+    // limit on them, stay with one engine. Speakers are few; so are these entries.
+    QHash<QByteArray, int> laneOf_;
+    QHash<Id, Waiting> waiting_; // started, outcome not delivered
     std::deque<std::pair<Id, Outcome>> ready_;
     bool receivePosted_ = false;
     Id nextId_ = 1;

@@ -9,6 +9,7 @@
 #include "support/TestNet.h"
 
 #include <QCoreApplication>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -121,6 +122,38 @@ TEST_F(CurlEngineTest, TheSessionAnswersOnTheCallersThread) {
     });
     ASSERT_TRUE(test::waitUntil([&] { return answeredOn != nullptr; }));
     EXPECT_EQ(answeredOn, QCoreApplication::instance()->thread());
+}
+
+// The session spreads hosts over several engines: each host must stay with one of them, so
+// that its limit of six connections holds, and a cancel must reach the engine that runs the
+// transfer, or the host's connections stay taken by requests nobody waits for.
+TEST(CurlSessionTest, EachHostKeepsItsLimitAndItsCancelsAcrossTheSessionsThreads) {
+    QStringList hosts;
+    for (int n = 4; n < 8; ++n)
+        hosts.append(test::loopback(n));
+    sim::SpeakerSimulator sim(sim::FakeHousehold::solo(hosts), 2);
+    sim.setFault({}, description, sim::Fault::silence());
+    std::vector<CurlSession::Id> started;
+    for (int round = 0; round < 7; ++round)
+        for (const QString& host : hosts)
+            started.push_back(CurlSession::instance().start(get(host, 60s), [](CurlSession::Outcome) {
+                ADD_FAILURE() << "a cancelled transfer was answered";
+            }));
+    ASSERT_TRUE(test::waitUntil([&] { return sim.requests().size() >= 24; }));
+    QTest::qWait(100); // a seventh request to a host would come now
+    for (const QString& host : hosts)
+        EXPECT_EQ(sim.requests(host, description).size(), 6) << host.toStdString();
+
+    for (const CurlSession::Id id : started)
+        CurlSession::cancel(id);
+    sim.clearFaults();
+    int answered = 0;
+    for (const QString& host : hosts)
+        CurlSession::instance().start(get(host, 60s), [&](CurlSession::Outcome outcome) {
+            EXPECT_EQ(outcome.status, 200);
+            ++answered;
+        });
+    EXPECT_TRUE(test::waitUntil([&] { return answered == hosts.size(); }, 10s));
 }
 
 } // namespace
