@@ -36,7 +36,8 @@ private:
 namespace ProbeHttp {
 
 // Which connection a request goes on: one kept from earlier requests to the host when there is
-// one free, or one of its own (for a request that is likely to be aborted).
+// one free, or one of its own, closed when the request ends (for a request that is likely to
+// be aborted).
 enum class Connection { kept, own };
 
 // One request, ended after `idle` without progress or `total` in all, or when `cancel` is

@@ -101,7 +101,8 @@ QCoro::Task<std::optional<Usable>> askOne(QString host, Race* race) {
     const QString text = *reading.state;
     // Only one of these requests wins, most often the first to go out; the others are aborted,
     // and their connections with them. They go on connections of their own, so that the kept
-    // ones stay free for the speaker probes that follow at once.
+    // ones stay free for the speaker probes that follow at once; those close when they end,
+    // so that a check leaves no idle connections behind at the speakers.
     const bool first = !race->firstRead;
     QCoro::Task<std::optional<QByteArray>> asking =
         ProbeHttp::soapBody(host, Service::deviceProperties, idAction, SOAP::Arguments(), cancel,

@@ -329,8 +329,10 @@ void CurlEngine::launch(Transfer* transfer) {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size()));
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, r.body.constData());
     }
-    if (r.freshConnection)
+    if (r.freshConnection) {
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    }
     if (r.verb != "GET" && r.verb != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, r.verb.constData());
 

@@ -44,8 +44,10 @@ public:
         QList<QPair<QByteArray, QByteArray>> headers;
         std::chrono::milliseconds idleLimit{3000};
         std::chrono::milliseconds callLimit{10000};
-        // On a new connection, never on one kept from earlier requests (which stays free for
-        // others); kept afterwards like any other.
+        // On a connection of its own: never one kept from earlier requests (which stays free
+        // for others), and closed when the transfer ends rather than kept. For a one-off
+        // request beside the usual ones, which would otherwise leave an idle connection to
+        // the host behind each time.
         bool freshConnection = false;
     };
 

@@ -124,6 +124,34 @@ TEST_F(CurlEngineTest, TheSessionAnswersOnTheCallersThread) {
     EXPECT_EQ(answeredOn, QCoreApplication::instance()->thread());
 }
 
+// A request on a connection of its own leaves no idle connection behind: two requests at once
+// afterwards find only the kept one, and open a second, never the one-off's.
+TEST_F(CurlEngineTest, AConnectionOfItsOwnClosesWhenItsTransferEnds) {
+    const auto send = [&](std::vector<CurlSession::Request> requests) {
+        int answered = 0;
+        for (CurlSession::Request& request : requests)
+            CurlSession::instance().start(std::move(request), [&](CurlSession::Outcome outcome) {
+                EXPECT_EQ(outcome.status, 200);
+                ++answered;
+            });
+        ASSERT_TRUE(test::waitUntil([&] { return answered == int(requests.size()); }));
+    };
+    const auto portOfLast = [&] { return sim->requests(prompt, description).last().peerPort; };
+    send({get(prompt)});
+    const quint16 kept = portOfLast();
+    CurlSession::Request oneOff = get(prompt);
+    oneOff.freshConnection = true;
+    send({oneOff});
+    const quint16 own = portOfLast();
+    EXPECT_NE(own, kept);
+
+    send({get(prompt), get(prompt)});
+    const auto log = sim->requests(prompt, description);
+    const QList<quint16> ports{log[log.size() - 2].peerPort, log.last().peerPort};
+    EXPECT_TRUE(ports.contains(kept));
+    EXPECT_FALSE(ports.contains(own));
+}
+
 // The session spreads hosts over several engines: each host must stay with one of them, so
 // that its limit of six connections holds, and a cancel must reach the engine that runs the
 // transfer, or the host's connections stay taken by requests nobody waits for.
