@@ -1,8 +1,8 @@
 #include "health/HealthTopologyParser.h"
 
+#include "core/BoundedMemo.h"
 #include "core/DecimalInteger.h"
 
-#include <QHash>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -73,15 +73,11 @@ namespace {
 // The host of a "Location" URL, or "" when it is no valid URL. Remembered per thread: a household
 // lists the same locations in every topology.
 QString hostOf(const QString& location) {
-    thread_local QHash<QString, QString> known;
-    if (const auto found = known.constFind(location); found != known.cend())
-        return *found;
-    const QUrl url(location, QUrl::StrictMode);
-    const QString host = url.isValid() ? url.host() : QString();
-    if (known.size() >= 1024)
-        known.clear();
-    known.insert(location, host);
-    return host;
+    thread_local BoundedMemo<QString, QString> known;
+    return *known.value(location, [&] {
+        const QUrl url(location, QUrl::StrictMode);
+        return std::optional<QString>(url.isValid() ? url.host() : QString());
+    });
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 #include "protocol/Http.h"
 
+#include "core/BoundedMemo.h"
 #include "core/Log.h"
 #include "protocol/CurlTransfer.h"
 #include "protocol/TransportError.h"
-
-#include <QHash>
 
 #include <coroutine>
 #include <utility>
@@ -38,17 +37,13 @@ bool Http::isSpeakerUrl(const QUrl& url, const QString& path) {
 std::optional<QUrl> Http::speakerUrl(const QString& host, const QString& path) {
     // URLs that passed are remembered (per thread): the program speaks to the same few speakers
     // over and over, and reading the URL again each time costs more than the lookup.
-    thread_local QHash<std::pair<QString, QString>, QUrl> checked;
-    const std::pair<QString, QString> key{host, path};
-    if (const auto found = checked.constFind(key); found != checked.cend())
-        return *found;
-    const auto target = url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
-    if (!target || !isSpeakerUrl(*target, path))
-        return std::nullopt;
-    if (checked.size() >= 1024) // many hosts come and go: start afresh rather than grow
-        checked.clear();
-    checked.insert(key, *target);
-    return target;
+    thread_local BoundedMemo<std::pair<QString, QString>, QUrl> checked;
+    return checked.value({host, path}, [&]() -> std::optional<QUrl> {
+        const auto target = url(QStringLiteral("http://") + host + QStringLiteral(":1400") + path);
+        if (!target || !isSpeakerUrl(*target, path))
+            return std::nullopt;
+        return target;
+    });
 }
 
 std::optional<CurlSession::Request> Http::transfer(const QNetworkRequest& request, QByteArray verb,
