@@ -62,25 +62,22 @@ CurlSession::~CurlSession() {
         }
 }
 
-// A host seen for the first time goes to the lane with the fewest hosts.
-CurlSession::Lane& CurlSession::laneFor(const QByteArray& origin, int& index) {
-    const auto known = laneOf_.constFind(origin);
-    if (known != laneOf_.cend()) {
-        index = *known;
-    } else {
-        const auto fewest = std::min_element(
-            lanes_.begin(), lanes_.end(), [](const Lane& a, const Lane& b) { return a.origins < b.origins; });
-        index = int(fewest - lanes_.begin());
-        ++fewest->origins;
-        laneOf_.insert(origin, index);
-    }
-    return lanes_[std::size_t(index)];
+// The lane of a host; one seen for the first time goes to the lane with the fewest hosts.
+int CurlSession::laneFor(const QByteArray& origin) {
+    if (const auto known = laneOf_.constFind(origin); known != laneOf_.cend())
+        return *known;
+    const auto fewest = std::min_element(lanes_.begin(), lanes_.end(),
+                                         [](const Lane& a, const Lane& b) { return a.origins < b.origins; });
+    ++fewest->origins;
+    const int index = int(fewest - lanes_.begin());
+    laneOf_.insert(origin, index);
+    return index;
 }
 
 CurlSession::Id CurlSession::start(Request request, Finished finished) {
     const Id id = nextId_++;
-    int index = 0;
-    Lane& lane = laneFor(request.origin, index);
+    const int index = laneFor(request.origin);
+    const Lane& lane = lanes_[std::size_t(index)];
     waiting_.insert(id, Waiting{std::move(finished), index});
     if (lane.thread) {
         lane.engine->post(CurlEngine::Start{id, std::move(request)});
@@ -104,7 +101,7 @@ void CurlSession::cancel(Id id) {
     const auto found = self->waiting_.constFind(id);
     if (found == self->waiting_.cend())
         return;
-    Lane& lane = self->lanes_[std::size_t(found->lane)];
+    const Lane& lane = self->lanes_[std::size_t(found->lane)];
     self->waiting_.erase(found);
     // An outcome already on its way is dropped when it arrives (nobody waits for it any more).
     if (lane.thread)

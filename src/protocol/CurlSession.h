@@ -88,7 +88,7 @@ private:
     };
 
     CurlSession();
-    Lane& laneFor(const QByteArray& origin, int& index);
+    int laneFor(const QByteArray& origin);
     void receive(int lane);
     void deliver();
 
