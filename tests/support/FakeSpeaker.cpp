@@ -1,9 +1,7 @@
 #include "FakeSpeaker.h"
 
+#include "LastMade.h"
 #include "SpeakerSimulator.h"
-
-#include <optional>
-#include <utility>
 
 namespace sim {
 
@@ -189,11 +187,8 @@ QString zoneGroupState(const FakeHousehold& household) {
     // Every speaker of a household gives the same document, and a household of 32 players is
     // asked for it 32 times at once, with the household locked: each thread keeps the last one
     // it wrote, and writes it anew only when what it is made of has changed.
-    thread_local std::optional<std::pair<TopologyMakings, QString>> last;
-    TopologyMakings makings(household);
-    if (!last || last->first != makings)
-        last.emplace(std::move(makings), writeZoneGroupState(household));
-    return last->second;
+    thread_local LastMade<TopologyMakings, QString> last;
+    return last.value(TopologyMakings(household), [&] { return writeZoneGroupState(household); });
 }
 
 QString favoritesDidl(const QList<FakeFavorite>& favorites) {

@@ -1,5 +1,6 @@
 #include "SpeakerSimulator.h"
 
+#include "LastMade.h"
 #include "SimCore.h"
 #include "SimGena.h"
 #include "SimWireFault.h"
@@ -18,6 +19,7 @@
 #include <map>
 #include <stdexcept>
 #include <sys/timerfd.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace sim {
@@ -102,22 +104,16 @@ QByteArray responseBody(Service service, const QString& action,
                         const QList<QPair<QString, QString>>& fields) {
     // The last answer written on this thread is kept: a household asks all its speakers for the
     // same large topology document at once.
-    thread_local struct {
-        Service service;
-        QString action;
-        QList<QPair<QString, QString>> fields;
-        QByteArray body;
-    } last{Service::avTransport, {}, {}, {}};
-    if (!last.body.isEmpty() && last.service == service && last.action == action && last.fields == fields)
-        return last.body;
-    QString text =
-        envelopeStart + QStringLiteral("<u:%1Response xmlns:u=\"%2\">").arg(action, serviceType(service));
-    for (const auto& [name, value] : fields)
-        text += QLatin1Char('<') + name + QLatin1Char('>') + xmlEscape(value) + QLatin1String("</") + name +
-                QLatin1Char('>');
-    text += QStringLiteral("</u:%1Response>").arg(action) + envelopeEnd;
-    last = {service, action, fields, text.toUtf8()};
-    return last.body;
+    thread_local LastMade<std::tuple<Service, QString, QList<QPair<QString, QString>>>, QByteArray> last;
+    return last.value({service, action, fields}, [&] {
+        QString text =
+            envelopeStart + QStringLiteral("<u:%1Response xmlns:u=\"%2\">").arg(action, serviceType(service));
+        for (const auto& [name, value] : fields)
+            text += QLatin1Char('<') + name + QLatin1Char('>') + xmlEscape(value) + QLatin1String("</") +
+                    name + QLatin1Char('>');
+        text += QStringLiteral("</u:%1Response>").arg(action) + envelopeEnd;
+        return text.toUtf8();
+    });
 }
 
 QByteArray deviceDescription(const FakeSpeaker& speaker) {
